@@ -1,0 +1,190 @@
+// Creation and destruction of the control, its settings file, window, painting and private messages.
+#include "control/core/control.h"
+
+#include "control/core/folder_tree.h"
+#include "control/core/outside_libraries.h"
+#include "qx/platform/folders.h"
+#include "qx/platform/profile.h"
+
+#include <QFileInfo>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QTimerEvent>
+#include <unistd.h>
+
+namespace qx::control {
+
+bool mergeMode = false;
+
+namespace {
+
+constexpr const char* kSettingsFile = "OCXConfig.ini";
+constexpr const char* kSettingsSection = "OCXConfig";
+constexpr int kSettingsReadSize = 100;
+
+// Reads a decimal integer the way atoi does: leading blanks, an optional sign, the digits that follow;
+// anything else gives 0.
+int leadingInt(const QString& text) {
+    const QString t = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
+        negative = t[i++] == QLatin1Char('-');
+    long long value = 0;
+    for (; i < t.size() && t[i].isDigit() && t[i].unicode() < 128; ++i) {
+        value = value * 10 + (t[i].unicode() - '0');
+        if (value > INT32_MAX)
+            value = INT32_MAX;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+// Any function of this module will do: dladdr finds the file that holds it.
+void anchor() {}
+
+} // namespace
+
+CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost) : QWidget(parent), m_ui(uiHost) {
+    if (!m_ui) {
+        m_ownUi = std::make_unique<QtUiHost>();
+        m_ui = m_ownUi.get();
+    }
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
+    create();
+}
+
+void CMorvelQxWebCtrl::create() {
+    // 1. Properties and state have their defaults already; the imaging layer needs no start-up.
+    // 2. A previous control of the process may have left the outside libraries loaded.
+    OutsideLibraries& libs = OutsideLibraries::instance();
+    libs.freeAll();
+
+    // 3. WriteLog is TRUE at this point, and later changes of it have no effect.
+    if (m_p.WriteLog)
+        m_log.Open();
+
+    // 4. Libraries are loaded by full path and carry RUNPATH $ORIGIN, so the control folder is all
+    // that is needed to find them and their own dependencies.
+    m_controlFolder = platform::moduleFolder(reinterpret_cast<const void*>(&anchor));
+    if (!m_controlFolder.isEmpty()) {
+        writeLog(QStringLiteral("Current Load Path:Success,%1").arg(m_controlFolder));
+    } else {
+        writeLog(QStringLiteral("Current Load Path:Fail"));
+        writeLog(QStringLiteral("FilterPath:") + platform::programFolder());
+    }
+
+    // 5 to 11.
+    const bool complete = libs.loadAndBind(m_controlFolder, [this](const QString& line) { writeLog(line); });
+    if (!complete)
+        return;
+
+    // 12. The model-id table holds three entries; further models reported by the library are not
+    // addressable by the control and are ignored.
+    const int count = libs.getKelpoDeviceCount();
+    m_s.cameraModelCount = count < 0 ? 0 : count;
+    for (int i = 0; i < m_s.cameraModelCount && i < kCameraModelSlots; ++i)
+        m_s.cameraModelIds[static_cast<std::size_t>(i)] = libs.getKelpoDeviceModuleID(i);
+
+    // 13.
+    readSettings();
+}
+
+QString CMorvelQxWebCtrl::settingsPath() const {
+    return platform::dataFolder(m_controlFolder) + QLatin1String(kSettingsFile);
+}
+
+void CMorvelQxWebCtrl::readSettings() {
+    const QString path = settingsPath();
+    const QByteArray native = QFile::encodeName(path);
+    const QString section = QLatin1String(kSettingsSection);
+    if (QFileInfo(path).isFile() && ::access(native.constData(), R_OK | W_OK) == 0) {
+        m_s.jpegQuality = leadingInt(platform::readProfileString(
+            path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kSettingsReadSize));
+        m_s.bwThreshold = leadingInt(platform::readProfileString(path, section, QStringLiteral("Threshold"),
+                                                                 QStringLiteral("100"), kSettingsReadSize));
+        return;
+    }
+    m_s.jpegQuality = 75;
+    m_s.bwThreshold = 100;
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.close();
+    platform::writeProfileString(path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"));
+    platform::writeProfileString(path, section, QStringLiteral("Threshold"), QStringLiteral("100"));
+}
+
+void CMorvelQxWebCtrl::windowDestroyed() {
+    StopPreview();
+    OutsideLibraries::instance().freeAll();
+}
+
+CMorvelQxWebCtrl::~CMorvelQxWebCtrl() {
+    // The window goes first, as it does when a container destroys an active control ...
+    windowDestroyed();
+    // ... then the object itself; freeing the libraries twice is harmless, their handles are cleared.
+    StopPreview();
+    OutsideLibraries::instance().freeAll();
+    writeLog(QStringLiteral("释放动态库资源!"));
+    writeLog(QStringLiteral("释放GDI资源!"));
+    if (m_videoDialog) {
+        delete m_videoDialog;
+        m_videoDialog = nullptr;
+        writeLog(QStringLiteral("释放录像对话框资源!"));
+    }
+    if (!m_s.mergeFolder.isEmpty()) {
+        DeleteFolderTree(m_s.mergeFolder);
+        writeLog(QStringLiteral("清理合并图片文件夹!"));
+    }
+    writeLog(QStringLiteral("控件释放!"));
+}
+
+void CMorvelQxWebCtrl::errorBox(const QString& text) {
+    m_ui->messageBox(nullptr, text, QStringLiteral("Error!"), MessageIcon::Error, true);
+}
+
+void CMorvelQxWebCtrl::ownMessageBox(const QString& text) {
+    m_ui->messageBox(this, text, QString(), MessageIcon::None, false);
+}
+
+void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), Qt::white);
+    p.setPen(Qt::black);
+    p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("NO SIGNAL"));
+}
+
+bool CMorvelQxWebCtrl::event(QEvent* e) {
+    if (e->type() == kFrameCopiedEvent) {
+        if (!saveGrabbedFrame()) {
+            writeLog(QStringLiteral("抓图失败!"));
+            errorBox(QStringLiteral(" 抓图失败."));
+        }
+        return true;
+    }
+    if (e->type() == kFrameSavedEvent) {
+        setCPicName(m_savedFramePath);
+        m_s.capturePending = false;
+        return true;
+    }
+    return QWidget::event(e);
+}
+
+void CMorvelQxWebCtrl::timerEvent(QTimerEvent* e) {
+    killTimer(e->timerId());
+    QWidget::timerEvent(e);
+}
+
+DispatchStatus CMorvelQxWebCtrl::get(int dispid, QVariant& value) {
+    return m_dispatcher->get(dispid, value);
+}
+
+DispatchStatus CMorvelQxWebCtrl::put(int dispid, const QVariant& value) {
+    return m_dispatcher->put(dispid, value);
+}
+
+DispatchStatus CMorvelQxWebCtrl::invoke(int dispid, const QVariantList& args, QVariant& result) {
+    return m_dispatcher->invoke(dispid, args, result);
+}
+
+} // namespace qx::control

@@ -1,0 +1,58 @@
+// The five outside libraries of the control: process-wide handles and the functions bound from them.
+#pragma once
+
+#include "control/core/outside_api.h"
+#include "qx/platform/library.h"
+
+#include <QString>
+#include <functional>
+
+namespace qx::control {
+
+// Process-wide, as the libraries' handles are: one control per process is the supported case.
+class OutsideLibraries {
+public:
+    static OutsideLibraries& instance();
+
+    // Linux file names of the libraries, in load order.
+    static constexpr const char* kCameraLibrary = "libKelpoCameraLibrary.so";
+    static constexpr const char* kTiffConvert = "libTiffConvert.so";
+    static constexpr const char* kIdCardRead = "libQX_IDCardRead.so";
+    static constexpr const char* kImageResize = "libKelpoFilterImageResize.so";
+    static constexpr const char* kTiffMaker = "libTiffMakerDLL.so";
+
+    // Loads and binds the libraries from `folder` (with a trailing '/'), logging every step through
+    // `log`. Returns false when the creation must stop early (camera library, card library or one of
+    // their functions missing); what was loaded up to then stays loaded.
+    bool loadAndBind(const QString& folder, const std::function<void(const QString&)>& log);
+
+    // Frees every library and clears every bound function.
+    void freeAll();
+
+    bool cameraLibraryLoaded() const { return m_camera.isLoaded(); }
+    bool idCardLibraryLoaded() const { return m_idCard.isLoaded(); }
+
+    CreateKelpoDeviceFn createKelpoDevice = nullptr;
+    DeleteKelpoDeviceFn deleteKelpoDevice = nullptr;
+    GetKelpoDeviceCountFn getKelpoDeviceCount = nullptr;
+    GetKelpoDeviceModuleIDFn getKelpoDeviceModuleID = nullptr;
+    TiffLayerFn addImageToTifLayer = nullptr;
+    TiffLayerFn convert2Tif = nullptr;
+    TiffLayerFn cleanImageFromTifLayer = nullptr;
+    IDInfoCharFn idInfoChar = nullptr;
+    IDInfoBMPFn idInfoBmp = nullptr;
+    KelpoFilterImageResizeFn kelpoFilterImageResize = nullptr;
+    ShowPlatformFn showPlatform = nullptr;
+
+private:
+    OutsideLibraries() = default;
+    void clearFunctions();
+
+    platform::Library m_camera;
+    platform::Library m_tiffConvert;
+    platform::Library m_idCard;
+    platform::Library m_imageResize;
+    platform::Library m_tiffMaker;
+};
+
+} // namespace qx::control

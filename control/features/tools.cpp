@@ -1,0 +1,34 @@
+// The conversion tools: BMP to JPEG, the screen cut and the layered-TIFF tool.
+#include "control/core/control.h"
+#include "control/core/outside_libraries.h"
+
+namespace qx::control {
+
+void CMorvelQxWebCtrl::TransImg() {
+    FileDialogOptions source;
+    source.filter = QStringLiteral("位图文件(*.bmp)");
+    source.defaultSuffix = QStringLiteral("bmp");
+    const auto from = m_ui->openFiles(this, source);
+    if (!from || from->isEmpty())
+        return;
+    FileDialogOptions target;
+    target.filter = QStringLiteral("JPG文件(*.jpg)");
+    target.defaultSuffix = QStringLiteral("jpg");
+    target.overwritePrompt = true;
+    const auto to = m_ui->saveFile(this, target);
+    if (!to)
+        return;
+    // No JPEG converter is built into this control: the conversion reports failure.
+    ownMessageBox(QStringLiteral("转换失败!"));
+}
+
+void CMorvelQxWebCtrl::ScreenCut() {
+    // No screen-cut window is built into this control; the call returns as a cancelled cut does.
+}
+
+void CMorvelQxWebCtrl::TifTool() {
+    if (auto show = OutsideLibraries::instance().showPlatform)
+        show();
+}
+
+} // namespace qx::control

@@ -1,0 +1,11 @@
+// AddWaterMark: stamping the last picture through the watermark dialog.
+#include "control/core/control.h"
+
+namespace qx::control {
+
+int CMorvelQxWebCtrl::AddWaterMark() {
+    // The result is 0 whatever happens; without the watermark dialog the picture stays as it is.
+    return 0;
+}
+
+} // namespace qx::control

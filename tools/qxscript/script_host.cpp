@@ -1,0 +1,75 @@
+// Implements the host object and the conversions between script values and automation values.
+#include "script_host.h"
+
+#include <QEventLoop>
+#include <QJSEngine>
+#include <QTimer>
+#include <cstdio>
+
+namespace qx::script {
+
+ScriptHost::ScriptHost(QJSEngine* engine, ScriptedUiHost* ui, QxDispatch* dispatch, QStringList args,
+                       QVariantMap controlInfo, QObject* parent)
+    : QObject(parent), m_engine(engine), m_ui(ui), m_dispatch(dispatch), m_args(std::move(args)),
+      m_info(std::move(controlInfo)) {}
+
+void ScriptHost::answer(const QString& kind, const QJSValue& value) {
+    if (value.isNull() || value.isUndefined())
+        m_ui->queueAnswer(kind, QVariant());
+    else
+        m_ui->queueAnswer(kind, value.toVariant());
+}
+
+void ScriptHost::wait(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms < 0 ? 0 : ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void ScriptHost::throwStatus(DispatchStatus status, int dispid) {
+    m_engine->throwError(QJSValue::TypeError,
+                         QStringLiteral("DISPID %1: %2").arg(dispid).arg(dispatchStatusText(status)));
+}
+
+QJSValue ScriptHost::invokeList(int dispid, const QJSValue& args) {
+    QVariantList list;
+    const int n = args.property(QStringLiteral("length")).toInt();
+    for (int i = 0; i < n; ++i)
+        list << args.property(static_cast<quint32>(i)).toVariant();
+    QVariant result;
+    const DispatchStatus status = m_dispatch->invoke(dispid, list, result);
+    if (status != DispatchStatus::Ok) {
+        throwStatus(status, dispid);
+        return QJSValue();
+    }
+    return result.isValid() ? m_engine->toScriptValue(result) : QJSValue();
+}
+
+QJSValue ScriptHost::get(int dispid) {
+    QVariant value;
+    const DispatchStatus status = m_dispatch->get(dispid, value);
+    if (status != DispatchStatus::Ok) {
+        throwStatus(status, dispid);
+        return QJSValue();
+    }
+    return m_engine->toScriptValue(value);
+}
+
+void ScriptHost::put(int dispid, const QJSValue& value) {
+    const DispatchStatus status = m_dispatch->put(dispid, value.toVariant());
+    if (status != DispatchStatus::Ok)
+        throwStatus(status, dispid);
+}
+
+QString ScriptHost::env(const QString& name) const {
+    return qEnvironmentVariable(name.toLocal8Bit().constData());
+}
+
+void ScriptHost::printLine(const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace qx::script
