@@ -11,13 +11,17 @@ namespace qx::control {
 namespace {
 constexpr const char* kBadFolderBox = "请确保自定义图片保存路径(例如：C:\\)是正确的!";
 
-// Time-stamp names ("2015-06-26-14-00-27.jpg") and merged names ("...-Merge.jpg"), nothing else.
+// Time-stamp names ("2015-06-26-14-00-27.jpg") and merged names ("...-Merge.jpg"), nothing else. The
+// dashes alone would also let merge-mode pictures ("...27ForJpgMerge.jpg") through, so the extension
+// must follow the stamp (or its "-Merge") directly.
 bool isListedName(const QString& name, const QString& format) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0 || name.mid(dot + 1) != format)
+    if (dot < 0 || name.mid(dot + 1) != format || name.indexOf(QLatin1Char('-')) != 4)
         return false;
     const qsizetype lastDash = name.lastIndexOf(QLatin1Char('-'));
-    return name.indexOf(QLatin1Char('-')) == 4 && (lastDash == 16 || lastDash == 19);
+    if (lastDash == 16)
+        return dot == 19;
+    return lastDash == 19 && name.mid(20, dot - 20) == QLatin1String("Merge");
 }
 } // namespace
 

@@ -44,17 +44,18 @@ void anchor() {}
 
 } // namespace
 
-CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost) : QWidget(parent), m_ui(uiHost) {
+CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QString& controlFolder)
+    : QWidget(parent), m_ui(uiHost) {
     if (!m_ui) {
         m_ownUi = std::make_unique<QtUiHost>();
         m_ui = m_ownUi.get();
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
-    create();
+    create(controlFolder);
 }
 
-void CMorvelQxWebCtrl::create() {
+void CMorvelQxWebCtrl::create(const QString& controlFolder) {
     // 1. Properties and state have their defaults already; the imaging layer needs no start-up.
     // 2. A previous control of the process may have left the outside libraries loaded.
     OutsideLibraries& libs = OutsideLibraries::instance();
@@ -66,7 +67,8 @@ void CMorvelQxWebCtrl::create() {
 
     // 4. Libraries are loaded by full path and carry RUNPATH $ORIGIN, so the control folder is all
     // that is needed to find them and their own dependencies.
-    m_controlFolder = platform::moduleFolder(reinterpret_cast<const void*>(&anchor));
+    m_controlFolder = controlFolder.isEmpty() ? platform::moduleFolder(reinterpret_cast<const void*>(&anchor))
+                                              : platform::withTrailingSlash(controlFolder);
     if (!m_controlFolder.isEmpty()) {
         writeLog(QStringLiteral("Current Load Path:Success,%1").arg(m_controlFolder));
     } else {

@@ -72,8 +72,11 @@ class CMorvelQxWebCtrl : public QWidget, public QxDispatch {
     Q_PROPERTY(bool bGB2312Encode READ bGB2312Encode WRITE setBGB2312Encode)
 
 public:
-    // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs.
-    explicit CMorvelQxWebCtrl(QWidget* parent = nullptr, UiHost* uiHost = nullptr);
+    // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs. `controlFolder`
+    // (with a trailing '/') replaces the folder of the control file, for hosts that keep the outside
+    // libraries elsewhere; empty means the folder of the file this control was loaded from.
+    explicit CMorvelQxWebCtrl(QWidget* parent = nullptr, UiHost* uiHost = nullptr,
+                              const QString& controlFolder = QString());
     ~CMorvelQxWebCtrl() override;
 
     bool bIsRecord() const { return m_p.bIsRecord; }
@@ -358,7 +361,7 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
-    void create();
+    void create(const QString& controlFolder);
     void readSettings();
     void windowDestroyed();
     // The save step of the frame-grabbing path; false when no frame could be written.

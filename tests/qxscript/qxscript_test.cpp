@@ -1,0 +1,131 @@
+// Runs qxscript as a separate process on small scripts and checks its output, status and the log.
+#include "support/test_support.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+namespace qx::test {
+namespace {
+
+struct ScriptRun {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class QxScriptTest : public ::testing::Test {
+protected:
+    ScriptRun run(const QByteArray& script, const QStringList& options = {}, const QStringList& args = {}) {
+        const QString path = m_work.file(QStringLiteral("script.js"));
+        EXPECT_TRUE(writeAll(path, script));
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("Temp"), m_temp.path());
+        env.insert(QStringLiteral("QX_TEST_VALUE"), QStringLiteral("forty-two"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        p.setProcessEnvironment(env);
+        p.start(binFolder() + QStringLiteral("qxscript"), options + QStringList{path} + args);
+        EXPECT_TRUE(p.waitForFinished(60000));
+        ScriptRun r;
+        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = QString::fromUtf8(p.readAllStandardOutput());
+        r.err = QString::fromUtf8(p.readAllStandardError());
+        return r;
+    }
+    QStringList log() const { return logTexts(m_temp.file(QStringLiteral("QXCameraCtrlLog.txt"))); }
+
+    Folder m_work;
+    Folder m_temp;
+};
+
+TEST_F(QxScriptTest, PrintsPropertyDefaultsAfterASet) {
+    const ScriptRun r = run("control.CustomSavePath = \"/tmp/x/\"; print(control.CustomSavePath, control.WriteLog, "
+                      "control.asfBitRate, control.nColorSpace);");
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("/tmp/x/ true 1000 0\n"));
+}
+
+TEST_F(QxScriptTest, AutomationResultConventions) {
+    const ScriptRun r = run(R"JS(
+        print(typeof control.IsMerge(), typeof control.GetBase64String("/nonexistent"),
+              typeof control.RefreshDevList(), typeof control.GetDevNameByIdx(0),
+              typeof control.bShowMsgBox, typeof control.pDPI);
+        print(control.SetDevNameSel(1), control.GetDevNameByIdx(5) === "", control.Morvel("jpg"));
+        control.nRotateAngle = 90;
+        print(host.get(37), host.invoke(56), host.invoke(52, 0) === "");
+        host.put(16, "A001");
+        print(control.CustomImgName);
+    )JS");
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("boolean boolean number string boolean number\n1 true -10\n90 true true\nA001\n"));
+}
+
+TEST_F(QxScriptTest, HostRecordsMessagesAndAnswersDialogs) {
+    const QString jpg = m_work.file(QStringLiteral("a.jpg"));
+    ASSERT_TRUE(writeAll(jpg, "jpeg"));
+    const ScriptRun r = run(R"JS(
+        control.StartPreviewProc();
+        host.answer("file-open", [host.args[0], host.args[0]]);
+        control.SelectLocalImgs();
+        print(control.RefreshLocalImg(), control.GetLocalImgName(1));
+        host.answer("file-open", null);
+        control.SelectLocalImgs();
+        print(control.RefreshLocalImg());
+        print(JSON.stringify(host.messages));
+        host.wait(20);
+        print(host.env("QX_TEST_VALUE"), host.env("QX_TEST_UNSET_VARIABLE") === "");
+    )JS",
+                      {}, {jpg});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("2 a.jpg\n0\n[\"没有Qorvane拍摄仪!\"]\nforty-two true\n"));
+}
+
+TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
+    const ScriptRun r = run("print('before'); throw new Error('broken script');");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, QStringLiteral("before\n"));
+    EXPECT_TRUE(r.err.contains(QStringLiteral("broken script"))) << r.err.toStdString();
+    EXPECT_EQ(log().last(), QStringLiteral("控件释放!"));
+}
+
+TEST_F(QxScriptTest, BadDispidCallsThrow) {
+    const ScriptRun r = run("try { host.invoke(99); } catch (e) { print('caught', e.message); } host.get(47);");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("caught DISPID 99"))) << r.out.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("DISPID 47"))) << r.err.toStdString();
+}
+
+TEST_F(QxScriptTest, ControlThatCannotBeCreatedExitsWithTwo) {
+    const QString notAPlugin = m_work.file(QStringLiteral("libQXCameraCtrl.so"));
+    ASSERT_TRUE(writeAll(notAPlugin, "not a library"));
+    const ScriptRun r = run("print('never');", {QStringLiteral("--control"), notAPlugin});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_TRUE(r.err.contains(QStringLiteral("cannot create the control"))) << r.err.toStdString();
+
+    const ScriptRun missing = run("print('never');", {QStringLiteral("--control"), m_work.file(QStringLiteral("none.so"))});
+    EXPECT_EQ(missing.status, 2);
+}
+
+TEST_F(QxScriptTest, ACopyInAnotherFolderLoadsItsOwnLibraries) {
+    Folder copy;
+    ASSERT_TRUE(copyFile(binFolder() + QStringLiteral("libQXCameraCtrl.so"), copy.file(QStringLiteral("libQXCameraCtrl.so"))));
+    ASSERT_TRUE(installTestLibraries(copy.path(), {QStringLiteral("camera_full"), QStringLiteral("idcard_full")}));
+    const ScriptRun r = run("print(host.controlInfo.ProgID, host.controlInfo.Version);",
+                      {QStringLiteral("--control"), copy.file(QStringLiteral("libQXCameraCtrl.so"))});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("QXCAMERA.QXCameraCtrl.1 1.4.0.0\n"));
+    const QStringList lines = log();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Current Load Path:Success,") + copy.path())) << lines.join(u'|').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("加载寻二代证库函数成功!")));
+    EXPECT_TRUE(QFile::exists(copy.file(QStringLiteral("OCXConfig.ini"))));
+
+    // The build's own control folder has no camera library.
+    const ScriptRun plain = run("print(control.StopPreview());");
+    EXPECT_EQ(plain.status, 0);
+    EXPECT_TRUE(log().contains(QStringLiteral("加载寻边库失败!")));
+}
+
+} // namespace
+} // namespace qx::test
