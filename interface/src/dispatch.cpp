@@ -125,50 +125,44 @@ QStringList MetaObjectDispatcher::unboundMembers() const {
     return out;
 }
 
-const MetaObjectDispatcher::Binding* MetaObjectDispatcher::bindingOf(int dispid) const {
-    if (!automation::memberByDispid(dispid))
-        return nullptr;
-    return &m_bindings[static_cast<std::size_t>(dispid - automation::kFirstDispid)];
+DispatchStatus MetaObjectDispatcher::resolve(int dispid, MemberKind kind, const automation::Member*& member,
+                                             int& index) const {
+    member = automation::memberByDispid(dispid);
+    if (!member)
+        return DispatchStatus::UnknownDispid;
+    if (member->kind != kind)
+        return DispatchStatus::WrongKind;
+    const Binding& b = m_bindings[static_cast<std::size_t>(dispid - automation::kFirstDispid)];
+    index = kind == MemberKind::Property ? b.propertyIndex : b.methodIndex;
+    return index < 0 ? DispatchStatus::Unbound : DispatchStatus::Ok;
 }
 
 DispatchStatus MetaObjectDispatcher::get(int dispid, QVariant& value) {
-    const automation::Member* m = automation::memberByDispid(dispid);
-    if (!m)
-        return DispatchStatus::UnknownDispid;
-    if (m->kind != MemberKind::Property)
-        return DispatchStatus::WrongKind;
-    const Binding* b = bindingOf(dispid);
-    if (b->propertyIndex < 0)
-        return DispatchStatus::Unbound;
-    value = m_target->metaObject()->property(b->propertyIndex).read(m_target);
+    const automation::Member* m = nullptr;
+    int index = -1;
+    if (const DispatchStatus s = resolve(dispid, MemberKind::Property, m, index); s != DispatchStatus::Ok)
+        return s;
+    value = m_target->metaObject()->property(index).read(m_target);
     return DispatchStatus::Ok;
 }
 
 DispatchStatus MetaObjectDispatcher::put(int dispid, const QVariant& value) {
-    const automation::Member* m = automation::memberByDispid(dispid);
-    if (!m)
-        return DispatchStatus::UnknownDispid;
-    if (m->kind != MemberKind::Property)
-        return DispatchStatus::WrongKind;
-    const Binding* b = bindingOf(dispid);
-    if (b->propertyIndex < 0)
-        return DispatchStatus::Unbound;
+    const automation::Member* m = nullptr;
+    int index = -1;
+    if (const DispatchStatus s = resolve(dispid, MemberKind::Property, m, index); s != DispatchStatus::Ok)
+        return s;
     QVariant v = value;
     if (!convertTo(v, metaTypeOf(m->type)))
         return DispatchStatus::BadArgumentType;
-    m_target->metaObject()->property(b->propertyIndex).write(m_target, v);
+    m_target->metaObject()->property(index).write(m_target, v);
     return DispatchStatus::Ok;
 }
 
 DispatchStatus MetaObjectDispatcher::invoke(int dispid, const QVariantList& args, QVariant& result) {
-    const automation::Member* m = automation::memberByDispid(dispid);
-    if (!m)
-        return DispatchStatus::UnknownDispid;
-    if (m->kind != MemberKind::Method)
-        return DispatchStatus::WrongKind;
-    const Binding* b = bindingOf(dispid);
-    if (b->methodIndex < 0)
-        return DispatchStatus::Unbound;
+    const automation::Member* m = nullptr;
+    int index = -1;
+    if (const DispatchStatus s = resolve(dispid, MemberKind::Method, m, index); s != DispatchStatus::Ok)
+        return s;
     if (static_cast<std::size_t>(args.size()) != m->argCount)
         return DispatchStatus::BadArgumentCount;
 
@@ -185,7 +179,7 @@ DispatchStatus MetaObjectDispatcher::invoke(int dispid, const QVariantList& args
         ret = QVariant(metaTypeOf(m->type));
         argv[0] = ret.data();
     }
-    QMetaObject::metacall(m_target, QMetaObject::InvokeMetaMethod, b->methodIndex, argv.data());
+    QMetaObject::metacall(m_target, QMetaObject::InvokeMetaMethod, index, argv.data());
     result = ret;
     return DispatchStatus::Ok;
 }

@@ -36,8 +36,10 @@ TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
         EXPECT_EQ(mm.returnMetaType(), metaTypeOf(m.type)) << m.name;
         ASSERT_EQ(static_cast<std::size_t>(mm.parameterCount()), m.argCount) << m.name;
         for (int a = 0; a < mm.parameterCount(); ++a) {
-            EXPECT_EQ(mm.parameterMetaType(a), metaTypeOf(m.args[static_cast<std::size_t>(a)].type)) << m.name;
-            EXPECT_EQ(mm.parameterNames().at(a), QByteArray(m.args[static_cast<std::size_t>(a)].name)) << m.name;
+            EXPECT_EQ(mm.parameterMetaType(a), metaTypeOf(m.args[static_cast<std::size_t>(a)].type))
+                << m.name;
+            EXPECT_EQ(mm.parameterNames().at(a), QByteArray(m.args[static_cast<std::size_t>(a)].name))
+                << m.name;
         }
     }
 }
@@ -55,7 +57,8 @@ class DispatchTest : public ControlTest {};
 TEST_F(DispatchTest, EveryMemberIsBound) {
     createControl();
     MetaObjectDispatcher dispatcher(m_control);
-    EXPECT_TRUE(dispatcher.unboundMembers().isEmpty()) << dispatcher.unboundMembers().join(u',').toStdString();
+    EXPECT_TRUE(dispatcher.unboundMembers().isEmpty())
+        << dispatcher.unboundMembers().join(u',').toStdString();
 }
 
 TEST_F(DispatchTest, PropertyPutsByDispidReachTheNamedProperty) {
@@ -92,16 +95,16 @@ TEST_F(DispatchTest, MethodCallsByDispidReachTheirMember) {
     EXPECT_EQ(call(56), QVariant(true)); // IsMerge
     EXPECT_EQ(logSince(before), QStringList{QStringLiteral("选择合并模式!")});
     EXPECT_EQ(call(47, {QStringLiteral("JPG")}), QVariant(-10)); // Morvel without a preview
-    EXPECT_EQ(call(50), QVariant(0));                           // StopPreview
-    EXPECT_EQ(call(53, {1}).toInt(), 1);                        // SetDevNameSel beyond the count
+    EXPECT_EQ(call(50), QVariant(0));                            // StopPreview
+    EXPECT_EQ(call(53, {1}).toInt(), 1);                         // SetDevNameSel beyond the count
     EXPECT_EQ(call(53, {0}).toInt(), 0);
-    EXPECT_EQ(call(52, {0}), QVariant(QString()));              // GetDevNameByIdx
-    EXPECT_EQ(call(80, {0}).toInt(), -1);                       // RemoveLocalImg
+    EXPECT_EQ(call(52, {0}), QVariant(QString()));                                    // GetDevNameByIdx
+    EXPECT_EQ(call(80, {0}).toInt(), -1);                                             // RemoveLocalImg
     EXPECT_EQ(call(73, {m_tempFolder.file(QStringLiteral("none.jpg"))}).toInt(), -1); // DeleteImgByName
-    EXPECT_EQ(call(45, {"127.0.0.1", "21", "u", "p", "/", "f"}), QVariant(-2));     // MorvelNet
-    EXPECT_EQ(call(70, {m_tempFolder.path()}), QVariant(-1));                       // VideoRecord
-    EXPECT_EQ(call(55), QVariant(-5));                                              // MergeImage
-    EXPECT_EQ(call(74, {m_tempFolder.path()}), QVariant(false));                    // IDCardRead
+    EXPECT_EQ(call(45, {"127.0.0.1", "21", "u", "p", "/", "f"}), QVariant(-2));       // MorvelNet
+    EXPECT_EQ(call(70, {m_tempFolder.path()}), QVariant(-1));                         // VideoRecord
+    EXPECT_EQ(call(55), QVariant(-5));                                                // MergeImage
+    EXPECT_EQ(call(74, {m_tempFolder.path()}), QVariant(false));                      // IDCardRead
 
     m_control->setCFileList(QStringLiteral("a|b|"));
     call(46); // ResetFileList
@@ -110,7 +113,7 @@ TEST_F(DispatchTest, MethodCallsByDispidReachTheirMember) {
 
 TEST_F(DispatchTest, ResultTypesFollowTheDispatchTable) {
     createControl();
-    EXPECT_EQ(call(56).metaType().id(), QMetaType::Bool);  // IsMerge: BOOL although declared long
+    EXPECT_EQ(call(56).metaType().id(), QMetaType::Bool); // IsMerge: BOOL although declared long
     EXPECT_EQ(call(72, {QStringLiteral("/nonexistent")}).metaType().id(), QMetaType::Bool);
     EXPECT_EQ(call(64, {0}).metaType().id(), QMetaType::Short);
     EXPECT_EQ(call(51).metaType().id(), QMetaType::Int);

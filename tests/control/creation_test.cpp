@@ -1,6 +1,6 @@
 // Creation and destruction of the control: outside libraries, the log file and "OCXConfig.ini".
-#include "control_fixture.h"
 #include "control/core/outside_libraries.h"
+#include "control_fixture.h"
 #include "qx/platform/profile.h"
 
 #include <QFileInfo>
@@ -22,8 +22,9 @@ protected:
 TEST_F(CreationTest, NewLogStartsWithTheVersionLineAndTheLoadPath) {
     createControl();
     const QByteArray raw = readAll(logPath());
-    static const QRegularExpression first(QStringLiteral(
-        "^\\d{4}-\\d{2}-\\d{2} \\d{2}-\\d{2}-\\d{2} : 创建日志成功，控件初始化成功！Version = 1\\.4\\.0\\.0\r\n"));
+    static const QRegularExpression first(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}-\\d{2}-\\d{2} : 创建日志成功，控件初始化成功！Version = "
+                       "1\\.4\\.0\\.0\r\n"));
     EXPECT_TRUE(first.match(QString::fromUtf8(raw)).hasMatch()) << raw.left(120).toStdString();
     EXPECT_FALSE(raw.startsWith("\xEF\xBB\xBF"));
     ASSERT_GE(log().size(), 2);
@@ -102,7 +103,8 @@ TEST_F(CreationTest, OptionalLibrariesMayBeMissing) {
 
 TEST_F(CreationTest, LibrariesWithoutTheirFunctionsAreLogged) {
     createControl({QStringLiteral("camera_full"), QStringLiteral("tiffconvert_partial"),
-                   QStringLiteral("idcard_full"), QStringLiteral("resize_empty"), QStringLiteral("tiffmaker_empty")});
+                   QStringLiteral("idcard_full"), QStringLiteral("resize_empty"),
+                   QStringLiteral("tiffmaker_empty")});
     const QStringList lines = creationLines();
     EXPECT_TRUE(lines.contains(QStringLiteral("加载分层tif库成功!")));
     EXPECT_TRUE(lines.contains(QStringLiteral("加载分层tif库函数失败!")));
@@ -131,8 +133,10 @@ TEST_F(CreationTest, EachEarlyStopLeavesAControlWithDefaults) {
     };
     const std::vector<Case> cases{
         {{QStringLiteral("camera_full")}, QStringLiteral("加载二代证库失败!")},
-        {{QStringLiteral("camera_partial"), QStringLiteral("idcard_full")}, QStringLiteral("加载寻边库函数失败!")},
-        {{QStringLiteral("camera_full"), QStringLiteral("idcard_partial")}, QStringLiteral("加载二代证库函数失败!")},
+        {{QStringLiteral("camera_partial"), QStringLiteral("idcard_full")},
+         QStringLiteral("加载寻边库函数失败!")},
+        {{QStringLiteral("camera_full"), QStringLiteral("idcard_partial")},
+         QStringLiteral("加载二代证库函数失败!")},
     };
     for (const Case& k : cases) {
         Folder tempFolder;
@@ -162,15 +166,16 @@ TEST_F(CreationTest, FirstStartWritesTheSettingsAndASecondStartReadsThem) {
 
     ASSERT_TRUE(platform::writeProfileString(settingsFile(), section, QStringLiteral("JPG_Compress"),
                                              QStringLiteral("90")));
-    ASSERT_TRUE(
-        platform::writeProfileString(settingsFile(), section, QStringLiteral("threshold"), QStringLiteral("128")));
+    ASSERT_TRUE(platform::writeProfileString(settingsFile(), section, QStringLiteral("threshold"),
+                                             QStringLiteral("128")));
     auto& c = createControl(kAllLibraries);
     EXPECT_EQ(c.state().jpegQuality, 90);
     EXPECT_EQ(c.state().bwThreshold, 128);
 }
 
 TEST_F(CreationTest, MissingKeysTakeTheirDefaults) {
-    ASSERT_TRUE(writeAll(m_controlFolder.file(QStringLiteral("OCXConfig.ini")), "[OCXConfig]\r\nThreshold=60\r\n"));
+    ASSERT_TRUE(
+        writeAll(m_controlFolder.file(QStringLiteral("OCXConfig.ini")), "[OCXConfig]\r\nThreshold=60\r\n"));
     auto& c = createControl(kAllLibraries);
     EXPECT_EQ(c.state().jpegQuality, 75);
     EXPECT_EQ(c.state().bwThreshold, 60);
@@ -183,8 +188,8 @@ TEST_F(CreationTest, DestructionLogsItsStepsAndFreesTheLibraries) {
     const int before = static_cast<int>(log().size());
     destroyControl();
     EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("关闭预览!"), QStringLiteral("关闭预览!"),
-                                             QStringLiteral("释放动态库资源!"), QStringLiteral("释放GDI资源!"),
-                                             QStringLiteral("控件释放!")}));
+                                             QStringLiteral("释放动态库资源!"),
+                                             QStringLiteral("释放GDI资源!"), QStringLiteral("控件释放!")}));
     EXPECT_FALSE(control::OutsideLibraries::instance().cameraLibraryLoaded());
     EXPECT_EQ(control::OutsideLibraries::instance().getKelpoDeviceCount, nullptr);
 }
@@ -199,7 +204,8 @@ TEST_F(CreationTest, TifToolCallsTheToolWhenItIsBound) {
 
     QFile::remove(marker);
     Folder otherFolder;
-    auto& without = createControl({QStringLiteral("camera_full"), QStringLiteral("idcard_full")}, otherFolder.path());
+    auto& without =
+        createControl({QStringLiteral("camera_full"), QStringLiteral("idcard_full")}, otherFolder.path());
     without.TifTool();
     EXPECT_FALSE(readAll(marker).contains("ShowPlatform"));
 }

@@ -1,8 +1,8 @@
 // The control's methods as a container sees them: defaults, lists, Base64, boxes, window and events.
-#include "control_fixture.h"
 #include "control/capture/camera_roles.h"
 #include "control/core/folder_tree.h"
 #include "control/core/safety.h"
+#include "control_fixture.h"
 #include "qx/interface/identity.h"
 
 #include <QCoreApplication>
@@ -18,14 +18,14 @@ class MethodsTest : public ControlTest {};
 TEST_F(MethodsTest, PropertiesStartAtTheirDefaults) {
     createControl(kAllLibraries);
     const std::vector<std::pair<int, QVariant>> defaults{
-        {1, false}, {6, false}, {8, true}, {9, 1000}, {15, true}, {17, false}, {35, true},
-        {36, short(0)}, {37, short(0)}, {38, short(0)}, {39, short(100)}, {40, short(100)},
-        {41, short(100)}, {42, short(100)}, {43, false},
+        {1, false},       {6, false},       {8, true},        {9, 1000},        {15, true},
+        {17, false},      {35, true},       {36, short(0)},   {37, short(0)},   {38, short(0)},
+        {39, short(100)}, {40, short(100)}, {41, short(100)}, {42, short(100)}, {43, false},
     };
     for (const auto& [dispid, value] : defaults)
         EXPECT_EQ(get(dispid), value) << dispid;
-    for (int d : {2, 3, 4, 5, 7, 10, 11, 12, 13, 14, 16, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                  32, 33, 34})
+    for (int d : {2,  3,  4,  5,  7,  10, 11, 12, 13, 14, 16, 18, 19, 20,
+                  21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34})
         EXPECT_EQ(get(d), QVariant(QString())) << d;
 }
 
@@ -44,7 +44,8 @@ TEST_F(MethodsTest, EveryMethodAnswersWithoutTheOutsideLibraries) {
         const automation::Member& m = *automation::memberByDispid(d);
         QVariantList args;
         for (std::size_t i = 0; i < m.argCount; ++i)
-            args << (m.args[i].type == automation::ValueType::Bstr ? QVariant(m_tempFolder.path()) : QVariant(0));
+            args << (m.args[i].type == automation::ValueType::Bstr ? QVariant(m_tempFolder.path())
+                                                                   : QVariant(0));
         QVariant r;
         EXPECT_EQ(m_control->invoke(d, args, r), DispatchStatus::Ok) << m.name;
     }
@@ -89,15 +90,16 @@ TEST_F(MethodsTest, MorvelWithoutAPreviewFailsWithMinusTen) {
     auto& c = createControl();
     const int before = static_cast<int>(log().size());
     EXPECT_EQ(c.Morvel(QStringLiteral("JPG")), -10);
-    EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("开始拍照"), QStringLiteral("非预览状态，抓图失败!")}));
+    EXPECT_EQ(logSince(before),
+              (QStringList{QStringLiteral("开始拍照"), QStringLiteral("非预览状态，抓图失败!")}));
     EXPECT_EQ(c.state().lastFormat, QStringLiteral("jpg"));
 }
 
 TEST_F(MethodsTest, ImageListHoldsOnlyTheControlsOwnNames) {
     Folder pictures;
-    for (const char* name : {"2015-06-26-14-00-27.jpg", "2015-06-26-14-00-28-Merge.jpg", "A001.jpg",
-                             "2015-06-26-14-00-27ForJpgMerge.jpg", "2015-06-26-14-00-29.JPG",
-                             "2015-06-26-14-00-30.bmp"})
+    for (const char* name :
+         {"2015-06-26-14-00-27.jpg", "2015-06-26-14-00-28-Merge.jpg", "A001.jpg",
+          "2015-06-26-14-00-27ForJpgMerge.jpg", "2015-06-26-14-00-29.JPG", "2015-06-26-14-00-30.bmp"})
         ASSERT_TRUE(writeAll(pictures.file(QString::fromLatin1(name)), "x"));
     QDir().mkpath(pictures.file(QStringLiteral("2015-06-26-14-00-31.jpg")));
     auto& c = createControl();
@@ -111,7 +113,8 @@ TEST_F(MethodsTest, ImageListHoldsOnlyTheControlsOwnNames) {
     EXPECT_EQ(c.DeleteImg(2), 1);
     EXPECT_EQ(c.DeleteImg(0), 0);
     EXPECT_FALSE(QFileInfo::exists(pictures.file(QStringLiteral("2015-06-26-14-00-27.jpg"))));
-    EXPECT_EQ(c.GetImgNameByIdx(0), QStringLiteral("2015-06-26-14-00-27.jpg")); // list unchanged until refresh
+    EXPECT_EQ(c.GetImgNameByIdx(0),
+              QStringLiteral("2015-06-26-14-00-27.jpg")); // list unchanged until refresh
 
     const int before = static_cast<int>(log().size());
     EXPECT_EQ(c.RefreshImgList(QStringLiteral("gif")), 0);
@@ -162,7 +165,9 @@ TEST_F(MethodsTest, Base64OfSmallFilesAndItsLogLines) {
     Folder files;
     auto& c = createControl();
     const std::vector<std::pair<QByteArray, QString>> cases{
-        {"a", QStringLiteral("YQ==")}, {"ab", QStringLiteral("YWI=")}, {"abc", QStringLiteral("YWJj")},
+        {"a", QStringLiteral("YQ==")},
+        {"ab", QStringLiteral("YWI=")},
+        {"abc", QStringLiteral("YWJj")},
         {QByteArray("\x00\xff\x10\x80", 4), QStringLiteral("AP8QgA==")}};
     for (const auto& [bytes, expected] : cases) {
         const QString path = files.file(QStringLiteral("f.bin"));
@@ -170,10 +175,11 @@ TEST_F(MethodsTest, Base64OfSmallFilesAndItsLogLines) {
         const int before = static_cast<int>(log().size());
         EXPECT_TRUE(c.GetBase64String(path));
         EXPECT_EQ(c.Img2Base64(), expected);
-        EXPECT_EQ(logSince(before),
-                  (QStringList{QStringLiteral("打开待转换base64字符串的图片成功!"), QStringLiteral("图片转字符串成功!"),
-                               QStringLiteral("长度为 %1 个字节").arg(bytes.size()), QStringLiteral("清空文件buffer!"),
-                               QStringLiteral("清空内存buffer!"), expected}));
+        EXPECT_EQ(logSince(before), (QStringList{QStringLiteral("打开待转换base64字符串的图片成功!"),
+                                                 QStringLiteral("图片转字符串成功!"),
+                                                 QStringLiteral("长度为 %1 个字节").arg(bytes.size()),
+                                                 QStringLiteral("清空文件buffer!"),
+                                                 QStringLiteral("清空内存buffer!"), expected}));
     }
     c.setMarkdown(false);
     ASSERT_TRUE(writeAll(files.file(QStringLiteral("g.bin")), "abc"));
@@ -266,7 +272,8 @@ TEST_F(MethodsTest, FrameMessageWithNothingToSaveShowsTheErrorBox) {
 
 TEST(Safety, OptionsAnswers) {
     uint32_t supported = 0, enabled = 0;
-    EXPECT_EQ(control::GetInterfaceSafetyOptions(QStringLiteral("{any}"), &supported, &enabled), control::kS_OK);
+    EXPECT_EQ(control::GetInterfaceSafetyOptions(QStringLiteral("{any}"), &supported, &enabled),
+              control::kS_OK);
     EXPECT_EQ(supported, 3u);
     EXPECT_EQ(enabled, 3u);
     const QString dispatch = QString::fromLatin1(identity::kIidIDispatch);
@@ -277,8 +284,9 @@ TEST(Safety, OptionsAnswers) {
     EXPECT_EQ(control::SetInterfaceSafetyOptions(dispatch, 3, 1), control::kE_FAIL);
     EXPECT_EQ(control::SetInterfaceSafetyOptions(QString::fromLatin1(identity::kDispatchIid).toLower(), 3, 3),
               control::kS_OK);
-    EXPECT_EQ(control::SetInterfaceSafetyOptions(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), 3, 3),
-              control::kE_NOINTERFACE);
+    EXPECT_EQ(
+        control::SetInterfaceSafetyOptions(QStringLiteral("{00000000-0000-0000-0000-000000000001}"), 3, 3),
+        control::kE_NOINTERFACE);
 }
 
 TEST(FolderTree, DeletesEverythingButFollowsNoLinks) {
@@ -298,8 +306,10 @@ TEST(FolderTree, DeletesEverythingButFollowsNoLinks) {
 
 TEST(CameraRoles, VendorAndProductFromDevicePaths) {
     using control::CameraRoleRule;
-    EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_2e7a&pid_7e41&mi_00#6&1")), QStringLiteral("7e41"));
-    EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("vid_2e7a&pid_7e41")), std::nullopt); // at the first char
+    EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_2e7a&pid_7e41&mi_00#6&1")),
+              QStringLiteral("7e41"));
+    EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("vid_2e7a&pid_7e41")),
+              std::nullopt); // at the first char
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_046d&pid_7e41")), std::nullopt);
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_2e7a&pid_7e")), std::nullopt);
     EXPECT_FALSE(CameraRoleRule::isCounted(QStringLiteral("7e45")));

@@ -40,8 +40,9 @@ protected:
 };
 
 TEST_F(QxScriptTest, PrintsPropertyDefaultsAfterASet) {
-    const ScriptRun r = run("control.CustomSavePath = \"/tmp/x/\"; print(control.CustomSavePath, control.WriteLog, "
-                      "control.asfBitRate, control.nColorSpace);");
+    const ScriptRun r =
+        run("control.CustomSavePath = \"/tmp/x/\"; print(control.CustomSavePath, control.WriteLog, "
+            "control.asfBitRate, control.nColorSpace);");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("/tmp/x/ true 1000 0\n"));
 }
@@ -58,7 +59,8 @@ TEST_F(QxScriptTest, AutomationResultConventions) {
         print(control.CustomImgName);
     )JS");
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(r.out, QStringLiteral("boolean boolean number string boolean number\n1 true -10\n90 true true\nA001\n"));
+    EXPECT_EQ(r.out, QStringLiteral(
+                         "boolean boolean number string boolean number\n1 true -10\n90 true true\nA001\n"));
 }
 
 TEST_F(QxScriptTest, HostRecordsMessagesAndAnswersDialogs) {
@@ -76,7 +78,7 @@ TEST_F(QxScriptTest, HostRecordsMessagesAndAnswersDialogs) {
         host.wait(20);
         print(host.env("QX_TEST_VALUE"), host.env("QX_TEST_UNSET_VARIABLE") === "");
     )JS",
-                      {}, {jpg});
+                            {}, {jpg});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("2 a.jpg\n0\n[\"没有Qorvane拍摄仪!\"]\nforty-two true\n"));
 }
@@ -90,7 +92,8 @@ TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
 }
 
 TEST_F(QxScriptTest, BadDispidCallsThrow) {
-    const ScriptRun r = run("try { host.invoke(99); } catch (e) { print('caught', e.message); } host.get(47);");
+    const ScriptRun r =
+        run("try { host.invoke(99); } catch (e) { print('caught', e.message); } host.get(47);");
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(r.out.startsWith(QStringLiteral("caught DISPID 99"))) << r.out.toStdString();
     EXPECT_TRUE(r.err.contains(QStringLiteral("DISPID 47"))) << r.err.toStdString();
@@ -104,20 +107,24 @@ TEST_F(QxScriptTest, ControlThatCannotBeCreatedExitsWithTwo) {
     EXPECT_TRUE(r.out.isEmpty());
     EXPECT_TRUE(r.err.contains(QStringLiteral("cannot create the control"))) << r.err.toStdString();
 
-    const ScriptRun missing = run("print('never');", {QStringLiteral("--control"), m_work.file(QStringLiteral("none.so"))});
+    const ScriptRun missing =
+        run("print('never');", {QStringLiteral("--control"), m_work.file(QStringLiteral("none.so"))});
     EXPECT_EQ(missing.status, 2);
 }
 
 TEST_F(QxScriptTest, ACopyInAnotherFolderLoadsItsOwnLibraries) {
     Folder copy;
-    ASSERT_TRUE(copyFile(binFolder() + QStringLiteral("libQXCameraCtrl.so"), copy.file(QStringLiteral("libQXCameraCtrl.so"))));
-    ASSERT_TRUE(installTestLibraries(copy.path(), {QStringLiteral("camera_full"), QStringLiteral("idcard_full")}));
+    ASSERT_TRUE(copyFile(binFolder() + QStringLiteral("libQXCameraCtrl.so"),
+                         copy.file(QStringLiteral("libQXCameraCtrl.so"))));
+    ASSERT_TRUE(
+        installTestLibraries(copy.path(), {QStringLiteral("camera_full"), QStringLiteral("idcard_full")}));
     const ScriptRun r = run("print(host.controlInfo.ProgID, host.controlInfo.Version);",
-                      {QStringLiteral("--control"), copy.file(QStringLiteral("libQXCameraCtrl.so"))});
+                            {QStringLiteral("--control"), copy.file(QStringLiteral("libQXCameraCtrl.so"))});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("QXCAMERA.QXCameraCtrl.1 1.4.0.0\n"));
     const QStringList lines = log();
-    EXPECT_TRUE(lines.contains(QStringLiteral("Current Load Path:Success,") + copy.path())) << lines.join(u'|').toStdString();
+    EXPECT_TRUE(lines.contains(QStringLiteral("Current Load Path:Success,") + copy.path()))
+        << lines.join(u'|').toStdString();
     EXPECT_TRUE(lines.contains(QStringLiteral("加载寻二代证库函数成功!")));
     EXPECT_TRUE(QFile::exists(copy.file(QStringLiteral("OCXConfig.ini"))));
 

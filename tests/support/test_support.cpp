@@ -54,8 +54,12 @@ QStringList logTexts(const QString& logPath) {
     return out;
 }
 
-QString binFolder() { return QStringLiteral(QX_BIN_DIR "/"); }
-QString testlibFolder() { return QStringLiteral(QX_TESTLIB_DIR "/"); }
+QString binFolder() {
+    return QStringLiteral(QX_BIN_DIR "/");
+}
+QString testlibFolder() {
+    return QStringLiteral(QX_TESTLIB_DIR "/");
+}
 
 bool installTestLibraries(const QString& folder, const QStringList& variants) {
     for (const QString& variant : variants) {

@@ -20,7 +20,9 @@ namespace {
 } // namespace
 
 #if defined(QX_FAKE_CAMERA)
-QX_EXPORT void* CreateKelpoDevice(int32_t) { return nullptr; }
+QX_EXPORT void* CreateKelpoDevice(int32_t) {
+    return nullptr;
+}
 #if !defined(QX_FAKE_PARTIAL)
 QX_EXPORT void DeleteKelpoDevice(void*) {}
 #endif
@@ -28,7 +30,9 @@ QX_EXPORT int32_t GetKelpoDeviceCount() {
     mark("GetKelpoDeviceCount");
     return 3;
 }
-QX_EXPORT int32_t GetKelpoDeviceModuleID(int32_t i) { return 520701 + i; }
+QX_EXPORT int32_t GetKelpoDeviceModuleID(int32_t i) {
+    return 520701 + i;
+}
 #endif
 
 #if defined(QX_FAKE_IDCARD)
@@ -39,20 +43,30 @@ QX_EXPORT int32_t IDInfoChar(char* buffer, int32_t* length) {
     return 1;
 }
 #if !defined(QX_FAKE_PARTIAL)
-QX_EXPORT const char* IDInfoBMP(const char*) { return ""; }
+QX_EXPORT const char* IDInfoBMP(const char*) {
+    return "";
+}
 #endif
 #endif
 
 #if defined(QX_FAKE_TIFFCONVERT)
-QX_EXPORT int32_t AddImageToTifLayer() { return 0; }
-QX_EXPORT int32_t Convert2Tif() { return 0; }
+QX_EXPORT int32_t AddImageToTifLayer() {
+    return 0;
+}
+QX_EXPORT int32_t Convert2Tif() {
+    return 0;
+}
 #if !defined(QX_FAKE_PARTIAL)
-QX_EXPORT int32_t CleanImageFromTifLayer() { return 0; }
+QX_EXPORT int32_t CleanImageFromTifLayer() {
+    return 0;
+}
 #endif
 #endif
 
 #if defined(QX_FAKE_RESIZE)
-QX_EXPORT int32_t KelpoFilterImageResize(const uint8_t*, int32_t, int32_t, uint8_t*) { return 0; }
+QX_EXPORT int32_t KelpoFilterImageResize(const uint8_t*, int32_t, int32_t, uint8_t*) {
+    return 0;
+}
 #endif
 
 #if defined(QX_FAKE_TIFFMAKER)

@@ -56,7 +56,8 @@ private:
         int propertyIndex = -1;
         int methodIndex = -1;
     };
-    const Binding* bindingOf(int dispid) const;
+    DispatchStatus resolve(int dispid, automation::MemberKind kind, const automation::Member*& member,
+                           int& index) const;
 
     QObject* m_target;
     std::vector<Binding> m_bindings;
