@@ -1,14 +1,18 @@
 // Creation and destruction of the control, its settings file, window, painting and private messages.
 #include "control/core/control.h"
 
+#include "control/capture/frame_grabber.h"
+#include "control/capture/preview_surface.h"
 #include "control/core/folder_tree.h"
 #include "control/core/outside_libraries.h"
+#include "qx/media/preview_pipeline.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/profile.h"
 
 #include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QTimerEvent>
 #include <unistd.h>
 
@@ -51,6 +55,7 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
         m_ui = m_ownUi.get();
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_surface = std::make_unique<PreviewSurface>();
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);
 }
@@ -149,8 +154,18 @@ void CMorvelQxWebCtrl::ownMessageBox(const QString& text) {
     m_ui->messageBox(this, text, QString(), MessageIcon::None, false);
 }
 
+void CMorvelQxWebCtrl::resizeEvent(QResizeEvent* e) {
+    m_surface->setTargetSize(size());
+    QWidget::resizeEvent(e);
+}
+
 void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
+    if (m_s.normalPreviewOn && !m_previewImage.isNull()) {
+        // The video picture covers the whole window, as the platform's video window did.
+        p.drawImage(rect(), m_previewImage);
+        return;
+    }
     p.fillRect(rect(), Qt::white);
     p.setPen(Qt::black);
     p.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, QStringLiteral("NO SIGNAL"));
@@ -158,15 +173,21 @@ void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
 
 bool CMorvelQxWebCtrl::event(QEvent* e) {
     if (e->type() == kFrameCopiedEvent) {
-        if (!saveGrabbedFrame()) {
+        // A frame event after the frame was saved finds nothing to save and reports nothing.
+        if (CFrameGrabberCB::instance().saveStep() == CFrameGrabberCB::SaveResult::Failed) {
             writeLog(QStringLiteral("抓图失败!"));
             errorBox(QStringLiteral(" 抓图失败."));
         }
         return true;
     }
     if (e->type() == kFrameSavedEvent) {
-        setCPicName(m_savedFramePath);
+        m_p.cPicName = CFrameGrabberCB::instance().savePath;
         m_s.capturePending = false;
+        return true;
+    }
+    if (e->type() == kPreviewFrameEvent) {
+        m_previewImage = m_surface->take();
+        update();
         return true;
     }
     return QWidget::event(e);

@@ -7,20 +7,36 @@
 #include "qx/interface/ui_host.h"
 
 #include <QEvent>
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
 #include <optional>
 
+namespace qx::media {
+class PreviewPipeline;
+struct VideoDevice;
+} // namespace qx::media
+
 namespace qx::control {
+
+class PreviewSurface;
 
 // The private messages of the frame-grabbing path (the Windows WM_APP+1 and WM_APP+2).
 inline constexpr QEvent::Type kFrameCopiedEvent = static_cast<QEvent::Type>(QEvent::User + 0x8001 - 0x8000);
 inline constexpr QEvent::Type kFrameSavedEvent = static_cast<QEvent::Type>(QEvent::User + 0x8002 - 0x8000);
+// A new preview picture is ready to be painted.
+inline constexpr QEvent::Type kPreviewFrameEvent = static_cast<QEvent::Type>(QEvent::User + 0x10);
 
 // Set by IsMerge, cleared by StartPreviewProc and by every merge capture; shared by every control of
 // the process.
 extern bool mergeMode;
+// Morvel's own result codes beyond the ones every container knows.
+inline constexpr int kMorvelFrameTimeout = -20; // the preview delivered no frame within the wait
+inline constexpr int kMorvelBusy = -21;         // called while another capture waits for its frame
+
+// Whether a video recording runs in the process; RefreshDevList copies it into bIsRecord.
+extern bool recordingActive;
 
 // The control's own meta-object members are exactly its automation surface: no signals or slots of
 // its own, so a container (or a script engine) sees nothing but the 43 properties and 39 methods.
@@ -359,19 +375,23 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void create(const QString& controlFolder);
     void readSettings();
     void windowDestroyed();
-    // The save step of the frame-grabbing path; false when no frame could be written.
-    bool saveGrabbedFrame();
     void writeLog(const QString& text) { m_log.Write(text); }
 
-    // Cameras: the device path texts of the machine's video inputs in enumeration order, or nothing
-    // when the enumeration cannot be made.
-    std::optional<QStringList> videoDevicePaths();
+    // Cameras: the machine's video inputs in enumeration order, or nothing when the enumeration
+    // cannot be made.
+    std::optional<std::vector<media::VideoDevice>> videoDevices();
     bool cameraPresent();
+    // The counted camera `n` (the role rule's counting), with the log lines of a failed binding.
+    // `bindFailed` tells a failed binding operation from a count with no camera behind it.
+    std::optional<media::VideoDevice> bindCamera(int n, bool* bindFailed = nullptr);
+    bool buildPreview();
+    void releaseEdgeDevice(const QString& logLine);
     // The capture folder rule shared by capture and the image list: CustomSavePath when set (it must
     // end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
     std::optional<QString> captureFolder() const;
@@ -386,7 +406,11 @@ private:
     UiHost* m_ui = nullptr;
     std::unique_ptr<MetaObjectDispatcher> m_dispatcher;
     QString m_controlFolder;
-    QString m_savedFramePath;
+    std::unique_ptr<media::PreviewPipeline> m_pipeline;
+    std::unique_ptr<PreviewSurface> m_surface;
+    QImage m_previewImage;
+    QString m_boundCameraName;
+    bool m_morvelWaiting = false;
     QWidget* m_videoDialog = nullptr;
     bool m_modified = false;
 };

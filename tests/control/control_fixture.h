@@ -12,7 +12,7 @@ namespace qx::test {
 
 class ControlTest : public ::testing::Test {
 protected:
-    ControlTest() : m_temp("Temp", m_tempFolder.path()) {}
+    ControlTest() : m_temp("Temp", m_tempFolder.path()), m_cameras("QX_VIRTUAL_CAMERAS", QString()) {}
     ~ControlTest() override { destroyControl(); }
 
     // Creates the control with the given outside-library variants in its folder.
@@ -52,6 +52,7 @@ protected:
     Folder m_tempFolder;
     Folder m_controlFolder;
     ScopedEnv m_temp;
+    ScopedEnv m_cameras; // no virtual camera unless a test sets one
     ScriptedUiHost m_ui;
     std::unique_ptr<QWidget> m_container;
     control::CMorvelQxWebCtrl* m_control = nullptr;

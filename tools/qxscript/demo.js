@@ -1,4 +1,5 @@
-// Headless demo: creates the camera control, shows what it is and how it starts.
+// Headless demo: creates the camera control, lists the cameras and their sizes, previews the first
+// camera and captures one frame through the grab request.
 var info = host.controlInfo;
 print("QXCameraCtrl " + info.Version + " (" + info.ProgID + ", class " + info.CLSID + ")");
 print("control file: " + info.file);
@@ -6,6 +7,34 @@ print("defaults: WriteLog=" + control.WriteLog + " bShowMsgBox=" + control.bShow
       " asfBitRate=" + control.asfBitRate + " pDPI=" + control.pDPI +
       " nRotateAngle=" + control.nRotateAngle + " nColorSpace=" + control.nColorSpace +
       " WndLeft=" + control.WndLeft + " CustomSavePath=\"" + control.CustomSavePath + "\"");
-print("cameras found: " + control.RefreshDevList());
+
+var cameras = control.RefreshDevList();
+print("cameras found: " + cameras);
+for (var i = 0; i < cameras; ++i) {
+    var sizes = [];
+    var count = control.RefreshResolution(i);
+    for (var s = 0; s < count; ++s)
+        sizes.push(control.GetResolutionByIdx(s));
+    print("  " + i + ": " + control.GetDevNameByIdx(i) + " [" + sizes.join(", ") + "]");
+}
+
+if (cameras > 0) {
+    control.SetDevNameSel(0);
+    control.RefreshResolution(0);
+    control.SetResolution(0);
+    var started = control.StartPreviewProc();
+    print("preview of " + control.GetDevNameByIdx(0) + " at " + control.GetResolutionByIdx(0) + ": " +
+          (started === 0 ? "running" : "failed (" + started + ")"));
+    if (started === 0) {
+        host.wait(300);
+        if (host.args.length > 0)
+            control.CustomSavePath = host.args[0];
+        var result = control.Morvel("bmp");
+        print("captured: " + (result === 0 ? control.cPicName : "failed (" + result + ")"));
+        control.StopPreview();
+    }
+}
+if (host.messages.length > 0)
+    print("messages: " + host.messages.join(" | "));
 var temp = host.env("Temp") || host.env("TMPDIR") || "/tmp";
 print("control log: " + temp.replace(/\/$/, "") + "/QXCameraCtrlLog.txt");

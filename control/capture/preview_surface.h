@@ -1,0 +1,32 @@
+// The picture of the running preview as the control paints it: the latest frame, scaled to the window.
+#pragma once
+
+#include "qx/media/preview_pipeline.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSize>
+#include <atomic>
+#include <mutex>
+
+namespace qx::control {
+
+class PreviewSurface {
+public:
+    // Streaming thread: keeps a copy of the frame scaled to the target size and asks `owner` to repaint,
+    // unless the previous frame has not been taken yet (frames are dropped, never queued).
+    void offer(const media::FrameView& frame, QObject* owner);
+    // Control thread.
+    void setTargetSize(QSize size);
+    QImage take(); // the latest frame; marks it painted
+    QImage latest() const;
+    void clear();
+
+private:
+    mutable std::mutex m_mutex;
+    QImage m_frame;
+    QSize m_target{640, 480};
+    std::atomic<bool> m_pending{false};
+};
+
+} // namespace qx::control

@@ -1,0 +1,51 @@
+// GStreamer start-up and RAII holders for the GStreamer objects the media layer keeps.
+#pragma once
+
+#include <gst/gst.h>
+#include <utility>
+
+namespace qx::media {
+
+// Initialises GStreamer once per process; false when it cannot be initialised.
+bool ensureGstreamer();
+
+// Holds one reference to a GStreamer object; copies take a reference of their own.
+template <typename T, gpointer (*Ref)(gpointer), void (*Unref)(gpointer)> class GRef {
+public:
+    GRef() = default;
+    explicit GRef(T* adopt) : m_p(adopt) {}
+    GRef(const GRef& o) : m_p(o.m_p) {
+        if (m_p)
+            Ref(m_p);
+    }
+    GRef(GRef&& o) noexcept : m_p(std::exchange(o.m_p, nullptr)) {}
+    GRef& operator=(GRef o) noexcept {
+        std::swap(m_p, o.m_p);
+        return *this;
+    }
+    ~GRef() { reset(); }
+    void reset(T* adopt = nullptr) {
+        if (m_p)
+            Unref(m_p);
+        m_p = adopt;
+    }
+    T* get() const { return m_p; }
+    T* release() { return std::exchange(m_p, nullptr); }
+    explicit operator bool() const { return m_p != nullptr; }
+
+private:
+    T* m_p = nullptr;
+};
+
+using ElementRef = GRef<GstElement, gst_object_ref, gst_object_unref>;
+using DeviceRef = GRef<GstDevice, gst_object_ref, gst_object_unref>;
+
+inline gpointer refCaps(gpointer caps) {
+    return gst_caps_ref(static_cast<GstCaps*>(caps));
+}
+inline void unrefCaps(gpointer caps) {
+    gst_caps_unref(static_cast<GstCaps*>(caps));
+}
+using CapsRef = GRef<GstCaps, refCaps, unrefCaps>;
+
+} // namespace qx::media

@@ -1,0 +1,306 @@
+// The preview pipeline: source ! capsfilter ! videoflip ! videoconvert ! appsink (BGR), with every
+// element checked so a missing plugin fails the step it belongs to.
+#include "qx/media/preview_pipeline.h"
+#include "qx/media/v4l2_controls.h"
+#include "qx/media/virtual_camera.h"
+
+#include <gst/app/gstappsink.h>
+#include <gst/app/gstappsrc.h>
+#include <gst/video/video.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <thread>
+
+namespace qx::media {
+
+namespace {
+constexpr auto kFirstFrameTimeout = std::chrono::seconds(5);
+constexpr guint kGrabberQueue = 2;
+
+GstElement* makeElement(const char* factory, const char* name) {
+    GstElement* e = gst_element_factory_make(factory, name);
+    if (!e)
+        qWarning("GStreamer element \"%s\" is missing (is its plugin package installed?)", factory);
+    return e;
+}
+} // namespace
+
+struct PreviewPipeline::Impl {
+    ElementRef pipeline;
+    GstElement* source = nullptr; // owned by the pipeline
+    GstElement* flip = nullptr;
+    FrameCallback callback;
+    PreviewPipeline* owner = nullptr;
+
+    // Virtual source state, touched only by appsrc's streaming thread once playing.
+    std::unique_ptr<VirtualCamera::Generator> generator;
+    uint64_t frameNumber = 0;
+    int rateNum = 30;
+    int rateDen = 1;
+    std::chrono::steady_clock::time_point nextFrame;
+    std::atomic<bool> stopping{false};
+
+    std::mutex mutex;
+    std::condition_variable firstFrame;
+    bool gotFrame = false;
+    QString error;
+
+    static void needData(GstAppSrc* src, guint, gpointer self) { static_cast<Impl*>(self)->pushFrame(src); }
+
+    void pushFrame(GstAppSrc* src) {
+        // Live pacing: one frame per frame interval, waiting in short steps so a stop is not held up.
+        const auto interval = std::chrono::nanoseconds(1000000000LL * rateDen / rateNum);
+        auto now = std::chrono::steady_clock::now();
+        if (frameNumber == 0)
+            nextFrame = now;
+        while (now < nextFrame && !stopping) {
+            std::this_thread::sleep_for(
+                std::min<std::chrono::nanoseconds>(nextFrame - now, std::chrono::milliseconds(20)));
+            now = std::chrono::steady_clock::now();
+        }
+        if (stopping)
+            return;
+        nextFrame += interval;
+        if (nextFrame < now)
+            nextFrame = now; // fell behind: do not burst to catch up
+        GstBuffer* buffer = gst_buffer_new_allocate(nullptr, generator->frameBytes(), nullptr);
+        GstMapInfo map;
+        if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+            gst_buffer_unref(buffer);
+            return;
+        }
+        generator->frame(frameNumber, map.data);
+        gst_buffer_unmap(buffer, &map);
+        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(frameNumber, GST_SECOND * rateDen, rateNum);
+        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND * rateDen, rateNum);
+        ++frameNumber;
+        gst_app_src_push_buffer(src, buffer);
+    }
+
+    static GstFlowReturn newSample(GstAppSink* sink, gpointer self) {
+        return static_cast<Impl*>(self)->onSample(sink);
+    }
+
+    GstFlowReturn onSample(GstAppSink* sink) {
+        GstSample* sample = gst_app_sink_pull_sample(sink);
+        if (!sample)
+            return GST_FLOW_EOS;
+        GstVideoInfo info;
+        GstBuffer* buffer = gst_sample_get_buffer(sample);
+        GstCaps* caps = gst_sample_get_caps(sample);
+        GstVideoFrame frame;
+        if (buffer && caps && gst_video_info_from_caps(&info, caps) &&
+            gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
+            FrameView view;
+            view.data = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
+            view.width = GST_VIDEO_FRAME_WIDTH(&frame);
+            view.height = GST_VIDEO_FRAME_HEIGHT(&frame);
+            view.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+            owner->m_frameWidth = view.width;
+            owner->m_frameHeight = view.height;
+            if (callback)
+                callback(view);
+            gst_video_frame_unmap(&frame);
+            {
+                std::lock_guard lock(mutex);
+                gotFrame = true;
+            }
+            firstFrame.notify_all();
+        }
+        gst_sample_unref(sample);
+        return GST_FLOW_OK;
+    }
+
+    // Takes the first error message off the bus, if any.
+    bool takeBusError() {
+        GstBus* bus = gst_element_get_bus(pipeline.get());
+        bool failed = false;
+        while (GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
+            GError* err = nullptr;
+            gchar* debug = nullptr;
+            gst_message_parse_error(msg, &err, &debug);
+            {
+                std::lock_guard lock(mutex);
+                if (error.isEmpty())
+                    error = QString::fromUtf8(err ? err->message : "unknown error");
+            }
+            g_clear_error(&err);
+            g_free(debug);
+            gst_message_unref(msg);
+            failed = true;
+        }
+        gst_object_unref(bus);
+        return failed;
+    }
+};
+
+PreviewPipeline::PreviewPipeline() : m_impl(std::make_unique<Impl>()) {
+    m_impl->owner = this;
+}
+
+PreviewPipeline::~PreviewPipeline() {
+    stop();
+}
+
+QString PreviewPipeline::lastError() const {
+    std::lock_guard lock(m_impl->mutex);
+    return m_impl->error;
+}
+
+PreviewStep PreviewPipeline::build(const VideoDevice& device, int width, int height, FrameCallback callback) {
+    stop();
+    Impl& d = *m_impl;
+    if (!ensureGstreamer())
+        return PreviewStep::Pipeline;
+    d.pipeline = ElementRef(gst_pipeline_new("preview"));
+    if (!d.pipeline)
+        return PreviewStep::Pipeline;
+    if (!device.virtualCamera && !device.device)
+        return PreviewStep::Bind;
+    GstBin* bin = GST_BIN(d.pipeline.get());
+
+    GstElement* source = device.virtualCamera ? makeElement("appsrc", "Cap")
+                                              : gst_device_create_element(device.device.get(), "Cap");
+    if (!source || !gst_bin_add(bin, source))
+        return PreviewStep::AddCamera;
+    d.source = source;
+
+    GstElement* flip = makeElement("videoflip", "Rotate");
+    if (!flip)
+        return PreviewStep::RotateCreate;
+    if (!gst_bin_add(bin, flip))
+        return PreviewStep::RotateAdd;
+    d.flip = flip;
+
+    GstElement* sink = makeElement("appsink", "Grabber");
+    if (!sink)
+        return PreviewStep::GrabberCreate;
+    GstElement* convert = makeElement("videoconvert", "Convert");
+    GstCaps* bgr = gst_caps_from_string("video/x-raw,format=BGR");
+    if (!convert || !bgr) {
+        if (convert)
+            gst_object_unref(convert);
+        gst_object_unref(sink);
+        return PreviewStep::GrabberType;
+    }
+    // Large frames convert faster on both cores; the conversion is the preview's main cost.
+    g_object_set(convert, "n-threads", 2u, nullptr);
+    g_object_set(sink, "caps", bgr, "max-buffers", kGrabberQueue, "drop", TRUE, "sync", FALSE, "emit-signals",
+                 FALSE, nullptr);
+    gst_caps_unref(bgr);
+    if (!gst_bin_add(bin, convert) || !gst_bin_add(bin, sink))
+        return PreviewStep::GrabberAdd;
+
+    GstElement* format = makeElement("capsfilter", "Format");
+    if (!format)
+        return PreviewStep::FormatConfig;
+    gst_bin_add(bin, format);
+    if (device.formats.empty())
+        return PreviewStep::FormatNoFormats;
+    const auto chosen = findYuy2Format(device, width, height);
+    if (!chosen)
+        return PreviewStep::FormatSet;
+    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT,
+                                        width, "height", G_TYPE_INT, height, nullptr);
+    if (chosen->rateNum > 0)
+        gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, chosen->rateNum, chosen->rateDen, nullptr);
+    g_object_set(format, "caps", caps, nullptr);
+
+    if (device.virtualCamera) {
+        d.generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
+        d.rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
+        d.rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
+        d.frameNumber = 0;
+        g_object_set(source, "caps", caps, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
+                     guint64{2}, "block", FALSE, nullptr);
+        GstAppSrcCallbacks callbacks{};
+        callbacks.need_data = &Impl::needData;
+        gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, &d, nullptr);
+        m_controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
+    } else if (!device.node.isEmpty()) {
+        m_controls = V4l2Controls::open(device.node);
+    }
+    gst_caps_unref(caps);
+
+    if (!gst_element_link_many(source, format, flip, convert, sink, nullptr))
+        return PreviewStep::Link;
+
+    d.callback = std::move(callback);
+    GstAppSinkCallbacks sinkCallbacks{};
+    sinkCallbacks.new_sample = &Impl::newSample;
+    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &sinkCallbacks, &d, nullptr);
+    return PreviewStep::Ok;
+}
+
+PreviewStep PreviewPipeline::run() {
+    Impl& d = *m_impl;
+    if (!d.pipeline)
+        return PreviewStep::Run;
+    d.stopping = false;
+    {
+        std::lock_guard lock(d.mutex);
+        d.gotFrame = false;
+        d.error.clear();
+    }
+    if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        d.takeBusError();
+        return PreviewStep::Run;
+    }
+    // Negotiation happens once data flows: wait for the first frame, watching the bus for errors.
+    const auto deadline = std::chrono::steady_clock::now() + kFirstFrameTimeout;
+    for (;;) {
+        if (d.takeBusError())
+            return PreviewStep::Run;
+        std::unique_lock lock(d.mutex);
+        if (d.firstFrame.wait_for(lock, std::chrono::milliseconds(50), [&] { return d.gotFrame; }))
+            break;
+        if (std::chrono::steady_clock::now() > deadline)
+            return PreviewStep::MediaType;
+    }
+    m_running = true;
+    return PreviewStep::Ok;
+}
+
+void PreviewPipeline::stop() {
+    Impl& d = *m_impl;
+    m_running = false;
+    if (d.pipeline) {
+        d.stopping = true;
+        gst_element_set_state(d.pipeline.get(), GST_STATE_NULL);
+        d.pipeline.reset();
+    }
+    d.source = nullptr;
+    d.flip = nullptr;
+    d.generator.reset();
+    d.callback = nullptr;
+    m_controls.reset();
+    m_frameWidth = 0;
+    m_frameHeight = 0;
+}
+
+bool PreviewPipeline::setRotation(int angle) {
+    GstVideoOrientationMethod method;
+    switch (angle) {
+    case 0:
+        method = GST_VIDEO_ORIENTATION_IDENTITY;
+        break;
+    case 90:
+        method = GST_VIDEO_ORIENTATION_90R;
+        break;
+    case 180:
+        method = GST_VIDEO_ORIENTATION_180;
+        break;
+    case 270:
+        method = GST_VIDEO_ORIENTATION_90L;
+        break;
+    default:
+        return false;
+    }
+    if (!m_impl->flip)
+        return false;
+    g_object_set(m_impl->flip, "video-direction", method, nullptr);
+    return true;
+}
+
+} // namespace qx::media

@@ -1,0 +1,244 @@
+// The media layer against real GStreamer elements: virtual camera syntax and enumeration, the scene,
+// the preview pipeline's formats, rotation and picture controls.
+#include "qx/media/devices.h"
+#include "qx/media/preview_pipeline.h"
+#include "qx/media/virtual_camera.h"
+#include "support/test_support.h"
+
+#include <QImage>
+#include <QPainter>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+
+namespace qx::test {
+namespace {
+
+using namespace qx::media;
+
+TEST(VirtualCameraSyntax, ExampleDescribesThreeCameras) {
+    const auto cams =
+        parseVirtualCameras(QStringLiteral("7e41:2592x1944;1600x1200,7e43:640x480,046d:0825:1280x720"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 3u);
+    EXPECT_EQ((*cams)[0].vendorId, 0x2e7au);
+    EXPECT_EQ((*cams)[0].productId, 0x7e41u);
+    ASSERT_EQ((*cams)[0].formats.size(), 2u);
+    EXPECT_EQ((*cams)[0].formats[1].width, 1600);
+    EXPECT_EQ((*cams)[0].formats[1].height, 1200);
+    EXPECT_EQ((*cams)[0].formats[0].rateNum, 15);
+    EXPECT_EQ((*cams)[0].formats[1].rateNum, 30);
+    EXPECT_EQ((*cams)[2].vendorId, 0x046du);
+    EXPECT_EQ((*cams)[2].productId, 0x0825u);
+}
+
+TEST(VirtualCameraSyntax, CaseMjpgAndEmptyText) {
+    const auto cams = parseVirtualCameras(QStringLiteral(" 2E7A:7E42:640X480/MJPG;320x240 "));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 1u);
+    EXPECT_EQ((*cams)[0].productId, 0x7e42u);
+    EXPECT_EQ((*cams)[0].formats[0].fourcc, QStringLiteral("MJPG"));
+    EXPECT_EQ((*cams)[0].formats[1].fourcc, QStringLiteral("YUY2"));
+    const auto none = parseVirtualCameras(QString());
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->empty());
+}
+
+TEST(VirtualCameraSyntax, MalformedTextIsRefusedWithAReason) {
+    for (const char* bad : {"7e41", "zz:640x480", "7e41:641x480", "7e41:", "7e41:640x480;abc",
+                            "1:2:3:640x480", "12345:640x480", "7e41:0x480"}) {
+        QString why;
+        EXPECT_FALSE(parseVirtualCameras(QString::fromLatin1(bad), &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+class MediaTest : public ::testing::Test {
+protected:
+    std::optional<VideoDevice> firstDevice(const char* cameras) {
+        ScopedEnv env("QX_VIRTUAL_CAMERAS", QString::fromLatin1(cameras));
+        auto devices = enumerateVideoDevices();
+        if (!devices || devices->empty())
+            return std::nullopt;
+        return std::move(devices->front());
+    }
+};
+
+TEST_F(MediaTest, VirtualCamerasEnumerateFirstInListOrder) {
+    ScopedEnv env("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:640x480,046d:0825:1280x720;640x480/mjpg"));
+    const auto devices = enumerateVideoDevices();
+    ASSERT_TRUE(devices);
+    ASSERT_GE(devices->size(), 2u);
+    EXPECT_TRUE((*devices)[0].devicePath.startsWith(QStringLiteral("usb#vid_2e7a&pid_7e43&mi_00#")));
+    EXPECT_TRUE((*devices)[1].devicePath.startsWith(QStringLiteral("usb#vid_046d&pid_0825&mi_00#")));
+    ASSERT_EQ((*devices)[1].formats.size(), 2u);
+    const auto yuy2 = yuy2Formats((*devices)[1]);
+    ASSERT_EQ(yuy2.size(), 1u);
+    EXPECT_EQ(yuy2[0].width, 1280);
+    EXPECT_FALSE(findYuy2Format((*devices)[1], 640, 480)); // offered as MJPG only
+}
+
+TEST_F(MediaTest, UnsetVariableAddsNoVirtualCamera) {
+    ScopedEnv env("QX_VIRTUAL_CAMERAS", QString());
+    const auto devices = enumerateVideoDevices();
+    if (devices) {
+        for (const VideoDevice& d : *devices)
+            EXPECT_FALSE(d.virtualCamera);
+    }
+}
+
+TEST(VirtualScene, DocumentIsBrighterThanTheDesk) {
+    const QImage scene = VirtualCamera::renderDocumentScene(640, 480);
+    EXPECT_GT(qGray(scene.pixel(320, 200)), 200);
+    EXPECT_LT(qGray(scene.pixel(5, 5)), 110);
+    // The page carries dark text and a red stamp.
+    int dark = 0, red = 0;
+    for (int y = 60; y < 420; ++y)
+        for (int x = 180; x < 460; ++x) {
+            const QRgb p = scene.pixel(x, y);
+            dark += qGray(p) < 80;
+            red += qRed(p) > 150 && qGreen(p) < 110 && qBlue(p) < 110;
+        }
+    EXPECT_GT(dark, 500);
+    EXPECT_GT(red, 50);
+}
+
+// Collects frames from a running pipeline.
+struct Frames {
+    std::mutex mutex;
+    int count = 0;
+    int width = 0;
+    int height = 0;
+    double meanLuma = 0;
+    std::vector<uint8_t> last;
+
+    PreviewPipeline::FrameCallback callback() {
+        return [this](const FrameView& f) {
+            long long sum = 0;
+            std::vector<uint8_t> copy;
+            for (int y = 0; y < f.height; ++y) {
+                const uint8_t* row = f.data + static_cast<std::size_t>(y) * f.stride;
+                copy.insert(copy.end(), row, row + f.width * 3);
+                for (int x = 0; x < f.width * 3; ++x)
+                    sum += row[x];
+            }
+            std::lock_guard lock(mutex);
+            ++count;
+            width = f.width;
+            height = f.height;
+            meanLuma = static_cast<double>(sum) / (f.width * f.height * 3.0);
+            last = std::move(copy);
+        };
+    }
+    // Waits (bounded) for `n` more frames.
+    bool waitFor(int n) {
+        int start;
+        {
+            std::lock_guard lock(mutex);
+            start = count;
+        }
+        for (int i = 0; i < 300; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::lock_guard lock(mutex);
+            if (count >= start + n)
+                return true;
+        }
+        return false;
+    }
+};
+
+TEST_F(MediaTest, PreviewDeliversBgrFramesAndFollowsTheRotation) {
+    const auto device = firstDevice("7e41:640x480");
+    ASSERT_TRUE(device);
+    Frames frames;
+    PreviewPipeline pipeline;
+    ASSERT_EQ(pipeline.build(*device, 640, 480, frames.callback()), PreviewStep::Ok);
+    ASSERT_EQ(pipeline.run(), PreviewStep::Ok) << pipeline.lastError().toStdString();
+    ASSERT_TRUE(frames.waitFor(2));
+    EXPECT_EQ(frames.width, 640);
+    EXPECT_EQ(pipeline.frameWidth(), 640);
+    EXPECT_EQ(pipeline.frameHeight(), 480);
+
+    EXPECT_FALSE(pipeline.setRotation(45));
+    ASSERT_TRUE(pipeline.setRotation(90));
+    ASSERT_TRUE(frames.waitFor(4));
+    EXPECT_EQ(pipeline.frameWidth(), 480);
+    EXPECT_EQ(pipeline.frameHeight(), 640);
+    {
+        std::lock_guard lock(frames.mutex);
+        EXPECT_EQ(frames.width, 480);
+        EXPECT_EQ(frames.height, 640);
+    }
+    pipeline.stop();
+    EXPECT_FALSE(pipeline.isRunning());
+}
+
+TEST_F(MediaTest, SizesTheCameraDoesNotOfferFailTheFormatStep) {
+    const auto device = firstDevice("7e41:640x480;320x240/mjpg");
+    ASSERT_TRUE(device);
+    PreviewPipeline pipeline;
+    EXPECT_EQ(pipeline.build(*device, 0, 0, {}), PreviewStep::FormatSet);
+    EXPECT_EQ(pipeline.build(*device, 800, 600, {}), PreviewStep::FormatSet);
+    EXPECT_EQ(pipeline.build(*device, 320, 240, {}), PreviewStep::FormatSet);
+    VideoDevice formatless = *device;
+    formatless.formats.clear();
+    EXPECT_EQ(pipeline.build(formatless, 640, 480, {}), PreviewStep::FormatNoFormats);
+    EXPECT_EQ(pipeline.build(VideoDevice{}, 640, 480, {}), PreviewStep::Bind);
+}
+
+TEST_F(MediaTest, BrightnessControlChangesThePicture) {
+    const auto device = firstDevice("7e41:320x240");
+    ASSERT_TRUE(device);
+    Frames frames;
+    PreviewPipeline pipeline;
+    ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+    ASSERT_EQ(pipeline.run(), PreviewStep::Ok);
+    ASSERT_TRUE(frames.waitFor(2));
+    double before;
+    {
+        std::lock_guard lock(frames.mutex);
+        before = frames.meanLuma;
+    }
+    ASSERT_NE(pipeline.controls(), nullptr);
+    const auto list = pipeline.controls()->list();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].name, QStringLiteral("Brightness"));
+    ASSERT_TRUE(pipeline.controls()->set(list[0].id, 60));
+    ASSERT_TRUE(frames.waitFor(3));
+    std::lock_guard lock(frames.mutex);
+    EXPECT_GT(frames.meanLuma, before + 20);
+    pipeline.controls()->set(list[0].id, 0);
+}
+
+TEST_F(MediaTest, SceneFileIsShownStillAndLetterboxed) {
+    Folder folder;
+    QImage picture(400, 400, QImage::Format_RGB32);
+    picture.fill(QColor(240, 240, 240));
+    ASSERT_TRUE(picture.save(folder.file(QStringLiteral("scene.png"))));
+    ScopedEnv scene("QX_VIRTUAL_SCENE", folder.file(QStringLiteral("scene.png")));
+    const auto device = firstDevice("7e41:640x480");
+    ASSERT_TRUE(device);
+    VirtualCamera::Generator generator(*device->virtualCamera, 640, 480);
+    std::vector<uint8_t> a(generator.frameBytes()), b(generator.frameBytes());
+    generator.frame(0, a.data());
+    generator.frame(37, b.data());
+    EXPECT_EQ(a, b);
+    // YUY2: luma of the left border is black, of the centre light.
+    EXPECT_LT(a[2 * 10 + 240 * 640 * 2], 20);
+    EXPECT_GT(a[2 * 320 + 240 * 640 * 2], 200);
+}
+
+TEST_F(MediaTest, DocumentSceneMovesAndHasNoise) {
+    const auto device = firstDevice("7e41:320x240");
+    ASSERT_TRUE(device);
+    VirtualCamera::Generator generator(*device->virtualCamera, 320, 240);
+    std::vector<uint8_t> a(generator.frameBytes()), b(generator.frameBytes());
+    generator.frame(0, a.data());
+    generator.frame(1, b.data());
+    EXPECT_NE(a, b);
+}
+
+} // namespace
+} // namespace qx::test
