@@ -1,24 +1,17 @@
 // Camera enumeration, capture sizes, the normal preview's start and stop, rotation and camera settings.
-#include "control/capture/camera_roles.h"
+#include "control/capture/edge_window.h"
 #include "control/capture/frame_grabber.h"
 #include "control/capture/preview_surface.h"
 #include "control/core/control.h"
 #include "control/core/outside_libraries.h"
 #include "control/ui/camera_settings_dialog.h"
+#include "qx/media/camera_roles.h"
 #include "qx/media/devices.h"
 #include "qx/media/preview_pipeline.h"
 
 namespace qx::control {
 
 namespace {
-
-// The product id of a device the role rule counts, or nothing.
-std::optional<QString> countedProductId(const media::VideoDevice& device) {
-    const auto id = CameraRoleRule::productIdOf(device.devicePath);
-    if (id && CameraRoleRule::isCounted(*id))
-        return id;
-    return std::nullopt;
-}
 
 QString graphErrorText() {
     // The platform's failure code and the thread's last error; the pipeline has no finer codes.
@@ -35,10 +28,7 @@ bool CMorvelQxWebCtrl::cameraPresent() {
     const auto devices = videoDevices();
     if (!devices)
         return false;
-    for (const media::VideoDevice& d : *devices)
-        if (countedProductId(d))
-            return true;
-    return false;
+    return !media::countedCameras(*devices).empty();
 }
 
 std::optional<media::VideoDevice> CMorvelQxWebCtrl::bindCamera(int n, bool* bindFailed) {
@@ -57,18 +47,11 @@ std::optional<media::VideoDevice> CMorvelQxWebCtrl::bindCamera(int n, bool* bind
         return fail("创建ICreateDevEnum接口失败!");
     if (devices->empty())
         return fail("创建IEnumMoniker接口失败!");
-    int count = 0;
-    for (media::VideoDevice& d : *devices) {
-        if (!countedProductId(d))
-            continue;
-        // Counted as RefreshDevList counts: the eleventh camera and later have no index.
-        if (count >= kDeviceSlots)
-            break;
-        if (count == n)
-            return std::move(d);
-        ++count;
-    }
-    return std::nullopt;
+    // Counted as RefreshDevList counts: the eleventh camera and later have no index.
+    const std::vector<media::CountedCamera> counted = media::countedCameras(*devices);
+    if (static_cast<std::size_t>(n) >= counted.size())
+        return std::nullopt;
+    return std::move((*devices)[counted[static_cast<std::size_t>(n)].deviceIndex]);
 }
 
 int CMorvelQxWebCtrl::RefreshDevList() {
@@ -78,22 +61,23 @@ int CMorvelQxWebCtrl::RefreshDevList() {
     const auto devices = videoDevices();
     // An empty video category is a failed enumeration, as on the platform this control comes from.
     if (devices && !devices->empty()) {
-        for (const media::VideoDevice& device : *devices) {
-            const auto id = countedProductId(device);
-            if (!id)
-                continue;
-            // The name table has ten slots: cameras beyond the tenth are not counted.
-            if (m_s.deviceCount >= kDeviceSlots)
-                break;
-            const bool mainSeenBefore = MainCameraSeen::any();
-            if (*id == QLatin1String("7e43"))
-                m_s.auxCameraIndex = m_s.deviceCount;
-            else if (*id == QLatin1String("7e44") && mainSeenBefore)
-                m_s.cashCameraIndex = m_s.deviceCount;
-            else
+        // The name table has ten slots: cameras beyond the tenth are not counted.
+        for (const media::CountedCamera& camera : media::countedCameras(*devices)) {
+            const bool mainSeenBefore = media::MainCameraSeen::any();
+            switch (*media::roleOf(camera.productId, mainSeenBefore)) {
+            case media::CameraRole::Main:
                 m_s.mainCameraIndex = m_s.deviceCount;
-            MainCameraSeen::mark(*id);
-            m_s.deviceNames[static_cast<std::size_t>(m_s.deviceCount)] = roleNameOf(*id, mainSeenBefore);
+                break;
+            case media::CameraRole::Auxiliary:
+                m_s.auxCameraIndex = m_s.deviceCount;
+                break;
+            case media::CameraRole::Cash:
+                m_s.cashCameraIndex = m_s.deviceCount;
+                break;
+            }
+            media::MainCameraSeen::mark(camera.productId);
+            m_s.deviceNames[static_cast<std::size_t>(m_s.deviceCount)] =
+                media::roleNameOf(camera.productId, mainSeenBefore);
             ++m_s.deviceCount;
         }
         m_s.selectedDevice = 0;
@@ -187,6 +171,7 @@ int CMorvelQxWebCtrl::StartPreviewProc() {
 void CMorvelQxWebCtrl::releaseEdgeDevice(const QString& logLine) {
     if (m_s.cameraDevice) {
         OutsideLibraries& libs = OutsideLibraries::instance();
+        m_s.cameraDevice->StopPlay();
         if (libs.deleteKelpoDevice)
             libs.deleteKelpoDevice(m_s.cameraDevice);
         m_s.cameraDevice = nullptr;
@@ -331,8 +316,10 @@ int CMorvelQxWebCtrl::StopPreview() {
 }
 
 void CMorvelQxWebCtrl::ConfigCameraFilter() {
-    if (m_s.cameraDevice)
-        return; // the camera library's device shows its own settings
+    if (m_s.cameraDevice) {
+        m_s.cameraDevice->ShowSettings(m_edgeWindow.get());
+        return;
+    }
     if (!m_s.normalPreviewOn || !m_pipeline || !m_pipeline->controls())
         return;
     CameraSettingsDialog dialog(m_pipeline->controls(), m_boundCameraName, this);

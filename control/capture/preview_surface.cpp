@@ -7,7 +7,7 @@
 
 namespace qx::control {
 
-void PreviewSurface::offer(const media::FrameView& frame, QObject* owner) {
+void PreviewSurface::offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline) {
     if (m_pending.load() || !owner)
         return;
     QSize target;
@@ -19,9 +19,17 @@ void PreviewSurface::offer(const media::FrameView& frame, QObject* owner) {
         return;
     const QImage view(frame.data, frame.width, frame.height, frame.stride, QImage::Format_BGR888);
     QImage scaled = view.scaled(target, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    QPolygonF scaledOutline;
+    if (outline) {
+        const double sx = static_cast<double>(scaled.width()) / frame.width;
+        const double sy = static_cast<double>(scaled.height()) / frame.height;
+        for (const QPointF& p : *outline)
+            scaledOutline << QPointF(p.x() * sx, p.y() * sy);
+    }
     {
         std::lock_guard lock(m_mutex);
         m_frame = std::move(scaled);
+        m_outline = std::move(scaledOutline);
     }
     m_pending = true;
     QCoreApplication::postEvent(owner, new QEvent(kPreviewFrameEvent));
@@ -43,9 +51,15 @@ QImage PreviewSurface::latest() const {
     return m_frame;
 }
 
+QPolygonF PreviewSurface::outline() const {
+    std::lock_guard lock(m_mutex);
+    return m_outline;
+}
+
 void PreviewSurface::clear() {
     std::lock_guard lock(m_mutex);
     m_frame = QImage();
+    m_outline.clear();
     m_pending = false;
 }
 

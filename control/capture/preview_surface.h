@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QPolygonF>
 #include <QSize>
 #include <atomic>
 #include <mutex>
@@ -15,16 +16,19 @@ class PreviewSurface {
 public:
     // Streaming thread: keeps a copy of the frame scaled to the target size and asks `owner` to repaint,
     // unless the previous frame has not been taken yet (frames are dropped, never queued).
-    void offer(const media::FrameView& frame, QObject* owner);
+    // `outline` (four points in frame pixels, or null) is drawn over the picture.
+    void offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline = nullptr);
     // Control thread.
     void setTargetSize(QSize size);
     QImage take(); // the latest frame; marks it painted
     QImage latest() const;
+    QPolygonF outline() const; // of the latest frame, in its pixels; empty when none
     void clear();
 
 private:
     mutable std::mutex m_mutex;
     QImage m_frame;
+    QPolygonF m_outline;
     QSize m_target{640, 480};
     std::atomic<bool> m_pending{false};
 };

@@ -1,6 +1,7 @@
 // Creation and destruction of the control, its settings file, window, painting and private messages.
 #include "control/core/control.h"
 
+#include "control/capture/edge_window.h"
 #include "control/capture/frame_grabber.h"
 #include "control/capture/preview_surface.h"
 #include "control/core/folder_tree.h"
@@ -56,6 +57,7 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_surface = std::make_unique<PreviewSurface>();
+    m_edgeWindow = std::make_unique<EdgePreviewWindow>(this);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);
 }
@@ -161,9 +163,19 @@ void CMorvelQxWebCtrl::resizeEvent(QResizeEvent* e) {
 
 void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (m_s.normalPreviewOn && !m_previewImage.isNull()) {
+    if ((m_s.normalPreviewOn || m_s.edgePreviewOn) && !m_previewImage.isNull()) {
         // The video picture covers the whole window, as the platform's video window did.
         p.drawImage(rect(), m_previewImage);
+        if (!m_previewOutline.isEmpty()) {
+            const double sx = static_cast<double>(width()) / m_previewImage.width();
+            const double sy = static_cast<double>(height()) / m_previewImage.height();
+            QPolygonF outline;
+            for (const QPointF& pt : m_previewOutline)
+                outline << QPointF(pt.x() * sx, pt.y() * sy);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(QColor(40, 220, 90), 2.5));
+            p.drawPolygon(outline);
+        }
         return;
     }
     p.fillRect(rect(), Qt::white);
@@ -187,6 +199,7 @@ bool CMorvelQxWebCtrl::event(QEvent* e) {
     }
     if (e->type() == kPreviewFrameEvent) {
         m_previewImage = m_surface->take();
+        m_previewOutline = m_surface->outline();
         update();
         return true;
     }

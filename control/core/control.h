@@ -8,6 +8,7 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QPolygonF>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -21,6 +22,7 @@ struct VideoDevice;
 namespace qx::control {
 
 class PreviewSurface;
+class EdgePreviewWindow;
 
 // The private messages of the frame-grabbing path (the Windows WM_APP+1 and WM_APP+2).
 inline constexpr QEvent::Type kFrameCopiedEvent = static_cast<QEvent::Type>(QEvent::User + 0x8001 - 0x8000);
@@ -392,6 +394,8 @@ private:
     std::optional<media::VideoDevice> bindCamera(int n, bool* bindFailed = nullptr);
     bool buildPreview();
     void releaseEdgeDevice(const QString& logLine);
+    bool mainCameraSelected() const;
+    friend class EdgePreviewWindow;
     // The capture folder rule shared by capture and the image list: CustomSavePath when set (it must
     // end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
     std::optional<QString> captureFolder() const;
@@ -409,6 +413,8 @@ private:
     std::unique_ptr<media::PreviewPipeline> m_pipeline;
     std::unique_ptr<PreviewSurface> m_surface;
     QImage m_previewImage;
+    QPolygonF m_previewOutline;
+    std::unique_ptr<EdgePreviewWindow> m_edgeWindow;
     QString m_boundCameraName;
     bool m_morvelWaiting = false;
     QWidget* m_videoDialog = nullptr;

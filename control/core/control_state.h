@@ -6,9 +6,13 @@
 #include <array>
 #include <cstdint>
 
+namespace qx::kelpo {
+class KelpoDevice;
+}
+
 namespace qx::control {
 
-struct KelpoDevice;
+using kelpo::KelpoDevice;
 
 struct ControlProperties {
     bool bIsRecord = false;

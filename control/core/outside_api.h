@@ -1,19 +1,19 @@
 // Function types of the outside libraries the control binds by name from its own folder.
 #pragma once
 
+#include "qx/interface/kelpo_device.h"
+
 #include <cstdint>
 
 namespace qx::control {
 
-// The camera library's device object; its operations are declared with the camera library.
-struct KelpoDevice;
+using ::CreateKelpoDeviceFn;
+using ::DeleteKelpoDeviceFn;
+using ::GetKelpoDeviceCountFn;
+using ::GetKelpoDeviceModuleIDFn;
+using kelpo::KelpoDevice;
 
 extern "C" {
-// Camera library.
-using CreateKelpoDeviceFn = KelpoDevice* (*)(int32_t modelId);
-using DeleteKelpoDeviceFn = void (*)(KelpoDevice* device);
-using GetKelpoDeviceCountFn = int32_t (*)();
-using GetKelpoDeviceModuleIDFn = int32_t (*)(int32_t index);
 
 // Layered-TIFF library: bound at start and never called, so their arguments do not matter here.
 using TiffLayerFn = int32_t (*)();

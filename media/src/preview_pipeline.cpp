@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <set>
 #include <thread>
 
 namespace qx::media {
@@ -26,8 +27,25 @@ GstElement* makeElement(const char* factory, const char* name) {
 }
 } // namespace
 
+namespace {
+std::mutex g_leaseMutex;
+std::set<QString> g_leases;
+} // namespace
+
+bool acquireCameraLease(const QString& devicePath) {
+    std::lock_guard lock(g_leaseMutex);
+    return g_leases.insert(devicePath).second;
+}
+
+void releaseCameraLease(const QString& devicePath) {
+    std::lock_guard lock(g_leaseMutex);
+    g_leases.erase(devicePath);
+}
+
 struct PreviewPipeline::Impl {
     ElementRef pipeline;
+    QString leaseKey; // set while this preview holds a virtual camera
+    QString virtualPath;
     GstElement* source = nullptr; // owned by the pipeline
     GstElement* flip = nullptr;
     FrameCallback callback;
@@ -208,6 +226,7 @@ PreviewStep PreviewPipeline::build(const VideoDevice& device, int width, int hei
     g_object_set(format, "caps", caps, nullptr);
 
     if (device.virtualCamera) {
+        d.virtualPath = device.devicePath;
         d.generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
         d.rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
         d.rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
@@ -243,6 +262,14 @@ PreviewStep PreviewPipeline::run() {
         d.gotFrame = false;
         d.error.clear();
     }
+    if (!d.virtualPath.isEmpty()) {
+        if (!acquireCameraLease(d.virtualPath)) {
+            std::lock_guard lock(d.mutex);
+            d.error = QStringLiteral("Device is busy: %1").arg(d.virtualPath);
+            return PreviewStep::Run;
+        }
+        d.leaseKey = d.virtualPath;
+    }
     if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         d.takeBusError();
         return PreviewStep::Run;
@@ -270,6 +297,11 @@ void PreviewPipeline::stop() {
         gst_element_set_state(d.pipeline.get(), GST_STATE_NULL);
         d.pipeline.reset();
     }
+    if (!d.leaseKey.isEmpty()) {
+        releaseCameraLease(d.leaseKey);
+        d.leaseKey.clear();
+    }
+    d.virtualPath.clear();
     d.source = nullptr;
     d.flip = nullptr;
     d.generator.reset();

@@ -7,6 +7,7 @@
 #include <QPainterPath>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTransform>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -117,12 +118,15 @@ void drawDesk(QPainter& p, int w, int h) {
     }
 }
 
+constexpr double kPageHeight = 0.84; // of the scene's height
+constexpr double kPageTurn = 4.5;    // degrees, clockwise
+
 void drawPage(QPainter& p, int w, int h) {
-    const double pageH = h * 0.84;
+    const double pageH = h * kPageHeight;
     const double pageW = pageH / 1.414;
     p.save();
     p.translate(w / 2.0, h / 2.0);
-    p.rotate(4.5);
+    p.rotate(kPageTurn);
     const QRectF page(-pageW / 2, -pageH / 2, pageW, pageH);
     p.fillRect(page.translated(pageH * 0.008, pageH * 0.01), QColor(30, 24, 20, 150)); // shadow
     p.fillRect(page, QColor(250, 250, 246));
@@ -276,6 +280,16 @@ QImage VirtualCamera::renderDocumentScene(int width, int height) {
     drawDesk(p, width, height);
     drawPage(p, width, height);
     return scene;
+}
+
+std::array<QPointF, 4> VirtualCamera::documentCorners(int width, int height) {
+    const double pageH = height * kPageHeight;
+    const double pageW = pageH / 1.414;
+    QTransform t;
+    t.translate(width / 2.0, height / 2.0);
+    t.rotate(kPageTurn);
+    return {t.map(QPointF(-pageW / 2, -pageH / 2)), t.map(QPointF(pageW / 2, -pageH / 2)),
+            t.map(QPointF(pageW / 2, pageH / 2)), t.map(QPointF(-pageW / 2, pageH / 2))};
 }
 
 VirtualCamera::Generator::Generator(const VirtualCamera& camera, int width, int height)

@@ -1,9 +1,9 @@
 // The control's methods as a container sees them: defaults, lists, Base64, boxes, window and events.
-#include "control/capture/camera_roles.h"
 #include "control/core/folder_tree.h"
 #include "control/core/safety.h"
 #include "control_fixture.h"
 #include "qx/interface/identity.h"
+#include "qx/media/camera_roles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -304,7 +304,7 @@ TEST(FolderTree, DeletesEverythingButFollowsNoLinks) {
 }
 
 TEST(CameraRoles, VendorAndProductFromDevicePaths) {
-    using control::CameraRoleRule;
+    using media::CameraRoleRule;
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_2e7a&pid_7e41&mi_00#6&1")),
               QStringLiteral("7e41"));
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("vid_2e7a&pid_7e41")),
@@ -312,9 +312,9 @@ TEST(CameraRoles, VendorAndProductFromDevicePaths) {
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_046d&pid_7e41")), std::nullopt);
     EXPECT_EQ(CameraRoleRule::productIdOf(QStringLiteral("usb#vid_2e7a&pid_7e")), std::nullopt);
     EXPECT_FALSE(CameraRoleRule::isCounted(QStringLiteral("7e45")));
-    EXPECT_EQ(control::roleNameOf(QStringLiteral("7e44"), false), QStringLiteral("主摄像头"));
-    EXPECT_EQ(control::roleNameOf(QStringLiteral("7e44"), true), QStringLiteral("现金摄像头"));
-    EXPECT_EQ(control::roleNameOf(QStringLiteral("7e43"), true), QStringLiteral("辅摄像头"));
+    EXPECT_EQ(media::roleNameOf(QStringLiteral("7e44"), false), QStringLiteral("主摄像头"));
+    EXPECT_EQ(media::roleNameOf(QStringLiteral("7e44"), true), QStringLiteral("现金摄像头"));
+    EXPECT_EQ(media::roleNameOf(QStringLiteral("7e43"), true), QStringLiteral("辅摄像头"));
 }
 
 } // namespace

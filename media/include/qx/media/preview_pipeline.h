@@ -41,6 +41,11 @@ enum class PreviewStep {
     Run,             // the pipeline refused to play or reported an error
 };
 
+// Virtual cameras can be held by one preview at a time, as a V4L2 device streams to one reader; the
+// lease is taken when a preview runs and given back when it stops.
+bool acquireCameraLease(const QString& devicePath);
+void releaseCameraLease(const QString& devicePath);
+
 class PreviewPipeline {
 public:
     // Called on the streaming thread for every frame.

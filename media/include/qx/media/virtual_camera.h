@@ -5,7 +5,9 @@
 #include "qx/media/devices.h"
 
 #include <QImage>
+#include <QPointF>
 #include <QString>
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -62,6 +64,8 @@ public:
 
     // The document scene at a size, in RGB, drawn once per generator.
     static QImage renderDocumentScene(int width, int height);
+    // The page's corners in that scene, clockwise from the top-left.
+    static std::array<QPointF, 4> documentCorners(int width, int height);
 
 private:
     friend class Generator;

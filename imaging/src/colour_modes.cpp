@@ -1,0 +1,175 @@
+// The three pixel algorithms over a common read-convert-replace frame for 24-bit BMP files.
+#include "qx/imaging/colour_modes.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace qx::imaging {
+
+namespace {
+
+uint32_t get32(const uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint16_t get16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+void put32(uint8_t* p, uint32_t v) {
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+void put16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+constexpr int kMaxSide = 65535;
+
+struct Picture {
+    uint8_t fileHeader[14];
+    uint8_t infoHeader[40];
+    int width = 0;
+    int height = 0; // rows, whatever the sign of the header's height
+    std::size_t rowBytes = 0;
+    std::vector<uint8_t> pixels; // rows as stored
+};
+
+ColourResult readPicture(const QString& path, Picture& pic) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return ColourResult::Unreadable;
+    const QByteArray data = f.readAll();
+    if (f.error() != QFile::NoError)
+        return ColourResult::Unreadable;
+    const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
+    const std::size_t size = static_cast<std::size_t>(data.size());
+    if (size < 54 || d[0] != 'B' || d[1] != 'M')
+        return ColourResult::NotSupported;
+    const uint32_t offset = get32(d + 10);
+    const uint32_t headerSize = get32(d + 14);
+    const auto width = static_cast<int32_t>(get32(d + 18));
+    const auto height = static_cast<int32_t>(get32(d + 22));
+    if (headerSize < 40 || offset < 14 + headerSize || get16(d + 28) != 24 || get32(d + 30) != 0 ||
+        width <= 0 || width > kMaxSide || height == 0 || height < -kMaxSide || height > kMaxSide)
+        return ColourResult::NotSupported;
+    pic.width = width;
+    pic.height = height < 0 ? -height : height;
+    pic.rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    const std::size_t pixelBytes = pic.rowBytes * static_cast<std::size_t>(pic.height);
+    // A header that claims more rows than the file holds is not read past the file's end.
+    if (offset > size || pixelBytes > size - offset)
+        return ColourResult::NotSupported;
+    std::memcpy(pic.fileHeader, d, 14);
+    std::memcpy(pic.infoHeader, d + 14, 40);
+    pic.pixels.assign(d + offset, d + offset + pixelBytes);
+    return ColourResult::Converted;
+}
+
+// Writes headers, palette and rows to a temporary file and renames it over the picture. The pixel
+// offset is that of the headers written (a longer information header of the input is not kept).
+ColourResult writePicture(const QString& path, Picture& pic, uint16_t bits,
+                          const std::vector<uint8_t>& palette, const std::vector<uint8_t>& rows,
+                          std::size_t imageSize) {
+    put32(pic.fileHeader + 10, static_cast<uint32_t>(54 + palette.size()));
+    put32(pic.infoHeader + 0, 40);
+    put16(pic.infoHeader + 14, bits);
+    put32(pic.infoHeader + 20, static_cast<uint32_t>(imageSize));
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return ColourResult::WriteFailed;
+    auto write = [&](const void* p, std::size_t n) {
+        return out.write(static_cast<const char*>(p), static_cast<qint64>(n)) == static_cast<qint64>(n);
+    };
+    if (!write(pic.fileHeader, 14) || !write(pic.infoHeader, 40) ||
+        (!palette.empty() && !write(palette.data(), palette.size())) || !write(rows.data(), rows.size())) {
+        out.cancelWriting();
+        return ColourResult::WriteFailed;
+    }
+    return out.commit() ? ColourResult::Converted : ColourResult::WriteFailed;
+}
+
+} // namespace
+
+QString colourResultText(ColourResult r) {
+    switch (r) {
+    case ColourResult::Converted:
+        return QStringLiteral("converted");
+    case ColourResult::Unreadable:
+        return QStringLiteral("the picture cannot be read");
+    case ColourResult::NotSupported:
+        return QStringLiteral("not an uncompressed 24-bit BMP, or its header does not fit the file");
+    case ColourResult::WriteFailed:
+        return QStringLiteral("the converted picture cannot be written");
+    }
+    return QString();
+}
+
+ColourResult convertToGrey(const QString& path) {
+    Picture pic;
+    if (const ColourResult r = readPicture(path, pic); r != ColourResult::Converted)
+        return r;
+    const std::size_t outRow = static_cast<std::size_t>((8 * pic.width + 31) / 32) * 4;
+    std::vector<uint8_t> rows(outRow * static_cast<std::size_t>(pic.height), 0);
+    for (int y = 0; y < pic.height; ++y) {
+        const uint8_t* in = pic.pixels.data() + static_cast<std::size_t>(y) * pic.rowBytes;
+        uint8_t* out = rows.data() + static_cast<std::size_t>(y) * outRow;
+        for (int x = 0; x < pic.width; ++x, in += 3)
+            out[x] = static_cast<uint8_t>(0.3 * in[0] + 0.6 * in[1] + 0.1 * in[2]);
+    }
+    std::vector<uint8_t> palette(1024);
+    for (int i = 0; i < 256; ++i) {
+        palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] = static_cast<uint8_t>(i);
+        palette[i * 4 + 3] = 0;
+    }
+    // The file-size field keeps the value read, as the algorithm has always left it.
+    return writePicture(path, pic, 8, palette, rows, outRow * static_cast<std::size_t>(pic.height));
+}
+
+ColourResult convertToBlackAndWhite(const QString& path, int& threshold) {
+    if (threshold < 0 || threshold > 255)
+        threshold = 100;
+    Picture pic;
+    if (const ColourResult r = readPicture(path, pic); r != ColourResult::Converted)
+        return r;
+    const int dark = 3 * threshold;
+    const int light = 6 * threshold;
+    const std::size_t outRow = static_cast<std::size_t>((pic.width + 31) / 32) * 4;
+    std::vector<uint8_t> rows(outRow * static_cast<std::size_t>(pic.height), 0);
+    for (int y = 0; y < pic.height; ++y) {
+        const uint8_t* in = pic.pixels.data() + static_cast<std::size_t>(y) * pic.rowBytes;
+        uint8_t* out = rows.data() + static_cast<std::size_t>(y) * outRow;
+        for (int x = 0; x < pic.width; ++x, in += 3) {
+            const int s = in[0] + in[1] + in[2];
+            if (s <= dark || s >= light)
+                out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+        }
+    }
+    const std::vector<uint8_t> palette{255, 255, 255, 0, 0, 0, 0, 0};
+    return writePicture(path, pic, 1, palette, rows, outRow * static_cast<std::size_t>(pic.height));
+}
+
+ColourResult enhanceColour(const QString& path) {
+    Picture pic;
+    if (const ColourResult r = readPicture(path, pic); r != ColourResult::Converted)
+        return r;
+    std::vector<uint8_t> rows = pic.pixels;
+    for (int y = 0; y < pic.height; ++y) {
+        uint8_t* p = rows.data() + static_cast<std::size_t>(y) * pic.rowBytes;
+        for (int x = 0; x < pic.width; ++x, p += 3) {
+            const int b = p[0], g = p[1], r = p[2];
+            if (b > 100 && g > 100 && r > 100) {
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<uint8_t>(p[c] <= 154 ? p[c] + 100 : 254);
+            } else if (b < 100 && g < 100 && r > 120) {
+                p[2] = static_cast<uint8_t>(r <= 154 ? r + 100 : 250);
+            }
+        }
+    }
+    const std::size_t imageSize = static_cast<std::size_t>((24 * pic.width + 31) / 32) * 4 * pic.height;
+    return writePicture(path, pic, 24, {}, rows, imageSize);
+}
+
+} // namespace qx::imaging

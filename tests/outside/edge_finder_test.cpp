@@ -1,0 +1,219 @@
+// Edge finding measured on rendered scenes with known page corners: desks of several kinds, turned and
+// in perspective pages, uneven light, and the virtual camera's own scene.
+#include "edge_finder.h"
+#include "qx/media/virtual_camera.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTransform>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+namespace qx::test {
+namespace {
+
+using kelpo::Quad;
+
+enum class Desk { DarkWood, LightGrey, NearWhite, Cloth, Green };
+
+cv::Mat toMat(const QImage& image) {
+    const QImage rgb = image.convertToFormat(QImage::Format_BGR888);
+    return cv::Mat(rgb.height(), rgb.width(), CV_8UC3, const_cast<uchar*>(rgb.constBits()),
+                   static_cast<std::size_t>(rgb.bytesPerLine()))
+        .clone();
+}
+
+void drawDesk(QPainter& p, int w, int h, Desk desk, QRandomGenerator& rng) {
+    switch (desk) {
+    case Desk::DarkWood:
+        p.fillRect(0, 0, w, h, QColor(80, 60, 45));
+        for (int i = 0; i < h / 4; ++i) {
+            const int y = static_cast<int>(rng.bounded(h));
+            p.setPen(QColor(95 + static_cast<int>(rng.bounded(30)), 70, 50, 120));
+            p.drawLine(0, y, w, y + static_cast<int>(rng.bounded(7)) - 3);
+        }
+        break;
+    case Desk::LightGrey:
+        p.fillRect(0, 0, w, h, QColor(196, 198, 200));
+        break;
+    case Desk::NearWhite:
+        // A white page on a pale desk: only a little darker and a little warmer than the paper.
+        p.fillRect(0, 0, w, h, QColor(222, 218, 208));
+        break;
+    case Desk::Cloth: {
+        // A checked cloth of two strong colours with a finer weave.
+        const int cell = std::max(8, w / 40);
+        for (int y = 0; y < h; y += cell)
+            for (int x = 0; x < w; x += cell)
+                p.fillRect(x, y, cell, cell,
+                           ((x / cell + y / cell) % 2) ? QColor(170, 40, 50) : QColor(40, 60, 140));
+        p.setPen(QColor(230, 200, 120, 90));
+        for (int x = 0; x < w; x += cell / 3)
+            p.drawLine(x, 0, x, h);
+        break;
+    }
+    case Desk::Green:
+        p.fillRect(0, 0, w, h, QColor(50, 110, 70));
+        break;
+    }
+}
+
+void drawText(QPainter& p, const QRectF& page) {
+    p.setPen(QColor(30, 30, 30));
+    QFont f(QStringLiteral("WenQuanYi Zen Hei"));
+    f.setPixelSize(std::max(6, static_cast<int>(page.height() / 45)));
+    p.setFont(f);
+    double y = page.top() + page.height() * 0.1;
+    while (y < page.bottom() - page.height() * 0.1) {
+        p.drawText(QPointF(page.left() + page.width() * 0.08, y),
+                   QStringLiteral("申请人 Applicant 证件号码 1101011990"));
+        y += page.height() / 28;
+    }
+}
+
+struct Scene {
+    cv::Mat frame;
+    Quad corners;
+};
+
+// A page of `area` of the frame, turned by `turn` degrees, its corners moved by up to `skew` of its
+// size for perspective.
+Scene renderScene(int w, int h, Desk desk, double turn, double skew, bool unevenLight, uint32_t seed) {
+    QRandomGenerator rng(seed);
+    QImage image(w, h, QImage::Format_RGB32);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    drawDesk(p, w, h, desk, rng);
+
+    const double pageH = h * (0.62 + rng.generateDouble() * 0.18);
+    const double pageW = pageH / 1.414;
+    const QPointF centre(w / 2.0 + (rng.generateDouble() - 0.5) * w * 0.12,
+                         h / 2.0 + (rng.generateDouble() - 0.5) * h * 0.08);
+    QTransform t;
+    t.translate(centre.x(), centre.y());
+    t.rotate(turn);
+    QPolygonF quad;
+    for (const QPointF& c : {QPointF(-pageW / 2, -pageH / 2), QPointF(pageW / 2, -pageH / 2),
+                             QPointF(pageW / 2, pageH / 2), QPointF(-pageW / 2, pageH / 2)}) {
+        const QPointF jitter((rng.generateDouble() - 0.5) * 2 * skew * pageW,
+                             (rng.generateDouble() - 0.5) * 2 * skew * pageH);
+        quad << t.map(c) + jitter;
+    }
+    const QRectF pageRect(0, 0, 1000, 1414);
+    QTransform toQuad;
+    const QPolygonF pageCorners{pageRect.topLeft(), pageRect.topRight(), pageRect.bottomRight(),
+                                pageRect.bottomLeft()};
+    if (!QTransform::quadToQuad(pageCorners, quad, toQuad))
+        ADD_FAILURE() << "no transform onto the page's corners";
+    p.save();
+    p.setTransform(toQuad);
+    p.fillRect(pageRect, QColor(248, 248, 244));
+    drawText(p, pageRect);
+    p.restore();
+    p.end();
+
+    if (unevenLight) {
+        // Light falling off towards one corner, as from a desk lamp.
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const double k =
+                    1.0 - 0.45 * (static_cast<double>(x) / w * 0.6 + static_cast<double>(y) / h * 0.4);
+                line[x] = qRgb(static_cast<int>(qRed(line[x]) * k), static_cast<int>(qGreen(line[x]) * k),
+                               static_cast<int>(qBlue(line[x]) * k));
+            }
+        }
+    }
+    Scene s;
+    s.frame = toMat(image);
+    // A camera's softness and sensor noise.
+    cv::GaussianBlur(s.frame, s.frame, cv::Size(3, 3), 0);
+    cv::Mat noise(s.frame.size(), CV_16SC3);
+    cv::randn(noise, 0, 4);
+    cv::Mat noisy;
+    s.frame.convertTo(noisy, CV_16SC3);
+    noisy += noise;
+    noisy.convertTo(s.frame, CV_8UC3);
+    std::array<cv::Point2f, 4> pts;
+    for (int i = 0; i < 4; ++i)
+        pts[i] = cv::Point2f(static_cast<float>(quad[i].x()), static_cast<float>(quad[i].y()));
+    s.corners = kelpo::orderCorners(pts);
+    return s;
+}
+
+double overlapFound(const Scene& s) {
+    const auto found = kelpo::findDocument(s.frame);
+    return found ? kelpo::quadOverlap(*found, s.corners) : 0.0;
+}
+
+TEST(EdgeFinder, FindsPagesOnManyDesksWithHighOverlap) {
+    std::vector<double> overlaps;
+    uint32_t seed = 1;
+    for (Desk desk : {Desk::DarkWood, Desk::LightGrey, Desk::NearWhite, Desk::Cloth, Desk::Green}) {
+        for (int k = 0; k < 6; ++k, ++seed) {
+            const double turn = -14 + 5.5 * k;
+            const Scene s = renderScene(1280, 960, desk, turn, 0.03 * (k % 3), k % 2 == 1, seed);
+            const double iou = overlapFound(s);
+            overlaps.push_back(iou);
+            EXPECT_GT(iou, 0.93) << "desk " << static_cast<int>(desk) << " turn " << turn;
+        }
+    }
+    double mean = 0;
+    for (double o : overlaps)
+        mean += o;
+    mean /= static_cast<double>(overlaps.size());
+    std::printf("edge finding: mean overlap %.4f over %zu scenes, lowest %.4f\n", mean, overlaps.size(),
+                *std::min_element(overlaps.begin(), overlaps.end()));
+    EXPECT_GE(mean, 0.97);
+}
+
+TEST(EdgeFinder, FindsThePageOfTheVirtualCamerasScene) {
+    for (const auto& [w, h] : {std::pair{1920, 1080}, std::pair{640, 480}, std::pair{2592, 1944}}) {
+        const QImage image = media::VirtualCamera::renderDocumentScene(w, h);
+        const auto truth = media::VirtualCamera::documentCorners(w, h);
+        std::array<cv::Point2f, 4> pts;
+        for (int i = 0; i < 4; ++i)
+            pts[i] = cv::Point2f(static_cast<float>(truth[i].x()), static_cast<float>(truth[i].y()));
+        const auto found = kelpo::findDocument(toMat(image));
+        ASSERT_TRUE(found) << w << "x" << h;
+        EXPECT_GT(kelpo::quadOverlap(*found, kelpo::orderCorners(pts)), 0.95) << w << "x" << h;
+    }
+}
+
+TEST(EdgeFinder, AnEmptyDeskHasNoDocument) {
+    QImage image(800, 600, QImage::Format_RGB32);
+    image.fill(QColor(90, 70, 50));
+    EXPECT_FALSE(kelpo::findDocument(toMat(image)));
+    EXPECT_FALSE(kelpo::findDocument(cv::Mat()));
+}
+
+TEST(EdgeFinder, CropComesOutUprightAndRectangular) {
+    const Scene s = renderScene(1280, 960, Desk::Green, 12, 0.04, false, 99);
+    const cv::Mat page = kelpo::cropDocument(s.frame, s.corners, 0);
+    // A portrait page of 1 : 1.414, nearly all paper.
+    EXPECT_NEAR(static_cast<double>(page.rows) / page.cols, 1.414, 0.12);
+    cv::Mat gray;
+    cv::cvtColor(page, gray, cv::COLOR_BGR2GRAY);
+    EXPECT_GT(cv::mean(gray)[0], 200);
+    // Its corners are paper, not desk.
+    EXPECT_GT(gray.at<uchar>(3, 3), 180);
+    EXPECT_GT(gray.at<uchar>(gray.rows - 4, gray.cols - 4), 180);
+    // A wider margin takes in the desk around the page.
+    const cv::Mat wider = kelpo::cropDocument(s.frame, s.corners, 30);
+    EXPECT_GT(wider.cols, page.cols + 40);
+    cv::Mat wideGray;
+    cv::cvtColor(wider, wideGray, cv::COLOR_BGR2GRAY);
+    EXPECT_LT(wideGray.at<uchar>(3, 3), 150);
+}
+
+TEST(EdgeFinder, OverlapOfQuads) {
+    const Quad a{cv::Point2f(0, 0), cv::Point2f(10, 0), cv::Point2f(10, 10), cv::Point2f(0, 10)};
+    const Quad b{cv::Point2f(5, 0), cv::Point2f(15, 0), cv::Point2f(15, 10), cv::Point2f(5, 10)};
+    EXPECT_NEAR(kelpo::quadOverlap(a, a), 1.0, 1e-9);
+    EXPECT_NEAR(kelpo::quadOverlap(a, b), 50.0 / 150.0, 1e-6);
+}
+
+} // namespace
+} // namespace qx::test
