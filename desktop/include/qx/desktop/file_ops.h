@@ -1,0 +1,30 @@
+// Moving picture files without ever replacing another, and the file-error texts that report a refusal.
+#pragma once
+
+#include <QString>
+
+namespace qx::desktop {
+
+enum class FileError {
+    None,
+    Generic,
+    FileNotFound,
+    BadPath,
+    AccessDenied,
+    TooManyOpenFiles,
+    HardIo,
+    DiskFull
+};
+
+// Moves `from` to `to`. Never replaces an existing file (the move is atomic with respect to that
+// check where the file system allows); a name containing '/' or naming "." or ".." is a bad path.
+// Moving a file onto its own name succeeds without doing anything.
+FileError moveFileNoReplace(const QString& from, const QString& to);
+
+// A name that stays inside its folder: not empty, no '/' or NUL, not "." or "..".
+bool isPlainFileName(const QString& name);
+
+// The file-error message for `error` naming `path`, e.g. "%1 was not found.".
+QString fileErrorMessage(FileError error, const QString& path);
+
+} // namespace qx::desktop

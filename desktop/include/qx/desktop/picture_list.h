@@ -1,0 +1,128 @@
+// The main dialog's picture-list operations: adding and rebuilding thumbnails and the per-picture commands.
+#pragma once
+
+#include "qx/desktop/list_image_ctrl.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <span>
+
+class QMenu;
+class QAction;
+
+namespace qx {
+class UiHost;
+}
+
+namespace qx::desktop {
+
+// The commands of the list's context menu (menu 132, submenu 0).
+namespace cmd {
+inline constexpr int kDelete = 32772;
+inline constexpr int kPrint = 32776;
+inline constexpr int kOpenFolder = 32778;
+inline constexpr int kRename = 32780;
+} // namespace cmd
+
+// The context menu: "删  除", "打  印", "打开所在目录", "重命名"; each action's data is its command id.
+QMenu* createPictureMenu(QWidget* parent);
+
+// Display names by how the picture came.
+QString captureDisplayName(const QString& path, bool mergeMode); // last 34 (merge source) or 23 characters
+QString mergeDisplayName(const QString& path);                   // last 29 characters
+QString barcodeDisplayName(const QString& barcode, const QString& format);
+
+// The save folder: the control's CustomSavePath when the Save-Path setting is set, else the
+// temporary folder; always with a trailing '/'.
+QString saveFolderFor(const QString& savePathSetting, const QString& customSavePath);
+
+// "ForJpgMerge"/"ForTifMerge" in the place the control's merge-source names carry them.
+bool isMergeSourceName(const QString& text);
+// "%4d-%02d-%02d-ForMerge/" of `day`.
+QString mergeFolderName(const QDate& day);
+// The folder of an item's file: the day's merge folder inside the save folder for a merge source,
+// otherwise the save folder.
+QString pictureFolderFor(const QString& text, const QString& saveFolder, const QDate& today);
+
+// The names after dropping the items at `dragged` (-1 entries ignored) on `target`: they are taken out
+// and inserted, in list order, where the target was. Dropping on a dragged item, or indices outside
+// the list, change nothing.
+QStringList reorderNames(const QStringList& names, int target, std::span<const int> dragged);
+
+class PictureList : public QObject {
+    Q_OBJECT
+public:
+    using PrintHandler = std::function<void(int row, const QString& file)>;
+    using FolderOpener = std::function<void(const QString& file)>;
+    using MenuRunner = std::function<QAction*(QMenu& menu, const QPoint& globalPos)>;
+
+    // Borrows the list and the UI host (message boxes); both must outlive this object.
+    PictureList(CListImageCtrl& list, UiHost& host, QObject* parent = nullptr);
+    ~PictureList() override;
+
+    CListImageCtrl& list() { return m_list; }
+
+    // Where pictures lie (see saveFolderFor); the temporary folder until set.
+    void setSaveFolder(std::function<QString()> saveFolder);
+    QString saveFolder() const;
+    // The day the merge folder is named after; today's local date until set.
+    void setClock(std::function<QDate()> today);
+
+    // The print entry point the printing feature fills; printing does nothing until it is set.
+    void setPrintHandler(PrintHandler handler);
+    // How a picture is shown in its folder; showInFileManager until set.
+    void setFolderOpener(FolderOpener opener);
+    // How the context menu is run; QMenu::exec at the cursor until set.
+    void setMenuRunner(MenuRunner runner);
+
+    // Adds the thumbnail of `path` as the last item, selected, focused and in view.
+    void AddPictureItem(const QString& path, const QString& displayName);
+    // Rebuilds every item from its file: in `folder` for every item (after a watermark)...
+    void RebuildList(const QString& folder);
+    // ...or in each item's own picture folder (after a drop)...
+    void RebuildList();
+    // ...or by any rule. Every item is kept, however many there are.
+    void RebuildList(const std::function<QString(const QString& text)>& folderOf);
+
+    QStringList names() const;
+    QString pictureFolder(const QString& text) const;
+    // The file of item `row` (picture folder + text); empty when there is no such item.
+    QString pictureFile(int row) const;
+
+    // The context-menu commands; each acts on the list's selection mark.
+    void runCommand(int id);
+    void deletePicture();
+    void printPicture();
+    void openPictureFolder();
+    void renamePicture();
+    // The end of a label edit: moves the file to the new name (the item shows the new text even when
+    // the move is refused, which the file-error box reports).
+    void endLabelEdit(int row, const QString& text);
+    // The main dialog's drop handler: reorders the names and rebuilds the list.
+    void dropPictures(const DropNotification& drop);
+
+signals:
+    // A click on an item enables the per-picture buttons (watermark, upload); one on empty space
+    // disables them.
+    void pictureActionsEnabled(bool enabled);
+
+private:
+    void onRightClicked(int row, const QPoint& globalPos);
+    void onDoubleClicked(int row);
+    void insertPicture(int row, const QString& file, const QString& text);
+    void rebuild(const QStringList& texts, const std::function<QString(const QString& text)>& folderOf);
+
+    CListImageCtrl& m_list;
+    UiHost& m_host;
+    std::function<QString()> m_saveFolder;
+    std::function<QDate()> m_today;
+    PrintHandler m_print;
+    FolderOpener m_openFolder;
+    MenuRunner m_runMenu;
+};
+
+} // namespace qx::desktop

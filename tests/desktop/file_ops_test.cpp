@@ -1,0 +1,46 @@
+// Moving picture files: never over another file, and the file-error texts of each refusal.
+#include "qx/desktop/file_ops.h"
+#include "support/test_support.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace qx::desktop;
+
+TEST(DesktopFileOps, MovesAFileToAFreeName) {
+    qx::test::Folder dir;
+    ASSERT_TRUE(qx::test::writeAll(dir.file("a.jpg"), "A"));
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("b.jpg")), FileError::None);
+    EXPECT_FALSE(QFile::exists(dir.file("a.jpg")));
+    EXPECT_EQ(qx::test::readAll(dir.file("b.jpg")), QByteArray("A"));
+}
+
+TEST(DesktopFileOps, NeverReplacesAnExistingFile) {
+    qx::test::Folder dir;
+    ASSERT_TRUE(qx::test::writeAll(dir.file("a.jpg"), "A"));
+    ASSERT_TRUE(qx::test::writeAll(dir.file("b.jpg"), "B"));
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("b.jpg")), FileError::AccessDenied);
+    EXPECT_EQ(qx::test::readAll(dir.file("a.jpg")), QByteArray("A"));
+    EXPECT_EQ(qx::test::readAll(dir.file("b.jpg")), QByteArray("B"));
+}
+
+TEST(DesktopFileOps, RefusalsAreTold) {
+    qx::test::Folder dir;
+    EXPECT_EQ(moveFileNoReplace(dir.file("gone.jpg"), dir.file("b.jpg")), FileError::FileNotFound);
+    ASSERT_TRUE(qx::test::writeAll(dir.file("a.jpg"), "A"));
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("no/such/folder/b.jpg")), FileError::BadPath);
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("..")), FileError::BadPath);
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.path()), FileError::BadPath);
+    EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("a.jpg")), FileError::None);
+    EXPECT_EQ(qx::test::readAll(dir.file("a.jpg")), QByteArray("A"));
+}
+
+TEST(DesktopFileOps, MessagesNameThePath) {
+    EXPECT_EQ(fileErrorMessage(FileError::FileNotFound, "/p/a.jpg"),
+              QStringLiteral("/p/a.jpg was not found."));
+    EXPECT_EQ(fileErrorMessage(FileError::AccessDenied, "/p/a.jpg"),
+              QStringLiteral("Access to /p/a.jpg was denied."));
+    EXPECT_TRUE(fileErrorMessage(FileError::BadPath, "/p/a.jpg").contains("/p/a.jpg"));
+    EXPECT_TRUE(fileErrorMessage(FileError::None, "/p/a.jpg").isEmpty());
+}
