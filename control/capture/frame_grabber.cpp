@@ -1,8 +1,8 @@
 // Copies requested frames on the streaming thread and writes them as BMP files on the control thread.
 #include "control/capture/frame_grabber.h"
 
+#include "control/capture/capture_names.h"
 #include "control/core/control.h"
-#include "qx/platform/timestamp.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -70,7 +70,7 @@ CFrameGrabberCB::SaveResult CFrameGrabberCB::saveStep() {
     if (!m_holding || m_length == 0)
         return SaveResult::NothingToSave;
     m_holding = false;
-    savePath = saveFolder + platform::fileTimeStamp() + QStringLiteral(".bmp");
+    savePath = saveFolder + freeTimeStamp(saveFolder) + QStringLiteral(".bmp");
 
     uint8_t header[54] = {};
     header[0] = 'B';

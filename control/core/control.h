@@ -399,6 +399,18 @@ private:
     // The capture folder rule shared by capture and the image list: CustomSavePath when set (it must
     // end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
     std::optional<QString> captureFolder() const;
+    // The dated merge folder below the capture folder, made when missing; the capture folder itself
+    // when it cannot be made.
+    QString mergeFolderFor(const QString& captureFolder);
+    int normalCapture(bool merge);
+    int edgeCapture(bool merge);
+    void applyColourMode(const QString& bmp);
+    void applyRotation(const QString& bmp);
+    // Converts the captured BMP to lastFormat and leaves the result in cPicName; 0, or -18/-19 from
+    // the PDF step.
+    int convertCapture(const QString& bmp, bool edgeVariant, double dpi);
+    int makePdf(const QString& jpeg, const QString& pdfPath);
+    bool applyCustomName();
     // One multipart upload of `file` (the routine shared by the three HTTP methods).
     bool uploadFile(const QString& url, const QString& file, const QString& formFileName,
                     const QString& contentType, const QString& missingFileLog);

@@ -1,5 +1,5 @@
-// Headless demo: creates the camera control, lists the cameras and their sizes, previews the first
-// camera and captures one frame through the grab request.
+// Headless demo: creates the camera control, lists the cameras and their sizes, and captures with the
+// first camera in every format, through the normal preview and through the edge-finding preview.
 var info = host.controlInfo;
 print("QXCameraCtrl " + info.Version + " (" + info.ProgID + ", class " + info.CLSID + ")");
 print("control file: " + info.file);
@@ -18,7 +18,16 @@ for (var i = 0; i < cameras; ++i) {
     print("  " + i + ": " + control.GetDevNameByIdx(i) + " [" + sizes.join(", ") + "]");
 }
 
+function captureAll(label) {
+    ["bmp", "jpg", "tif", "gif", "pdf"].forEach(function (format) {
+        var result = control.Morvel(format);
+        print("  " + label + " " + format + ": " + (result === 0 ? control.cPicName : "failed (" + result + ")"));
+    });
+}
+
 if (cameras > 0) {
+    if (host.args.length > 0)
+        control.CustomSavePath = host.args[0];
     control.SetDevNameSel(0);
     control.RefreshResolution(0);
     control.SetResolution(0);
@@ -27,12 +36,14 @@ if (cameras > 0) {
           (started === 0 ? "running" : "failed (" + started + ")"));
     if (started === 0) {
         host.wait(300);
-        if (host.args.length > 0)
-            control.CustomSavePath = host.args[0];
-        var result = control.Morvel("bmp");
-        print("captured: " + (result === 0 ? control.cPicName : "failed (" + result + ")"));
+        captureAll("normal preview");
         control.StopPreview();
     }
+    // The edge-finding preview of the camera library finds the page and captures it cut out.
+    control.KelpoCapturePlay();
+    host.wait(500);
+    captureAll("edge finding");
+    control.StopPreview();
 }
 if (host.messages.length > 0)
     print("messages: " + host.messages.join(" | "));

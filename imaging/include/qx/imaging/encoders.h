@@ -1,0 +1,28 @@
+// Writing pictures as JPEG, TIFF and GIF, and the BMP-to-JPEG converter of the capture chain.
+#pragma once
+
+#include "qx/imaging/picture.h"
+
+#include <QString>
+
+namespace qx::imaging {
+
+// The capture chain's JPEG converter: reads a BMP file (24-bit B, G, R rows straight into the
+// encoder; 8-bit grey and 1-bit pictures as one-component JPEGs; other palettes expanded to colour)
+// and writes a baseline JPEG of `quality` (1..100) with the BMP's resolution as JFIF density.
+// Returns false (and writes nothing) when the BMP cannot be read or the JPEG cannot be written.
+// Every writer here replaces its target only when the new file is complete; on failure an older
+// file at the path is left as it was. A 1-bit picture with a colour palette is encoded in colour.
+bool convertBmpToJpeg(const QString& bmpPath, const QString& jpegPath, int quality);
+
+// `dpiX`/`dpiY` of 0 keep the picture's own resolution.
+bool saveJpeg(const Picture& picture, const QString& path, int quality, double dpiX = 0, double dpiY = 0);
+// LZW-compressed TIFF of the picture's depth (1-bit min-is-white or palette, 8-bit grey or palette,
+// 24-bit RGB) with its resolution in dots per inch (none written when it is 0). A 1-bit picture
+// whose palette is black then white is min-is-black.
+bool saveTiffLzw(const Picture& picture, const QString& path, double dpiX = 0, double dpiY = 0);
+// GIF with a 256-colour palette (the picture's own palette when it has one). A 24- or 32-bit
+// picture of at most 256 colours keeps them exactly; others get Wu's quantizer's palette.
+bool saveGif(const Picture& picture, const QString& path);
+
+} // namespace qx::imaging

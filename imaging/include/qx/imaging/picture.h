@@ -1,0 +1,46 @@
+// Pictures as the capture chain handles them: BMP files of 1, 8, 24 or 32 bits, loaded into memory.
+#pragma once
+
+#include <QRgb>
+#include <QString>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace qx::imaging {
+
+// Rows top-down, each `stride` bytes (a multiple of 4). 24-bit rows are B, G, R; 32-bit B, G, R, A;
+// 8- and 1-bit rows index `palette` (1-bit: most significant bit first).
+// An empty palette means grey levels (8-bit) or black then white (1-bit); indexes past the
+// palette's end show as black. Only BMP keeps the fourth byte of 32-bit rows; the other writers
+// take B, G, R.
+struct Picture {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 24;
+    int stride = 0;
+    std::vector<uint8_t> pixels;
+    std::vector<QRgb> palette;
+    double dpiX = 0; // 0: no resolution recorded
+    double dpiY = 0;
+
+    bool isNull() const { return width <= 0 || height <= 0 || pixels.empty(); }
+    // Whether every palette entry is grey (r == g == b): such 8-bit pictures encode as one component.
+    bool isGreyPalette() const;
+};
+
+// Reads an uncompressed BMP of 1, 8, 24 or 32 bits (bottom-up or top-down), never past the file's end.
+std::optional<Picture> loadBmp(const QString& path);
+// Writes an uncompressed BMP of the picture's own depth and palette, bottom-up, with its resolution.
+// Replaces the file through a temporary file and a rename.
+bool saveBmp(const Picture& picture, const QString& path);
+// Any picture file the chain reads: BMP as above, JPEG (libjpeg-turbo), and other formats through
+// Qt's readers (as 24-bit).
+std::optional<Picture> loadPicture(const QString& path);
+
+// Turned clockwise by 90, 180 or 270 degrees (0 returns a copy), keeping depth, palette and
+// resolution (swapped for 90 and 270). Other multiples of 90 count modulo 360, any other angle
+// returns a copy, and a picture whose fields do not match its pixels gives a null picture.
+Picture rotateClockwise(const Picture& picture, int degrees);
+
+} // namespace qx::imaging

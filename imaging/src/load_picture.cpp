@@ -1,0 +1,53 @@
+// Loading any picture file the chain reads: our BMP reader, libjpeg-turbo, else Qt's readers.
+#include "qx/imaging/picture.h"
+
+#include "bmp_format.h"
+#include "jpeg_codec.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <cstring>
+
+namespace qx::imaging {
+
+using namespace detail;
+
+std::optional<Picture> loadPicture(const QString& path) {
+    uint8_t magic[2] = {0, 0};
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::ReadOnly) || f.read(reinterpret_cast<char*>(magic), 2) != 2)
+            return std::nullopt;
+    }
+    if (magic[0] == 'B' && magic[1] == 'M') {
+        if (std::optional<Picture> p = loadBmp(path))
+            return p;
+        // Compressed BMPs (RLE, 16-bit) fall through to Qt's reader.
+    } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
+        if (std::optional<Picture> p = decodeJpegFile(path))
+            return p;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    image = image.convertToFormat(QImage::Format_BGR888);
+    if (image.isNull())
+        return std::nullopt;
+    Picture p;
+    p.width = image.width();
+    p.height = image.height();
+    p.bitsPerPixel = 24;
+    p.stride = static_cast<int>(minimumStride(p.width, 24));
+    p.pixels.resize(static_cast<std::size_t>(p.stride) * p.height);
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(p.pixels.data() + static_cast<std::size_t>(y) * p.stride, image.constScanLine(y),
+                    static_cast<std::size_t>(p.width) * 3);
+    p.dpiX = image.dotsPerMeterX() > 0 ? dpiFromPixelsPerMetre(image.dotsPerMeterX()) : 0;
+    p.dpiY = image.dotsPerMeterY() > 0 ? dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
+    return p;
+}
+
+} // namespace qx::imaging

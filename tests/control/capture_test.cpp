@@ -1,0 +1,264 @@
+// Morvel's capture paths through the control, with the virtual cameras; every output checked by an
+// independent tool.
+#include "control_fixture.h"
+#include "qx/interface/kelpo_device.h"
+#include "qx/platform/timestamp.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace qx::test {
+namespace {
+
+QString runTool(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+}
+
+class CaptureTest : public ControlTest {
+protected:
+    void setCameras(const char* cameras) {
+        m_camerasSet.reset();
+        m_camerasSet = std::make_unique<ScopedEnv>("QX_VIRTUAL_CAMERAS", QString::fromLatin1(cameras));
+    }
+    // A normal preview of the first camera at its first size, saving into the pictures folder.
+    control::CMorvelQxWebCtrl& normalPreview(const char* cameras) {
+        setCameras(cameras);
+        auto& c = createControl();
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        EXPECT_EQ(c.StartPreviewProc(), 0);
+        c.setCustomSavePath(m_pictures.path());
+        return c;
+    }
+    // An edge-finding preview with the real camera library; `withResize` adds the DPI library.
+    control::CMorvelQxWebCtrl& edgePreview(const char* cameras, bool withResize = true) {
+        setCameras(cameras);
+        for (const char* lib : {"libKelpoCameraLibrary.so", "libKelpoFilterImageResize.so"}) {
+            if (!withResize && QByteArray(lib).contains("Resize"))
+                continue;
+            EXPECT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_controlFolder.file(QLatin1String(lib))));
+        }
+        auto& c = createControl({QStringLiteral("idcard_full")});
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        c.KelpoCapturePlay();
+        EXPECT_NE(c.state().cameraDevice, nullptr);
+        c.setCustomSavePath(m_pictures.path());
+        return c;
+    }
+    QStringList pictures() const { return QDir(m_pictures.path()).entryList(QDir::Files, QDir::Name); }
+
+    Folder m_pictures;
+    std::unique_ptr<ScopedEnv> m_camerasSet;
+};
+
+TEST_F(CaptureTest, FormatIsLowerCasedAndTheBmpIsReplaced) {
+    auto& c = normalPreview("7e41:640x480");
+    ASSERT_EQ(c.Morvel(QStringLiteral("JPG")), 0);
+    EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral(".jpg")));
+    EXPECT_EQ(pictures(), QStringList{QFileInfo(c.cPicName()).fileName()});
+    EXPECT_TRUE(runTool(QStringLiteral("identify"), {c.cPicName()}).contains(QStringLiteral("JPEG 640x480")));
+    EXPECT_TRUE(log().contains(QStringLiteral("转换jpg成功")));
+    EXPECT_EQ(log().last(), QStringLiteral("普通拍照成功完成!"));
+    EXPECT_EQ(c.state().lastFormat, QStringLiteral("jpg"));
+}
+
+TEST_F(CaptureTest, EveryFormatPassesItsCheck) {
+    auto& c = normalPreview("7e41:640x480");
+    ASSERT_EQ(c.Morvel(QStringLiteral("tif")), 0);
+    const QString tif = runTool(QStringLiteral("tiffinfo"), {c.cPicName()});
+    EXPECT_TRUE(tif.contains(QStringLiteral("LZW"))) << tif.toStdString();
+    ASSERT_EQ(c.Morvel(QStringLiteral("gif")), 0);
+    EXPECT_TRUE(runTool(QStringLiteral("identify"), {c.cPicName()}).contains(QStringLiteral("GIF 640x480")));
+    ASSERT_EQ(c.Morvel(QStringLiteral("pdf")), 0);
+    EXPECT_TRUE(runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), c.cPicName()})
+                    .contains(QStringLiteral("No syntax or stream encoding errors")));
+    EXPECT_TRUE(readAll(c.cPicName()).startsWith("%PDF-1.4"));
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral(".bmp")));
+    // An unknown format leaves the BMP.
+    ASSERT_EQ(c.Morvel(QStringLiteral("png")), 0);
+    EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral(".bmp")));
+    // Five pictures taken within a few seconds: none replaced another, each under a time stamp.
+    const QStringList files = pictures();
+    EXPECT_EQ(files.size(), 5) << files.join(u' ').toStdString();
+    for (const QString& f : files)
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}(-\\d\\d){5}\\.(tif|gif|pdf|bmp)$"))
+                        .match(f)
+                        .hasMatch())
+            << f.toStdString();
+}
+
+TEST_F(CaptureTest, SaveFolderWithoutItsSeparatorIsRefused) {
+    auto& c = normalPreview("7e41:320x240");
+    for (const QString& bad : {m_pictures.path().chopped(1), m_pictures.file(QStringLiteral("missing"))}) {
+        c.setCustomSavePath(bad);
+        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), -11);
+        EXPECT_EQ(log().last(), QStringLiteral("自定义图片路径错误!"));
+        EXPECT_EQ(m_ui.messages().last(), QStringLiteral("请确保自定义图片保存路径(例如：C:\\)是正确的!"));
+    }
+}
+
+TEST_F(CaptureTest, CustomNameReplacesAnOlderFileAndGainsTheExtension) {
+    auto& c = normalPreview("7e41:320x240");
+    ASSERT_TRUE(writeAll(m_pictures.file(QStringLiteral("A001.jpg")), "older"));
+    c.setCustomImgName(QStringLiteral("A001"));
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_EQ(c.cPicName(), m_pictures.file(QStringLiteral("A001.jpg")));
+    EXPECT_EQ(c.CustomImgName(), QStringLiteral("A001.jpg"));
+    EXPECT_EQ(pictures(), QStringList{QStringLiteral("A001.jpg")});
+    EXPECT_FALSE(QImage(c.cPicName()).isNull());
+    EXPECT_TRUE(log().contains(QStringLiteral("自定义图片名成功")));
+}
+
+TEST_F(CaptureTest, RotationAndAnInvalidAngle) {
+    auto& c = normalPreview("7e41:640x480");
+    c.setNRotateAngle(45);
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    EXPECT_EQ(QImage(c.cPicName()).size(), QSize(640, 480));
+    EXPECT_EQ(c.nRotateAngle(), 0);
+    c.setNRotateAngle(90);
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    EXPECT_EQ(QImage(c.cPicName()).size(), QSize(480, 640));
+}
+
+TEST_F(CaptureTest, ColourModesKeepTheirDepthThroughRotation) {
+    auto& c = normalPreview("7e41:320x240");
+    c.setNColorSpace(1);
+    c.setNRotateAngle(270);
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    QImage grey(c.cPicName());
+    EXPECT_EQ(grey.size(), QSize(240, 320));
+    EXPECT_EQ(grey.depth(), 8);
+    EXPECT_TRUE(log().contains(QStringLiteral("图片转灰度")));
+    c.setNColorSpace(2);
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    EXPECT_EQ(QImage(c.cPicName()).depth(), 1);
+    // And they pass through the other formats.
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_TRUE(runTool(QStringLiteral("identify"),
+                        {QStringLiteral("-format"), QStringLiteral("%[colorspace]"), c.cPicName()})
+                    .contains(QStringLiteral("Gray")));
+    ASSERT_EQ(c.Morvel(QStringLiteral("pdf")), 0);
+    EXPECT_TRUE(runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), c.cPicName()})
+                    .contains(QStringLiteral("No syntax or stream encoding errors")));
+}
+
+TEST_F(CaptureTest, MergeCaptureWritesTheMergeJpegAndEndsMergeMode) {
+    auto& c = normalPreview("7e41:320x240");
+    c.IsMerge();
+    ASSERT_EQ(c.Morvel(QStringLiteral("pdf")), 0);
+    const QString folder = m_pictures.path() + platform::dateStamp() + QStringLiteral("-ForMerge/");
+    EXPECT_EQ(c.state().mergeFolder, folder);
+    EXPECT_TRUE(c.cPicName().startsWith(folder));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("/\\d{4}(-\\d\\d){5}ForPdfMerge\\.jpg$"))
+                    .match(c.cPicName())
+                    .hasMatch())
+        << c.cPicName().toStdString();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(c.cPicName()).fileName()});
+    EXPECT_FALSE(control::mergeMode);
+    EXPECT_EQ(log().last(), QStringLiteral("普通合并拍照成功完成"));
+    // The next capture is an ordinary one again, and the merge folder goes with the control.
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_EQ(QFileInfo(c.cPicName()).path() + QLatin1Char('/'), m_pictures.path());
+    destroyControl();
+    EXPECT_FALSE(QFileInfo::exists(folder));
+    EXPECT_TRUE(log().contains(QStringLiteral("清理合并图片文件夹!")));
+}
+
+TEST_F(CaptureTest, WidePictureInAPdfSitsAtTheLeftMarginCentredVertically) {
+    auto& c = normalPreview("7e41:1280x480");
+    ASSERT_EQ(c.Morvel(QStringLiteral("pdf")), 0);
+    // r = 1280 / 480 >= 555 / 802: x = 20, y = trunc(802 - 555 / r) / 2 + 20 = 593 / 2 + 20 = 316.
+    Folder qdf;
+    runTool(QStringLiteral("qpdf"), {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"),
+                                     c.cPicName(), qdf.file(QStringLiteral("out.pdf"))});
+    const QString text = QString::fromLatin1(readAll(qdf.file(QStringLiteral("out.pdf"))));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("555 0 0 208\\.1\\d* 20 316 cm")).match(text).hasMatch())
+        << text.left(2000).toStdString();
+    EXPECT_TRUE(runTool(QStringLiteral("pdfinfo"), {c.cPicName()}).contains(QStringLiteral("595 x 842")));
+}
+
+TEST_F(CaptureTest, EdgeFindingCapturesCarryTheFieldOfViewResolution) {
+    auto& c = edgePreview("7e41:1600x1200");
+    c.DisableCrop();
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_EQ(
+        runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%x"), c.cPicName()})
+            .trimmed(),
+        QStringLiteral("132"));
+    EXPECT_TRUE(log().contains(QStringLiteral("图片转jpg成功")));
+    EXPECT_EQ(log().last(), QStringLiteral("寻边拍照成功完成"));
+}
+
+TEST_F(CaptureTest, EdgeFindingAt2592PixelsIs214Dpi) {
+    auto& c = edgePreview("7e41:2592x1944");
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    const QImage page(c.cPicName());
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(static_cast<int>(std::lround(page.dotsPerMeterX() * 0.0254)), 214);
+    // The cropped page, upright.
+    EXPECT_NEAR(static_cast<double>(page.height()) / page.width(), 1.414, 0.08);
+}
+
+TEST_F(CaptureTest, EdgeFindingWithAnUnknownFormatReportsTheNewBmp) {
+    auto& c = edgePreview("7e41:640x480");
+    c.setCPicName(QStringLiteral("/somewhere/previous.jpg"));
+    c.setCustomImgName(QStringLiteral("B002"));
+    ASSERT_EQ(c.Morvel(QStringLiteral("png")), 0);
+    EXPECT_EQ(c.cPicName(), m_pictures.file(QStringLiteral("B002.bmp")));
+    EXPECT_TRUE(QFileInfo::exists(c.cPicName()));
+}
+
+TEST_F(CaptureTest, OutputResolutionResamplesThroughTheDpiLibrary) {
+    auto& c = edgePreview("7e41:640x480");
+    c.DisableCrop();
+    c.setPDPI(104); // twice the 52 DPI (trunc(640 x 0.0826)) of a 640-pixel field of view
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    const QImage picture(c.cPicName());
+    EXPECT_EQ(picture.width(), 1280);
+    EXPECT_EQ(static_cast<int>(std::lround(picture.dotsPerMeterX() * 0.0254)), 104);
+}
+
+TEST_F(CaptureTest, WithoutTheDpiLibraryThePictureIsKeptAtItsOwnSize) {
+    auto& c = edgePreview("7e41:640x480", false);
+    c.DisableCrop();
+    c.setPDPI(106);
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    const QImage picture(c.cPicName());
+    EXPECT_EQ(picture.width(), 640);
+    EXPECT_EQ(static_cast<int>(std::lround(picture.dotsPerMeterX() * 0.0254)), 106);
+    EXPECT_TRUE(log().contains(QStringLiteral("DPI转换库未加载，保存原始分辨率图片!")));
+}
+
+TEST_F(CaptureTest, EdgeFindingMergeCapture) {
+    auto& c = edgePreview("7e41:640x480");
+    c.IsMerge();
+    ASSERT_EQ(c.Morvel(QStringLiteral("tif")), 0);
+    EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral("ForTifMerge.jpg")));
+    EXPECT_TRUE(c.cPicName().contains(QStringLiteral("-ForMerge/")));
+    EXPECT_FALSE(control::mergeMode);
+    EXPECT_EQ(log().last(), QStringLiteral("寻边合并模式拍照成功完成"));
+    EXPECT_EQ(
+        runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%m"), c.cPicName()})
+            .trimmed(),
+        QStringLiteral("JPEG"));
+}
+
+TEST_F(CaptureTest, EdgeFindingWithoutItsPreviewOrWithAStoppedDevice) {
+    auto& c = edgePreview("7e41:640x480");
+    c.SetOutPutDPI(200, 200); // stops the device's preview
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), -8);
+    c.StopPreview();
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), -10);
+    EXPECT_EQ(log().last(), QStringLiteral("非预览状态，抓图失败!"));
+}
+
+} // namespace
+} // namespace qx::test
