@@ -1,6 +1,7 @@
 // The conversion tools: BMP to JPEG, the screen cut and the layered-TIFF tool.
 #include "control/core/control.h"
 #include "control/core/outside_libraries.h"
+#include "qx/imaging/encoders.h"
 
 namespace qx::control {
 
@@ -18,8 +19,8 @@ void CMorvelQxWebCtrl::TransImg() {
     const auto to = m_ui->saveFile(this, target);
     if (!to)
         return;
-    // No JPEG converter is built into this control: the conversion reports failure.
-    ownMessageBox(QStringLiteral("转换失败!"));
+    const bool converted = imaging::convertBmpToJpeg(from->first(), *to, m_s.jpegQuality);
+    ownMessageBox(converted ? QStringLiteral("转换成功!") : QStringLiteral("转换失败!"));
 }
 
 void CMorvelQxWebCtrl::ScreenCut() {

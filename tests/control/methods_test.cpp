@@ -246,6 +246,26 @@ TEST_F(MethodsTest, TransImgCancelledAtEitherDialogConvertsNothing) {
                                               QStringLiteral("file-save")}));
 }
 
+TEST_F(MethodsTest, TransImgConvertsTheChosenBmp) {
+    Folder files;
+    QImage picture(64, 48, QImage::Format_RGB888);
+    picture.fill(QColor(200, 30, 30));
+    ASSERT_TRUE(picture.save(files.file(QStringLiteral("in.bmp"))));
+    auto& c = createControl();
+    m_ui.queueAnswer(QStringLiteral("file-open"), QStringList{files.file(QStringLiteral("in.bmp"))});
+    m_ui.queueAnswer(QStringLiteral("file-save"), files.file(QStringLiteral("out.jpg")));
+    c.TransImg();
+    EXPECT_EQ(m_ui.messages(), QStringList{QStringLiteral("转换成功!")});
+    const QImage jpeg(files.file(QStringLiteral("out.jpg")), "JPG");
+    EXPECT_EQ(jpeg.size(), QSize(64, 48));
+    // A file that is no BMP fails the conversion.
+    ASSERT_TRUE(writeAll(files.file(QStringLiteral("bad.bmp")), "not a bitmap"));
+    m_ui.queueAnswer(QStringLiteral("file-open"), QStringList{files.file(QStringLiteral("bad.bmp"))});
+    m_ui.queueAnswer(QStringLiteral("file-save"), files.file(QStringLiteral("bad.jpg")));
+    c.TransImg();
+    EXPECT_EQ(m_ui.messages().last(), QStringLiteral("转换失败!"));
+}
+
 TEST_F(MethodsTest, PaintsNoSignalOnWhite) {
     auto& c = createControl();
     QImage image(c.size(), QImage::Format_RGB32);
