@@ -143,6 +143,17 @@ int CMorvelQxWebCtrl::makePdf(const QString& jpeg, const QString& pdfPath) {
     return 0;
 }
 
+void CMorvelQxWebCtrl::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant,
+                                        double dpi) {
+    // The edge-finding paths give every saved picture the output resolution; the normal paths use the
+    // JPEG converter, which takes the BMP's own.
+    if (edgeVariant)
+        resaveWithResolution(bmp, dpi,
+                             [&](const imaging::Picture& p) { imaging::saveJpeg(p, jpg, m_s.jpegQuality); });
+    else
+        imaging::convertBmpToJpeg(bmp, jpg, m_s.jpegQuality);
+}
+
 int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
     const QString& format = m_s.lastFormat;
     m_p.cPicName = bmp;
@@ -151,11 +162,7 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
             resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) { imaging::saveBmp(p, bmp); });
     } else if (format == QLatin1String("jpg")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
-        if (edgeVariant)
-            resaveWithResolution(
-                bmp, dpi, [&](const imaging::Picture& p) { imaging::saveJpeg(p, jpg, m_s.jpegQuality); });
-        else
-            imaging::convertBmpToJpeg(bmp, jpg, m_s.jpegQuality);
+        writeCaptureJpeg(bmp, jpg, edgeVariant, dpi);
         QFile::remove(bmp);
         m_p.cPicName = jpg;
         writeLog(edgeVariant ? QStringLiteral("图片转jpg成功") : QStringLiteral("转换jpg成功"));
@@ -171,11 +178,7 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
     } else if (format == QLatin1String("gif")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
         const QString gif = withExtension(bmp, QStringLiteral("gif"));
-        if (edgeVariant)
-            resaveWithResolution(
-                bmp, dpi, [&](const imaging::Picture& p) { imaging::saveJpeg(p, jpg, m_s.jpegQuality); });
-        else
-            imaging::convertBmpToJpeg(bmp, jpg, m_s.jpegQuality);
+        writeCaptureJpeg(bmp, jpg, edgeVariant, dpi);
         QFile::remove(bmp);
         if (auto picture = imaging::loadPicture(jpg)) {
             if (edgeVariant)
@@ -277,7 +280,7 @@ int CMorvelQxWebCtrl::normalCapture(bool merge) {
 
     if (merge) {
         const QString jpg = mergeJpegPath(bmp, m_s.lastFormat);
-        imaging::convertBmpToJpeg(bmp, jpg, m_s.jpegQuality);
+        writeCaptureJpeg(bmp, jpg, false, 0);
         QFile::remove(bmp);
         m_p.cPicName = jpg;
         mergeMode = false;
@@ -351,8 +354,7 @@ int CMorvelQxWebCtrl::edgeCapture(bool merge) {
 
     if (merge) {
         const QString jpg = mergeJpegPath(bmp, m_s.lastFormat);
-        resaveWithResolution(bmp, dpi,
-                             [&](const imaging::Picture& p) { imaging::saveJpeg(p, jpg, m_s.jpegQuality); });
+        writeCaptureJpeg(bmp, jpg, true, dpi);
         QFile::remove(bmp);
         m_p.cPicName = jpg;
         mergeMode = false;

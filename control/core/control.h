@@ -410,6 +410,7 @@ private:
     // the PDF step.
     int convertCapture(const QString& bmp, bool edgeVariant, double dpi);
     int makePdf(const QString& jpeg, const QString& pdfPath);
+    void writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi);
     bool applyCustomName();
     // One multipart upload of `file` (the routine shared by the three HTTP methods).
     bool uploadFile(const QString& url, const QString& file, const QString& formFileName,
