@@ -107,6 +107,10 @@ int ScriptedUiHost::pendingAnswers(const QString& kind) const {
     return it == m_answers.end() ? 0 : static_cast<int>(it->second.size());
 }
 
+void ScriptedUiHost::record(const QString& kind, const QString& text, const QString& caption) {
+    m_shown.push_back({kind, text, caption});
+}
+
 std::optional<QVariant> ScriptedUiHost::take(const QString& kind) {
     m_asked << kind;
     auto it = m_answers.find(kind);

@@ -1,4 +1,5 @@
 // qxscript: hosts one camera control and runs a JavaScript file against it, as a web page would.
+#include "script_globals.h"
 #include "script_host.h"
 
 #include "qx/interface/control_factory.h"
@@ -17,34 +18,6 @@
 namespace {
 
 constexpr const char* kUsage = "usage: qxscript [--control PATH] [--window] SCRIPT.js [ARG...]\n";
-
-// Gives `host` its script-side shape: variadic invoke and a live `messages` list.
-constexpr const char* kBootstrap = R"JS(
-(function (h) {
-    var host = {
-        answer: function (kind, value) { h.answer(kind, value === undefined ? null : value); },
-        wait: function (ms) { h.wait(ms === undefined ? 0 : ms); },
-        invoke: function (dispid) { return h.invokeList(dispid, Array.prototype.slice.call(arguments, 1)); },
-        get: function (dispid) { return h.get(dispid); },
-        put: function (dispid, value) { h.put(dispid, value); },
-        env: function (name) { return h.env(String(name)); },
-        args: h.args,
-        controlInfo: h.controlInfo
-    };
-    Object.defineProperty(host, "messages", { get: function () { return h.messages; } });
-    return host;
-})
-)JS";
-
-constexpr const char* kPrint = R"JS(
-(function (h) {
-    return function () {
-        var parts = [];
-        for (var i = 0; i < arguments.length; ++i) parts.push(String(arguments[i]));
-        h.printLine(parts.join(" "));
-    };
-})
-)JS";
 
 void fail(const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -123,24 +96,13 @@ int main(int argc, char** argv) {
         QJSEngine engine;
         engine.installExtensions(QJSEngine::ConsoleExtension);
         auto* host = new qx::script::ScriptHost(&engine, &ui, dispatch, scriptArgs, info);
-        QJSValue hostObject =
-            engine.evaluate(QString::fromLatin1(kBootstrap)).call({engine.newQObject(host)});
-        QJSValue print = engine.evaluate(QString::fromLatin1(kPrint)).call({engine.newQObject(host)});
+        qx::script::installHostGlobals(engine, host);
         QJSEngine::setObjectOwnership(control, QJSEngine::CppOwnership);
         engine.globalObject().setProperty(QStringLiteral("control"), engine.newQObject(control));
-        engine.globalObject().setProperty(QStringLiteral("host"), hostObject);
-        engine.globalObject().setProperty(QStringLiteral("print"), print);
 
         const QJSValue result = engine.evaluate(code, scriptPath);
-        if (result.isError()) {
-            const QString where =
-                QStringLiteral("%1:%2").arg(scriptPath).arg(result.property("lineNumber").toInt());
-            fail(QStringLiteral("%1: %2").arg(where, result.toString()));
-            const QString stack = result.property(QStringLiteral("stack")).toString();
-            if (!stack.isEmpty())
-                std::fprintf(stderr, "%s\n", stack.toUtf8().constData());
-            status = 1;
-        }
+        if (result.isError())
+            status = qx::script::reportScriptError("qxscript", scriptPath, result);
         engine.globalObject().setProperty(QStringLiteral("control"), QJSValue());
         engine.collectGarbage();
     }

@@ -87,6 +87,11 @@ public:
     QStringList askedKinds() const { return m_asked; } // every dialog kind asked, in order
     int pendingAnswers(const QString& kind) const;
 
+    // For hosts with boxes of their own: records a shown box, and takes the next answer of `kind`
+    // (std::nullopt for none queued or a null answer).
+    void record(const QString& kind, const QString& text, const QString& caption);
+    std::optional<QVariant> takeAnswer(const QString& kind) { return take(kind); }
+
     void messageBox(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon,
                     bool taskModal) override;
     bool question(QWidget* owner, const QString& text, const QString& caption) override;

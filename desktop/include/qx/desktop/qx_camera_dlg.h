@@ -1,0 +1,240 @@
+// CQX_CameraDlg: the desktop program's main dialog around the embedded camera control.
+#pragma once
+
+#include "qx/desktop/global_hotkey.h"
+#include "qx/desktop/id_card_dlg.h"
+#include "qx/desktop/morvel_qx_web.h"
+#include "qx/desktop/set_config.h"
+
+#include <QDialog>
+#include <QHash>
+#include <QPointer>
+#include <QTimer>
+#include <QVariantMap>
+#include <functional>
+#include <memory>
+
+class QCheckBox;
+class QProgressBar;
+class QRadioButton;
+class QAbstractButton;
+
+namespace qx {
+class QxControlFactory;
+class UiHost;
+class ScriptedUiHost;
+class QtUiHost;
+} // namespace qx
+
+namespace qx::desktop {
+
+class BitmapButton;
+class CGdipButton;
+class CListImageCtrl;
+class PictureList;
+
+// Control ids of dialog 102.
+namespace id {
+inline constexpr int kAutoCrop = 1001;
+inline constexpr int kNoCrop = 1002;
+inline constexpr int kMergeMode = 1003;
+inline constexpr int kTimedMode = 1004;
+inline constexpr int kCapture = 1005;
+inline constexpr int kMerge = 1006;
+inline constexpr int kList = 1007;
+inline constexpr int kSettings = 1008;
+inline constexpr int kRecord = 1009;
+inline constexpr int kWatermark = 1010;
+inline constexpr int kTimerRun = 1011;
+inline constexpr int kBarcode = 1012;
+inline constexpr int kUpload = 1013;
+inline constexpr int kPdf = 1014;
+inline constexpr int kClearList = 1015;
+inline constexpr int kClose = 1016;
+inline constexpr int kMinimise = 1017;
+inline constexpr int kTifTool = 1018;
+inline constexpr int kBatchPrint = 1019;
+inline constexpr int kControl = 1023;
+inline constexpr int kCardPanel = 1024;
+inline constexpr int kProgress = 1035;
+} // namespace id
+
+inline constexpr const char* kMainTitle = "拍摄仪影像采集及处理软件 V1.7.0.0";
+inline constexpr const char* kNoCameraText = "未检测到Qorvane拍摄仪，请检查设备是否连接好！";
+inline constexpr const char* kNoUrlText = "请输入服务器地址URL!";
+
+struct MainDialogOptions {
+    // Creates the camera control (child 1023); without one the dialog has no control to drive.
+    QxControlFactory* factory = nullptr;
+    // Every box and dialog of the program and of the control; real Qt dialogs when null. A scripted
+    // host answers the program's questions from its "message" queue and the settings dialog from
+    // "settings".
+    UiHost* ui = nullptr;
+    ScriptedUiHost* scripted = nullptr; // the same object as `ui` when the host is scripted
+    // The settings file; camConfigPath() when empty.
+    QString iniPath;
+    // The pause after creation while the splash shows.
+    int creationPauseMs = 1000;
+    // The barcode found in a picture; finds nothing when unset.
+    std::function<QString(const QString& picture)> barcodeLookup;
+    // The PDF export of the list; answers the PDF written, or "" for none. Nothing is exported when unset.
+    std::function<QString()> pdfExport;
+    // Opens a file with the desktop's default program; QDesktopServices when unset.
+    std::function<void(const QString& file)> openFile;
+    // Runs the TIFF tool; the ShowPlatform of the tool library beside the program when unset.
+    std::function<void()> tifTool;
+    // Whether to try the session-wide hotkey (tests of the rest of the dialog leave it off).
+    bool useGlobalHotkey = true;
+};
+
+class CQX_CameraDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CQX_CameraDlg(MainDialogOptions options, QWidget* parent = nullptr);
+    ~CQX_CameraDlg() override;
+
+    // Creation (splash, pause) and start-up; false when the program must end: no control, or no
+    // camera (after the message).
+    bool startUp();
+    bool isStarted() const { return m_started; }
+
+    // The dialog's operations, as their buttons, timer and hotkey run them.
+    void capture();
+    void merge();
+    void settings();
+    void watermark();
+    void upload();
+    void clearList();
+    void batchPrint();
+    void toggleCardPanel();
+    void runPdfExport();
+    void runTifTool();
+    // Shut-down as the close request runs it; the dialog ends afterwards.
+    void shutDown();
+    bool isShutDown() const { return m_shutDown; }
+
+    // The controls by id (nullptr for an id the dialog does not have).
+    QWidget* controlById(int id) const;
+    // Clicks a button, check box or radio button as a user would: nothing for a disabled one.
+    bool clickControl(int id);
+
+    CMorvelQxWeb& control() { return m_control; }
+    PictureList& pictures() { return *m_pictures; }
+    CListImageCtrl& list() { return *m_list; }
+    QWidget* controlWidget() const { return m_controlWidget; }
+    CIDCardDlg* cardPanel() const { return m_cardPanel; }
+    bool isCardPanelShown() const { return m_panelShown; }
+
+    QString iniPath() const { return m_iniPath; }
+    int cameraIndex() const { return m_camera; }
+    int resolutionIndex() const { return m_resolution; }
+    QString imageFormat() const { return m_imageFormat; }
+    QString savedImageFormat() const { return m_savedImageFormat; }
+    int tickTime() const { return m_tickTime; }
+    int captureTimerInterval() const { return m_captureTimer.interval(); }
+    bool isTimedRunOn() const { return m_timedRun; }
+    int rotation() const { return m_rotation; }
+    int dpi() const { return m_dpi; }
+    int colorIndex() const { return m_color; }
+    QString savePath() const { return m_savePath; }
+    QString videoPath() const { return m_videoPath; }
+    QString uploadUrl() const { return m_url; }
+    bool deleteAfterUpload() const { return m_deleteAfterUpload; }
+    bool deleteAfterPdf() const { return m_deleteAfterPdf; }
+    QString lastPicturePath() const { return m_lastPicture; }
+    bool isHotkeyRegistered() const { return m_hotkeyRegistered; }
+    int hotkeyModifiers() const { return m_hotkeyModifiers; }
+    int hotkeyKey() const { return m_hotkeyKey; }
+    QString hotkeyLetter() const { return m_hotkeyLetter; }
+    QString captureToolTip() const;
+    int progressValue() const;
+    // The settings dialog's state when it last opened, for scripts.
+    QVariantMap lastSettingsShown() const { return m_lastSettingsShown; }
+
+    // The hotkey as WM_HOTKEY delivers it.
+    void onHotkey(int virtualKey);
+    // One tick of the capture timer.
+    void onCaptureTimer();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void buildControls();
+    BitmapButton* addButton(int id, int bitmap);
+    void initDialog();
+    void readSettings(int count);
+    void firstRunSettings();
+    void registerHotkey();
+    void updateToolTip();
+    void onCheckBox(int id);
+    void onTimerRun();
+    void setTimerRunBitmap(int bitmap);
+    void clearHistory();
+    void followCardPanel();
+    void showMessage(const QString& text, const QString& caption = {});
+    bool askYesNo(const QString& text, const QString& caption);
+    void enablePictureButtons(bool enabled);
+
+    MainDialogOptions m_options;
+    std::unique_ptr<QtUiHost> m_ownUi;
+    UiHost* m_ui = nullptr;
+    CMorvelQxWeb m_control;
+    QWidget* m_controlWidget = nullptr;
+
+    QHash<int, QWidget*> m_controls;
+    QRadioButton* m_autoCrop = nullptr;
+    QRadioButton* m_noCrop = nullptr;
+    QCheckBox* m_mergeMode = nullptr;
+    QCheckBox* m_barcode = nullptr;
+    QCheckBox* m_timedMode = nullptr;
+    BitmapButton* m_timerRun = nullptr;
+    QProgressBar* m_progress = nullptr;
+    CListImageCtrl* m_list = nullptr;
+    std::unique_ptr<PictureList> m_pictures;
+    QPointer<CIDCardDlg> m_cardPanel;
+    bool m_panelShown = false;
+    QRect m_mainRect;
+
+    int m_camera = 0;
+    int m_resolution = 0;
+    QString m_imageFormat = QStringLiteral("jpg");
+    QString m_savedImageFormat;
+    int m_rotation = 0;
+    QString m_savePath;
+    QString m_videoPath;
+    QString m_lastPicture;
+    QString m_url;
+    bool m_deleteAfterUpload = true;
+    bool m_deleteAfterPdf = false;
+    int m_tickTime = 5;
+    bool m_timedRun = false;
+    QString m_barcodeName;
+    int m_dpi = 0;
+    int m_color = 0;
+    QString m_iniPath;
+    bool m_firstPrint = true;
+
+    GlobalHotkey m_hotkey;
+    bool m_hotkeyRegistered = false;
+    int m_hotkeyModifiers = kModCtrl;
+    int m_hotkeyKey = 'Z';
+    QString m_modifierName = QStringLiteral("Ctrl");
+    QString m_hotkeyLetter = QStringLiteral("Z");
+
+    QTimer m_captureTimer;
+    bool m_capturing = false;
+    bool m_started = false;
+    bool m_shutDown = false;
+    QPoint m_dragOffset;
+    bool m_dragging = false;
+    QVariantMap m_lastSettingsShown;
+};
+
+} // namespace qx::desktop
