@@ -1,5 +1,6 @@
 // QX_Camera: the desktop program. Creates the camera control by class id and runs the main dialog.
 #include "qx/desktop/artwork.h"
+#include "qx/desktop/cam_config.h"
 #include "qx/desktop/command_line.h"
 #include "qx/desktop/dialog_units.h"
 #include "qx/desktop/qx_camera_dlg.h"
@@ -18,7 +19,7 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: QX_Camera [--no-splash] [--script SCRIPT.js [ARG...] | --screenshot FILE.png]\n";
+    "usage: QX_Camera [--no-splash] [--script SCRIPT.js [ARG...] | --screenshot FILE.png | --config-path]\n";
 
 struct Options {
     QString script;
@@ -44,6 +45,11 @@ int main(int argc, char** argv) {
                 options.scriptArgs << QString::fromLocal8Bit(argv[i]);
         } else if (std::strcmp(a, "--screenshot") == 0 && i + 1 < argc) {
             options.screenshot = QString::fromLocal8Bit(argv[++i]);
+        } else if (std::strcmp(a, "--config-path") == 0) {
+            // Where the settings are kept, for the user and the start script; needs no display.
+            const QByteArray path = qx::desktop::camConfigPath().toUtf8();
+            std::printf("%s\n", path.constData());
+            return 0;
         } else if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
             std::fputs(kUsage, stdout);
             return 0;

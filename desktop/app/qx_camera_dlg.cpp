@@ -34,6 +34,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QUrl>
 #include <QWindow>
 #include <filesystem>
@@ -304,6 +305,8 @@ void CQX_CameraDlg::initDialog() {
                           QGuiApplication::platformName() != QLatin1String("minimal");
     if (canBlend)
         setWindowOpacity(0.0);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
     show();
     if (canBlend) {
         auto* blend = new QPropertyAnimation(this, "windowOpacity", this);

@@ -9,11 +9,13 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <array>
 
 namespace qx::desktop {
@@ -90,10 +92,10 @@ void CSetConfig::buildControls() {
     m_dpis = combo(kDpiList, QStringLiteral("图片输出DPI"), 82);
     m_colors = combo(kColorList, QStringLiteral("输出图片色彩"), 100);
 
-    label(QStringLiteral("定时连拍时间间隔"), {8, 120, 62, 12});
+    label(QStringLiteral("定时连拍时间间隔"), {8, 120, 68, 12});
     m_track = new QSlider(Qt::Horizontal, this);
     m_track->setObjectName(QString::number(kIntervalTrack));
-    m_track->setGeometry(u.map({70, 116, 124, 20}));
+    m_track->setGeometry(u.map({78, 116, 116, 20}));
     m_track->setTickPosition(QSlider::TicksBothSides);
     m_track->setTickInterval(1);
     m_track->setPageStep(1);
@@ -314,6 +316,14 @@ void CSetConfig::applyAnswer(const QVariantMap& answer) {
         onBrowse(false);
     if (value("configCamera").toBool())
         onConfigCamera();
+    if (has("screenshot")) {
+        // A picture of the dialog as it would be seen, taken before it closes.
+        show();
+        QEventLoop loop;
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+        grab().save(value("screenshot").toString());
+    }
     showInterval();
     onSave();
 }

@@ -73,8 +73,8 @@ public:
     // "resolution" (list positions), "format" ("jpg", "bmp", "gif", "tif" or "tiff"), "rotation"
     // (0, 90, 180, 270), "dpi" (0, 96, 200, 300), "color" (0-3), "savePath", "videoPath", "url"
     // (typed), "uploadDel", "pdfDel" (checked), "interval" (the track bar), "browseSave",
-    // "browseVideo" (press 浏览, answered by a folder answer) and "configCamera" (press 调节拍摄仪).
-    // Then presses 保存设置.
+    // "browseVideo" (press 浏览, answered by a folder answer), "configCamera" (press 调节拍摄仪) and
+    // "screenshot" (a PNG path: the dialog is shown and saved as it looks). Then presses 保存设置.
     void applyAnswer(const QVariantMap& answer);
 
     // What the dialog shows: list items and selections, edits, check boxes, which controls are enabled.

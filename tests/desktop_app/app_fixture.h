@@ -1,0 +1,105 @@
+// The main dialog started in-process on the real control plugin and two virtual cameras.
+#pragma once
+
+#include "qx/desktop/cam_config.h"
+#include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/qx_camera_dlg.h"
+#include "qx/interface/control_factory.h"
+#include "qx/interface/identity.h"
+#include "qx/interface/ui_host.h"
+#include "support/test_support.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace qx::test {
+
+inline const QString kTwoCameras = QStringLiteral("7e41:1280x960;640x480,7e43:640x480");
+
+// Lines joined with CR LF, as the settings file is written.
+inline QByteArray crlf(std::initializer_list<const char*> lines) {
+    QByteArray out;
+    for (const char* line : lines)
+        out += QByteArray(line) + "\r\n";
+    return out;
+}
+
+inline void processEvents(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+class DesktopMainDialog : public ::testing::Test {
+protected:
+    DesktopMainDialog()
+        : m_temp("Temp", m_tempFolder.path()), m_cameras("QX_VIRTUAL_CAMERAS", kTwoCameras),
+          m_configDir("QX_CAMERA_CONFIG_DIR", m_configFolder.path()) {
+        // The session-wide grab is tried only by the tests that run on an X server.
+        m_options.useGlobalHotkey = false;
+    }
+    ~DesktopMainDialog() override { m_dialog.reset(); }
+
+    QString ini() const { return m_configFolder.file(QStringLiteral("QX_CamConfig.ini")); }
+    QString saveFolder() const { return m_saveFolder.path(); }
+
+    // A settings file whose pictures go to the test's save folder, plus `extra` lines of CamConfig
+    // and the hotkey section `hotkey`.
+    void writeIni(std::initializer_list<const char*> camConfig,
+                  std::initializer_list<const char*> hotkey = {}) {
+        QByteArray text = "[CamConfig]\r\n";
+        text += "Save-Path=" + saveFolder().toUtf8() + "\r\n";
+        for (const char* line : camConfig)
+            text += QByteArray(line) + "\r\n";
+        if (hotkey.size() > 0) {
+            text += "[Hotkey]\r\n";
+            for (const char* line : hotkey)
+                text += QByteArray(line) + "\r\n";
+        }
+        ASSERT_TRUE(writeAll(ini(), text));
+    }
+
+    QString readIni(const char* key, const char* section = desktop::kCamSection) const {
+        return desktop::readCamConfig(ini(), section, key, QStringLiteral("<missing>"));
+    }
+
+    desktop::CQX_CameraDlg& create(bool expectStart = true) {
+        if (!m_plugin.factory()) {
+            EXPECT_TRUE(m_plugin.loadFile(binFolder() + QStringLiteral("libQXCameraCtrl.so"),
+                                          QLatin1String(identity::kControlClsid)))
+                << m_plugin.errorText().toStdString();
+        }
+        m_options.factory = m_plugin.factory();
+        m_options.ui = &m_ui;
+        m_options.scripted = &m_ui;
+        m_options.iniPath = ini();
+        m_options.creationPauseMs = 0;
+        // One dialog at a time: the preview holds its camera until the dialog is gone.
+        m_dialog.reset();
+        m_dialog = std::make_unique<desktop::CQX_CameraDlg>(m_options);
+        EXPECT_EQ(m_dialog->startUp(), expectStart);
+        return *m_dialog;
+    }
+
+    // Captures with the capture button and answers the item count afterwards.
+    int captureOnce() {
+        EXPECT_TRUE(m_dialog->clickControl(desktop::id::kCapture));
+        return m_dialog->list().count();
+    }
+
+    Folder m_tempFolder;
+    Folder m_configFolder;
+    Folder m_saveFolder;
+    ScopedEnv m_temp;
+    ScopedEnv m_cameras;
+    ScopedEnv m_configDir;
+    ControlPlugin m_plugin;
+    ScriptedUiHost m_ui;
+    desktop::MainDialogOptions m_options;
+    std::unique_ptr<desktop::CQX_CameraDlg> m_dialog;
+};
+
+} // namespace qx::test
