@@ -207,7 +207,10 @@ void CQX_CameraDlg::buildControls() {
     onClick(id::kPdf, [this] { runPdfExport(); });
     onClick(id::kClearList, [this] { clearList(); });
     onClick(id::kCardPanel, [this] { toggleCardPanel(); });
-    m_controls.value(id::kCapture)->setStyle(new QuickToolTipStyle);
+    // A widget does not own the style it is given: the dialog does.
+    auto* quickToolTips = new QuickToolTipStyle;
+    quickToolTips->setParent(this);
+    m_controls.value(id::kCapture)->setStyle(quickToolTips);
 
     auto* minimise = new CGdipButton(this);
     auto* close = new CGdipButton(this);

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QTimer>
 #include <array>
 
@@ -100,6 +101,8 @@ void CSetConfig::buildControls() {
     m_track->setTickInterval(1);
     m_track->setPageStep(1);
     m_track->installEventFilter(this);
+    connect(m_track, &QSlider::valueChanged, m_track,
+            [this](int value) { m_track->setToolTip(QStringLiteral("%1 秒").arg(value)); });
     m_intervalEdit = new QLineEdit(this);
     m_intervalEdit->setObjectName(QString::number(kIntervalEdit));
     m_intervalEdit->setReadOnly(true);
@@ -245,7 +248,8 @@ bool CSetConfig::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CSetConfig::onBrowse(bool savePath) {
-    const auto folder = m_ui.pickFolder(this, QStringLiteral("保存"), QString());
+    const auto folder = m_ui.pickFolder(this, QStringLiteral("保存"),
+                                        QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (!folder || folder->isEmpty())
         return;
     QString path = *folder;

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Times the desktop program: start to live picture, and a click on 拍照 until the thumbnail is listed.
+# usage: bench/desktop/run.sh [BUILD] [CAPTURES]
+set -euo pipefail
+build="${1:-build}"
+captures="${2:-10}"
+bin="$build/bin"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+export Temp="$work" QX_CAMERA_CONFIG_DIR="$work"
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
+
+for size in 2592x1944 1280x960; do
+    export QX_VIRTUAL_CAMERAS="7e41:$size"
+    rm -f "$work/QX_CamConfig.ini"
+    printf '[CamConfig]\r\nSave-Path=%s/pics/\r\n' "$work" > "$work/QX_CamConfig.ini"
+    mkdir -p "$work/pics"
+    start=$(date +%s%N)
+    "$bin/QX_Camera" --screenshot "$work/shot.png" 2>/dev/null
+    end=$(date +%s%N)
+    echo "$size start to live picture (incl. the 1000 ms splash pause): $(( (end - start) / 1000000 )) ms"
+
+    cat > "$work/bench.js" <<JS
+var n = $captures, times = [];
+host.wait(500);
+for (var i = 0; i < n; ++i) {
+    var t = Date.now();
+    if (!app.click(1005)) throw new Error("capture refused");
+    times.push(Date.now() - t);
+}
+times.sort(function (a, b) { return a - b; });
+var sum = times.reduce(function (a, b) { return a + b; }, 0);
+print("$size click to thumbnail: mean " + (sum / n).toFixed(1) + " ms, median " + times[Math.floor(n / 2)] +
+      " ms, min " + times[0] + " ms, max " + times[n - 1] + " ms over " + n + " captures (" + app.items().length + " listed)");
+JS
+    "$bin/QX_Camera" --script "$work/bench.js" 2>/dev/null
+    rm -rf "$work/pics"
+done
