@@ -219,7 +219,6 @@ private:
     int m_dpi = 0;
     int m_color = 0;
     QString m_iniPath;
-    bool m_firstPrint = true;
 
     GlobalHotkey m_hotkey;
     bool m_hotkeyRegistered = false;
