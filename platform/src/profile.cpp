@@ -18,9 +18,10 @@ enum class LineKind { Blank, Comment, Section, Key, Other };
 
 // One line of the file as byte offsets, so that a write can splice without touching its neighbours.
 struct Line {
-    qsizetype begin = 0; // first byte of the text
-    qsizetype end = 0;   // one past the text, before any CR LF or LF
-    qsizetype next = 0;  // first byte of the following line
+    qsizetype begin = 0;     // first byte of the text
+    qsizetype end = 0;       // one past the text, before any CR LF or LF
+    qsizetype next = 0;      // first byte of the following line
+    bool terminated = false; // ends in LF (a lone CR at the end of the file does not end a line)
     LineKind kind = LineKind::Blank;
     QString name;      // section name or key name
     QString value;     // key value, trimmed
@@ -28,7 +29,7 @@ struct Line {
 };
 
 bool hasTerminator(const Line& line) {
-    return line.next > line.end;
+    return line.terminated;
 }
 
 Line parseLine(const QByteArray& content, qsizetype begin, qsizetype end, qsizetype next) {
@@ -73,6 +74,7 @@ std::vector<Line> parse(const QByteArray& content) {
         if (end > pos && content.at(end - 1) == '\r')
             --end;
         lines.push_back(parseLine(content, pos, end, next));
+        lines.back().terminated = newline >= 0;
         pos = next;
     }
     return lines;

@@ -224,6 +224,14 @@ TEST_F(Profile, NewKeyAfterAnUnterminatedLastLine) {
     EXPECT_EQ(readBytes(), QByteArray("[A]\r\nx=1\r\ny=2\r\n"));
 }
 
+TEST_F(Profile, NewKeyAfterALoneCarriageReturnAtTheEnd) {
+    // A CR without its LF ends no line: the new key must not be glued onto the header.
+    writeBytes("[A]\r");
+    ASSERT_TRUE(write(QStringLiteral("A"), QStringLiteral("y"), QStringLiteral("2")));
+    EXPECT_EQ(readBytes(), QByteArray("[A]\r\r\ny=2\r\n"));
+    EXPECT_EQ(read(QStringLiteral("A"), QStringLiteral("y")), QStringLiteral("2"));
+}
+
 TEST_F(Profile, ExistingKeyKeepsItsSpellingAndLineEnd) {
     writeBytes("[Camera]\r\nResolution = 1\r\nNext=2");
     ASSERT_TRUE(write(QStringLiteral("CAMERA"), QStringLiteral("resolution"), QStringLiteral("2")));
