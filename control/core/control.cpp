@@ -27,23 +27,6 @@ constexpr const char* kSettingsFile = "OCXConfig.ini";
 constexpr const char* kSettingsSection = "OCXConfig";
 constexpr int kSettingsReadSize = 100;
 
-// Reads a decimal integer the way atoi does: leading blanks, an optional sign, the digits that follow;
-// anything else gives 0.
-int leadingInt(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == QLatin1Char('-') || t[i] == QLatin1Char('+')))
-        negative = t[i++] == QLatin1Char('-');
-    long long value = 0;
-    for (; i < t.size() && t[i].isDigit() && t[i].unicode() < 128; ++i) {
-        value = value * 10 + (t[i].unicode() - '0');
-        if (value > INT32_MAX)
-            value = INT32_MAX;
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
 // Any function of this module will do: dladdr finds the file that holds it.
 void anchor() {}
 
@@ -108,10 +91,10 @@ void CMorvelQxWebCtrl::readSettings() {
     const QByteArray native = QFile::encodeName(path);
     const QString section = QLatin1String(kSettingsSection);
     if (QFileInfo(path).isFile() && ::access(native.constData(), R_OK | W_OK) == 0) {
-        m_s.jpegQuality = leadingInt(platform::readProfileString(
+        m_s.jpegQuality = platform::decimalPrefix(platform::readProfileString(
             path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kSettingsReadSize));
-        m_s.bwThreshold = leadingInt(platform::readProfileString(path, section, QStringLiteral("Threshold"),
-                                                                 QStringLiteral("100"), kSettingsReadSize));
+        m_s.bwThreshold = platform::decimalPrefix(platform::readProfileString(
+            path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kSettingsReadSize));
         return;
     }
     m_s.jpegQuality = 75;

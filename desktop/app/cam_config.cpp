@@ -82,21 +82,13 @@ bool writeCamConfig(const QString& path, const char* key, const QString& value) 
     return platform::writeProfileString(path, QLatin1String(kCamSection), QLatin1String(key), value);
 }
 
-int decimalValue(const QString& text) {
-    // As the C library's atoi: blanks, an optional sign, then digits up to the first other character.
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
-        negative = text[i++] == QLatin1Char('-');
-    long long value = 0;
-    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > 0x7fffffffLL)
-            return negative ? -0x7fffffff - 1 : 0x7fffffff;
-    }
-    return static_cast<int>(negative ? -value : value);
+bool writeExistingCamConfig(const QString& path, CamConfigValues values) {
+    if (!camConfigOpensExisting(path))
+        return false;
+    bool ok = true;
+    for (const auto& [key, value] : values)
+        ok = writeCamConfig(path, key, value) && ok;
+    return ok;
 }
 
 } // namespace qx::desktop

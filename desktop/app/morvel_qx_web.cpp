@@ -13,7 +13,8 @@ namespace {
 constexpr bool named(int dispid, std::string_view name) {
     // By index rather than through memberByDispid: a sanitizer build does not fold pointer tests.
     const int i = dispid - automation::kFirstDispid;
-    return i >= 0 && i < automation::kMemberCount && name == automation::kMembers[static_cast<std::size_t>(i)].name;
+    return i >= 0 && i < automation::kMemberCount &&
+           name == automation::kMembers[static_cast<std::size_t>(i)].name;
 }
 
 // The DISPIDs below are the control's; a table that moved a member would fail here, not at run time.

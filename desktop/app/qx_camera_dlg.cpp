@@ -16,6 +16,7 @@
 #include "qx/interface/ui_host.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/library.h"
+#include "qx/platform/profile.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -356,7 +357,7 @@ void CQX_CameraDlg::readSettings(int count) {
     const auto read = [this](const char* key, const QString& def) {
         return readCamConfig(m_iniPath, kCamSection, key, def);
     };
-    const int camera = decimalValue(read("camera", QStringLiteral("0")));
+    const int camera = platform::decimalPrefix(read("camera", QStringLiteral("0")));
     // A negative index is as unusable as one past the list.
     if (camera > count - 1 || camera < 0) {
         m_control.SetDevNameSel(0);
@@ -367,7 +368,7 @@ void CQX_CameraDlg::readSettings(int count) {
         m_control.SetDevNameSel(static_cast<short>(camera));
     }
     m_control.RefreshResolution(static_cast<short>(m_camera));
-    m_resolution = decimalValue(read("resolution", QStringLiteral("0")));
+    m_resolution = platform::decimalPrefix(read("resolution", QStringLiteral("0")));
     m_control.SetResolution(static_cast<short>(m_resolution));
 
     const QString merge = read("Is-Merge", QStringLiteral("FALSE"));
@@ -386,9 +387,9 @@ void CQX_CameraDlg::readSettings(int count) {
 
     m_imageFormat = read("Img-Format", QStringLiteral("jpg"));
     m_savedImageFormat = m_imageFormat;
-    m_rotation = decimalValue(read("Img-Rotate", QStringLiteral("0")));
-    m_dpi = decimalValue(read("Img-DPI", QStringLiteral("0")));
-    m_color = decimalValue(read("Img-Color", QStringLiteral("0")));
+    m_rotation = platform::decimalPrefix(read("Img-Rotate", QStringLiteral("0")));
+    m_dpi = platform::decimalPrefix(read("Img-DPI", QStringLiteral("0")));
+    m_color = platform::decimalPrefix(read("Img-Color", QStringLiteral("0")));
     m_savePath = read("Save-Path", QString());
     m_control.SetCustomSavePath(m_savePath);
     m_videoPath = read("Video-Path", defaultVideoPath());
@@ -412,7 +413,7 @@ void CQX_CameraDlg::readSettings(int count) {
         m_timerRun->setText(QString());
         m_timedMode->setChecked(false);
     }
-    m_tickTime = decimalValue(read("TickTime", QStringLiteral("5")));
+    m_tickTime = platform::decimalPrefix(read("TickTime", QStringLiteral("5")));
 
     // One modifier at most: Ctrl before Alt before Shift; other text keeps what was read so far.
     const auto hotkey = [this](const char* key, const char* def) {
@@ -670,24 +671,21 @@ void CQX_CameraDlg::settings() {
         m_deleteAfterUpload = v.deleteAfterUpload;
         m_deleteAfterPdf = v.deleteAfterPdf;
         m_tickTime = v.interval;
-        if (camConfigOpensExisting(m_iniPath)) {
-            const std::pair<const char*, QString> keys[] = {
-                {"camera", QString::number(m_camera)},
-                {"resolution", QString::number(m_resolution)},
-                {"Img-Format", m_imageFormat},
-                {"Img-Rotate", QString::number(m_rotation)},
-                {"Img-DPI", QString::number(m_dpi)},
-                {"Img-Color", QString::number(m_color)},
-                {"Save-Path", m_savePath},
-                {"Video-Path", m_videoPath},
-                {"URL", m_url},
-                {"UpLoad-Del", boolText(m_deleteAfterUpload)},
-                {"PDF-Del", boolText(m_deleteAfterPdf)},
-                {"TickTime", QString::number(m_tickTime)},
-            };
-            for (const auto& [key, value] : keys)
-                writeCamConfig(m_iniPath, key, value);
-        }
+        const CamConfigValues values = {
+            {"camera", QString::number(m_camera)},
+            {"resolution", QString::number(m_resolution)},
+            {"Img-Format", m_imageFormat},
+            {"Img-Rotate", QString::number(m_rotation)},
+            {"Img-DPI", QString::number(m_dpi)},
+            {"Img-Color", QString::number(m_color)},
+            {"Save-Path", m_savePath},
+            {"Video-Path", m_videoPath},
+            {"URL", m_url},
+            {"UpLoad-Del", boolText(m_deleteAfterUpload)},
+            {"PDF-Del", boolText(m_deleteAfterPdf)},
+            {"TickTime", QString::number(m_tickTime)},
+        };
+        writeExistingCamConfig(m_iniPath, values);
     } else {
         m_control.SetDevNameSel(static_cast<short>(camera));
         m_control.SetResolution(static_cast<short>(resolution));
@@ -844,8 +842,8 @@ void CQX_CameraDlg::shutDown() {
         return;
     m_shutDown = true;
     m_captureTimer.stop();
-    if (m_started && camConfigOpensExisting(m_iniPath)) {
-        const std::pair<const char*, QString> keys[] = {
+    if (m_started) {
+        const CamConfigValues values = {
             {"Is-Merge", boolText(m_mergeMode->isChecked())},
             {"BarCode", boolText(m_barcode->isChecked())},
             {"Img-Format", m_imageFormat},
@@ -860,8 +858,7 @@ void CQX_CameraDlg::shutDown() {
             {"Is-TimeCap", boolText(m_timedMode->isChecked())},
             {"TickTime", QString::number(m_tickTime)},
         };
-        for (const auto& [key, value] : keys)
-            writeCamConfig(m_iniPath, key, value);
+        writeExistingCamConfig(m_iniPath, values);
     }
     if (m_started && m_camera >= 0)
         m_control.StopPreview();

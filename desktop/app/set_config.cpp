@@ -5,6 +5,7 @@
 #include "qx/desktop/dialog_units.h"
 #include "qx/desktop/morvel_qx_web.h"
 #include "qx/interface/ui_host.h"
+#include "qx/platform/profile.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -191,10 +192,10 @@ void CSetConfig::initDialog() {
         const auto read = [this](const char* key, const QString& def) {
             return readCamConfig(m_iniPath, kCamSection, key, def);
         };
-        m_values.camera = decimalValue(read("camera", QStringLiteral("0")));
+        m_values.camera = platform::decimalPrefix(read("camera", QStringLiteral("0")));
         m_cameras->setCurrentIndex(m_values.camera);
         fillResolutions(m_cameras->currentIndex());
-        m_values.resolution = decimalValue(read("resolution", QStringLiteral("0")));
+        m_values.resolution = platform::decimalPrefix(read("resolution", QStringLiteral("0")));
         m_resolutions->setCurrentIndex(m_values.resolution);
 
         m_formats->setCurrentIndex(positionOf(kFormatValues, read("Img-Format", QStringLiteral("jpg"))));
@@ -214,7 +215,7 @@ void CSetConfig::initDialog() {
             else if (v == QLatin1String("FALSE"))
                 box->setChecked(false);
         }
-        m_values.interval = decimalValue(read("TickTime", QStringLiteral("5")));
+        m_values.interval = platform::decimalPrefix(read("TickTime", QStringLiteral("5")));
         m_track->setValue(m_values.interval);
     }
     m_intervalEdit->setText(QString::number(m_values.interval));

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <vector>
 
 namespace qx::platform {
@@ -152,6 +155,20 @@ QString readProfileString(const QString& path, const QString& section, const QSt
     if (keyLine < 0)
         return cutToBuffer(fallback, bufferSize);
     return cutToBuffer(unquoted(lines[static_cast<size_t>(keyLine)].value), bufferSize);
+}
+
+int decimalPrefix(const QString& text) {
+    qsizetype i = 0;
+    while (i < text.size() && text[i].unicode() < 128 && std::isspace(text[i].unicode()))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == QLatin1Char('-') || text[i] == QLatin1Char('+')))
+        negative = text[i++] == QLatin1Char('-');
+    long long value = 0;
+    for (; i < text.size() && text[i].isDigit() && text[i].unicode() < 128; ++i) {
+        value = std::min<long long>(value * 10 + (text[i].unicode() - '0'), INT32_MAX);
+    }
+    return static_cast<int>(negative ? -value : value);
 }
 
 bool writeProfileString(const QString& path, const QString& section, const QString& key,

@@ -186,15 +186,6 @@ TEST(DesktopWrapper, AMissingControlOrMemberGivesZeroValuesAndTheStatus) {
     EXPECT_EQ(wrapper.lastStatus(), DispatchStatus::UnknownDispid);
 }
 
-TEST(DesktopCamConfig, DecimalValuesReadAsTheCLibraryDoes) {
-    EXPECT_EQ(decimalValue(QStringLiteral("15")), 15);
-    EXPECT_EQ(decimalValue(QStringLiteral(" 7s")), 7);
-    EXPECT_EQ(decimalValue(QStringLiteral("-3")), -3);
-    EXPECT_EQ(decimalValue(QStringLiteral("abc")), 0);
-    EXPECT_EQ(decimalValue(QString()), 0);
-    EXPECT_EQ(decimalValue(QStringLiteral("99999999999")), 2147483647);
-}
-
 TEST(DesktopCamConfig, WritesNeedAnExistingFile) {
     Folder folder;
     const QString path = folder.file(QStringLiteral("QX_CamConfig.ini"));

@@ -290,3 +290,12 @@ TEST_F(Profile, NonUtf8BytesElsewhereSurviveAWrite) {
     ASSERT_TRUE(write(QStringLiteral("A"), QStringLiteral("k"), QStringLiteral("2")));
     EXPECT_EQ(readBytes(), QByteArray("[A]\r\nlegacy=\xC4\xD0\xFF\r\nk=2\r\n"));
 }
+
+TEST_F(Profile, DecimalPrefixReadsAsTheCLibraryDoes) {
+    EXPECT_EQ(decimalPrefix(QStringLiteral("15")), 15);
+    EXPECT_EQ(decimalPrefix(QStringLiteral(" 7s")), 7);
+    EXPECT_EQ(decimalPrefix(QStringLiteral("-3")), -3);
+    EXPECT_EQ(decimalPrefix(QStringLiteral("abc")), 0);
+    EXPECT_EQ(decimalPrefix(QString()), 0);
+    EXPECT_EQ(decimalPrefix(QStringLiteral("99999999999")), 2147483647);
+}

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <initializer_list>
+#include <utility>
 
 namespace qx::desktop {
 
@@ -31,11 +33,13 @@ bool writeFirstRunCamConfig(const QString& path);
 QString readCamConfig(const QString& path, const char* section, const char* key, const QString& defaultValue);
 bool writeCamConfig(const QString& path, const char* key, const QString& value);
 
+using CamConfigValues = std::initializer_list<std::pair<const char*, QString>>;
+// Writes `values` into "CamConfig", in order, when the file opens as an existing file; false, and
+// nothing written, otherwise.
+bool writeExistingCamConfig(const QString& path, CamConfigValues values);
+
 inline QString boolText(bool value) {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");
 }
-
-// The decimal reading of the file's numbers: a leading number, 0 for text that is not one.
-int decimalValue(const QString& text);
 
 } // namespace qx::desktop

@@ -22,4 +22,9 @@ QString readProfileString(const QString& path, const QString& section, const QSt
 bool writeProfileString(const QString& path, const QString& section, const QString& key,
                         const QString& value);
 
+// The number at the start of a profile value, read as the C library's atoi reads it: leading blanks,
+// an optional sign, then the digits up to the first other character; 0 when there are none. Values
+// beyond 32 bits are clamped to +/-2147483647.
+int decimalPrefix(const QString& text);
+
 } // namespace qx::platform

@@ -8,12 +8,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     QString error;
-    const auto specs = qx::media::parseVirtualCameras(text, &error);
-    if (!specs && error.isEmpty())
+    const auto cameras = qx::media::parseVirtualCameras(text, &error);
+    if (!cameras && error.isEmpty())
         std::abort(); // a refusal always says why
-    if (specs) {
-        for (const auto& spec : *specs)
-            for (const auto& format : spec.formats)
+    if (cameras) {
+        for (const auto& camera : *cameras)
+            for (const auto& format : camera.formats)
                 if (format.width <= 0 || format.height <= 0)
                     std::abort();
     }
