@@ -1,9 +1,15 @@
 // Morvel: the four capture paths (normal, edge-finding, and their merge variants), the colour mode,
 // rotation, the conversions to the requested format, custom names and the one-page PDF.
+#include "control/capture/capture.h"
+
+#include "control/capture/cameras.h"
+#include "control/capture/capture_folders.h"
 #include "control/capture/capture_names.h"
-#include "control/capture/frame_grabber.h"
-#include "control/core/control.h"
+#include "control/capture/edge_preview.h"
+#include "control/capture/preview.h"
+#include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
+#include "control/features/merge.h"
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
@@ -11,12 +17,7 @@
 #include "qx/platform/folders.h"
 #include "qx/platform/timestamp.h"
 
-#include <QDir>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
-#include <QFileInfo>
-#include <QTimer>
 #include <cmath>
 #include <cstdlib>
 #include <vector>
@@ -29,7 +30,6 @@ namespace {
 constexpr int kFrameWaitMs = 5000;
 // The pixels per inch of a field of view 12.112 inches wide, per pixel of capture width.
 constexpr double kDpiPerPixel = 0.08256172861802936;
-constexpr const char* kBadFolderBox = "请确保自定义图片保存路径(例如：C:\\)是正确的!";
 
 QString mergeSuffix(const QString& format) {
     if (format == QLatin1String("tif"))
@@ -56,34 +56,15 @@ template <typename Save> void resaveWithResolution(const QString& from, double d
 
 } // namespace
 
-std::optional<QString> CMorvelQxWebCtrl::captureFolder() const {
-    if (m_p.CustomSavePath.isEmpty())
-        return platform::tempFolder();
-    // An existing folder named with its trailing separator passes, even when it is empty.
-    if (!m_p.CustomSavePath.endsWith(QLatin1Char('/')) || !QFileInfo(m_p.CustomSavePath).isDir())
-        return std::nullopt;
-    return m_p.CustomSavePath;
-}
-
-QString CMorvelQxWebCtrl::mergeFolderFor(const QString& captureFolder) {
-    const QString folder = captureFolder + platform::dateStamp() + QStringLiteral("-ForMerge/");
-    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
-        m_s.mergeFolder.clear();
-        return captureFolder;
-    }
-    m_s.mergeFolder = folder;
-    return folder;
-}
-
-void CMorvelQxWebCtrl::applyColourMode(const QString& bmp) {
+void Capture::applyColourMode(const QString& bmp) {
     imaging::ColourResult result = imaging::ColourResult::Converted;
-    switch (m_p.nColorSpace) {
+    switch (m_control.properties().nColorSpace) {
     case 1:
         result = imaging::convertToGrey(bmp);
         writeLog(QStringLiteral("图片转灰度"));
         break;
     case 2:
-        result = imaging::convertToBlackAndWhite(bmp, m_s.bwThreshold);
+        result = imaging::convertToBlackAndWhite(bmp, m_control.settings().bwThreshold);
         writeLog(QStringLiteral("图片转黑白"));
         break;
     case 3:
@@ -97,10 +78,10 @@ void CMorvelQxWebCtrl::applyColourMode(const QString& bmp) {
         writeLog(QStringLiteral("颜色模式未应用:") + imaging::colourResultText(result));
 }
 
-void CMorvelQxWebCtrl::applyRotation(const QString& bmp) {
-    const short angle = m_p.nRotateAngle;
+void Capture::applyRotation(const QString& bmp) {
+    const short angle = m_control.properties().nRotateAngle;
     if (angle != 0 && angle != 90 && angle != 180 && angle != 270) {
-        m_p.nRotateAngle = 0;
+        m_control.properties().nRotateAngle = 0;
         return;
     }
     if (angle == 0)
@@ -109,7 +90,7 @@ void CMorvelQxWebCtrl::applyRotation(const QString& bmp) {
         imaging::saveBmp(imaging::rotateClockwise(*picture, angle), bmp);
 }
 
-int CMorvelQxWebCtrl::makePdf(const QString& jpeg, const QString& pdfPath) {
+int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
     try {
         pdf::PdfDocument doc;
         doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
@@ -143,20 +124,20 @@ int CMorvelQxWebCtrl::makePdf(const QString& jpeg, const QString& pdfPath) {
     return 0;
 }
 
-void CMorvelQxWebCtrl::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant,
-                                        double dpi) {
+void Capture::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi) {
     // The edge-finding paths give every saved picture the output resolution; the normal paths use the
     // JPEG converter, which takes the BMP's own.
     if (edgeVariant)
-        resaveWithResolution(bmp, dpi,
-                             [&](const imaging::Picture& p) { imaging::saveJpeg(p, jpg, m_s.jpegQuality); });
+        resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) {
+            imaging::saveJpeg(p, jpg, m_control.settings().jpegQuality);
+        });
     else
-        imaging::convertBmpToJpeg(bmp, jpg, m_s.jpegQuality);
+        imaging::convertBmpToJpeg(bmp, jpg, m_control.settings().jpegQuality);
 }
 
-int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
-    const QString& format = m_s.lastFormat;
-    m_p.cPicName = bmp;
+int Capture::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
+    const QString& format = m_lastFormat;
+    m_control.properties().cPicName = bmp;
     if (format == QLatin1String("bmp")) {
         if (edgeVariant)
             resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) { imaging::saveBmp(p, bmp); });
@@ -164,7 +145,7 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
         writeCaptureJpeg(bmp, jpg, edgeVariant, dpi);
         QFile::remove(bmp);
-        m_p.cPicName = jpg;
+        m_control.properties().cPicName = jpg;
         writeLog(edgeVariant ? QStringLiteral("图片转jpg成功") : QStringLiteral("转换jpg成功"));
     } else if (format == QLatin1String("tif")) {
         const QString tif = withExtension(bmp, QStringLiteral("tif"));
@@ -173,7 +154,7 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
         else if (const auto picture = imaging::loadBmp(bmp))
             imaging::saveTiffLzw(*picture, tif);
         QFile::remove(bmp);
-        m_p.cPicName = tif;
+        m_control.properties().cPicName = tif;
         writeLog(QStringLiteral("转换Tif成功!"));
     } else if (format == QLatin1String("gif")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
@@ -186,7 +167,7 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
             imaging::saveGif(*picture, gif);
         }
         QFile::remove(jpg);
-        m_p.cPicName = gif;
+        m_control.properties().cPicName = gif;
         writeLog(edgeVariant ? QStringLiteral("图片转gif成功") : QStringLiteral("转换gif成功"));
     } else if (format == QLatin1String("pdf")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
@@ -196,93 +177,74 @@ int CMorvelQxWebCtrl::convertCapture(const QString& bmp, bool edgeVariant, doubl
         if (const int code = makePdf(jpg, pdfPath); code != 0)
             return code;
         QFile::remove(jpg);
-        m_p.cPicName = pdfPath;
+        m_control.properties().cPicName = pdfPath;
         writeLog(QStringLiteral("转换PDF成功!"));
     }
     // Any other format leaves the captured BMP as the result, on both paths.
     return 0;
 }
 
-bool CMorvelQxWebCtrl::applyCustomName() {
-    if (m_p.CustomImgName.isEmpty() || m_p.cPicName.size() < 4)
+bool Capture::applyCustomName() {
+    if (m_control.properties().CustomImgName.isEmpty() || m_control.properties().cPicName.size() < 4)
         return false;
-    m_p.CustomImgName += m_p.cPicName.right(4);
-    const QString target =
-        m_p.cPicName.left(m_p.cPicName.lastIndexOf(QLatin1Char('/')) + 1) + m_p.CustomImgName;
-    if (target == m_p.cPicName)
+    m_control.properties().CustomImgName += m_control.properties().cPicName.right(4);
+    const QString target = m_control.properties().cPicName.left(
+                               m_control.properties().cPicName.lastIndexOf(QLatin1Char('/')) + 1) +
+                           m_control.properties().CustomImgName;
+    if (target == m_control.properties().cPicName)
         return true;
     QFile::remove(target);
-    QFile::rename(m_p.cPicName, target);
-    m_p.cPicName = target;
+    QFile::rename(m_control.properties().cPicName, target);
+    m_control.properties().cPicName = target;
     return true;
 }
 
-int CMorvelQxWebCtrl::Morvel(const QString& PhotoFormat) {
+int Capture::Morvel(const QString& PhotoFormat) {
     // A timer or hotkey may call in while a capture waits for its frame: that call does not start
     // a second capture over the first one's grab.
-    if (m_morvelWaiting) {
+    if (m_waiting) {
         writeLog(QStringLiteral("正在拍照，忽略本次拍照请求!"));
         return kMorvelBusy;
     }
     writeLog(QStringLiteral("开始拍照"));
-    m_s.lastFormat = PhotoFormat.toLower();
+    m_lastFormat = PhotoFormat.toLower();
     const bool merge = mergeMode;
-    return m_s.cameraDevice ? edgeCapture(merge) : normalCapture(merge);
+    return m_edge.device() ? edgeCapture(merge) : normalCapture(merge);
 }
 
-int CMorvelQxWebCtrl::normalCapture(bool merge) {
-    if (!m_s.normalPreviewOn) {
+int Capture::normalCapture(bool merge) {
+    if (!m_normal.isOn()) {
         writeLog(QStringLiteral("非预览状态，抓图失败!"));
         return -10;
     }
-    if (!cameraPresent())
+    if (!m_cameras.cameraPresent())
         return -8;
-    const auto captureDir = captureFolder();
+    const auto captureDir = m_folders.captureFolder();
     if (!captureDir) {
-        ownMessageBox(QString::fromUtf8(kBadFolderBox));
+        m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         writeLog(QStringLiteral("自定义图片路径错误!"));
         return -11;
     }
-    const QString folder = merge ? mergeFolderFor(*captureDir) : *captureDir;
+    const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
 
-    m_p.cPicName.clear();
-    CFrameGrabberCB& grabber = CFrameGrabberCB::instance();
-    grabber.saveFolder = folder;
-    grabber.requestGrab();
-    m_s.capturePending = true;
-    m_morvelWaiting = true;
-    {
-        // Events keep flowing while the frame is copied and saved; the wait is bounded so a preview
-        // that stopped delivering cannot hang the caller.
-        QEventLoop loop;
-        QTimer poll;
-        QElapsedTimer waited;
-        waited.start();
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (!m_s.capturePending || waited.elapsed() >= kFrameWaitMs)
-                loop.quit();
-        });
-        poll.start(5);
-        if (m_s.capturePending)
-            loop.exec();
-    }
-    m_morvelWaiting = false;
-    if (m_s.capturePending) {
-        grabber.cancelGrab();
-        m_s.capturePending = false;
+    m_control.properties().cPicName.clear();
+    m_waiting = true;
+    const NormalPreview::Grab grab = m_normal.grabFrame(folder, kFrameWaitMs);
+    m_waiting = false;
+    if (grab == NormalPreview::Grab::TimedOut) {
         writeLog(QStringLiteral("等待图像帧超时，抓图失败!"));
         return kMorvelFrameTimeout;
     }
-    const QString bmp = m_p.cPicName;
+    const QString bmp = m_control.properties().cPicName;
     writeLog(merge ? QStringLiteral("普通合并bmp拍照") : QStringLiteral("普通模式bmp拍照"));
     applyColourMode(bmp);
     applyRotation(bmp);
 
     if (merge) {
-        const QString jpg = mergeJpegPath(bmp, m_s.lastFormat);
+        const QString jpg = mergeJpegPath(bmp, m_lastFormat);
         writeCaptureJpeg(bmp, jpg, false, 0);
         QFile::remove(bmp);
-        m_p.cPicName = jpg;
+        m_control.properties().cPicName = jpg;
         mergeMode = false;
         writeLog(QStringLiteral("普通合并拍照成功完成"));
         return 0;
@@ -295,24 +257,24 @@ int CMorvelQxWebCtrl::normalCapture(bool merge) {
     return 0;
 }
 
-int CMorvelQxWebCtrl::edgeCapture(bool merge) {
-    if (!m_s.edgePreviewOn) {
+int Capture::edgeCapture(bool merge) {
+    if (!m_edge.isOn()) {
         writeLog(QStringLiteral("非寻边预览状态，抓图失败!"));
         return -10;
     }
     const QDateTime now = QDateTime::currentDateTime();
-    const auto captureDir = captureFolder();
+    const auto captureDir = m_folders.captureFolder();
     if (!captureDir) {
-        ownMessageBox(QString::fromUtf8(kBadFolderBox));
+        m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         writeLog(QStringLiteral("自定义图片路径错误!"));
         return -11;
     }
-    const QString folder = merge ? mergeFolderFor(*captureDir) : *captureDir;
+    const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
     const QString bmp = folder + freeTimeStamp(folder, now) + QStringLiteral(".bmp");
-    const int sourceDpi = static_cast<int>(m_s.captureWidth * kDpiPerPixel);
-    const double dpi = m_p.pDPI != 0 ? m_p.pDPI : sourceDpi;
+    const int sourceDpi = static_cast<int>(m_cameras.captureWidth() * kDpiPerPixel);
+    const double dpi = m_control.properties().pDPI != 0 ? m_control.properties().pDPI : sourceDpi;
 
-    KelpoDevice* device = m_s.cameraDevice;
+    KelpoDevice* device = m_edge.device();
     if (device->GetDeviceState() != 0)
         return -8;
     if (device->Capture() == 0) {
@@ -327,8 +289,8 @@ int CMorvelQxWebCtrl::edgeCapture(bool merge) {
     if (size > 120 && data) {
         QFile file(bmp);
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            const auto resize = OutsideLibraries::instance().kelpoFilterImageResize;
-            if (m_p.pDPI == 0) {
+            const auto resize = m_control.libraries().kelpoFilterImageResize;
+            if (m_control.properties().pDPI == 0) {
                 file.write(reinterpret_cast<const char*>(data), size);
             } else if (!resize) {
                 // Without the DPI library the picture is kept at the camera's own resolution rather
@@ -336,10 +298,10 @@ int CMorvelQxWebCtrl::edgeCapture(bool merge) {
                 writeLog(QStringLiteral("DPI转换库未加载，保存原始分辨率图片!"));
                 file.write(reinterpret_cast<const char*>(data), size);
             } else {
-                const int32_t converted = resize(data, sourceDpi, m_p.pDPI, nullptr);
+                const int32_t converted = resize(data, sourceDpi, m_control.properties().pDPI, nullptr);
                 if (converted > 0) {
                     std::vector<uint8_t> buffer(static_cast<std::size_t>(converted));
-                    resize(data, sourceDpi, m_p.pDPI, buffer.data());
+                    resize(data, sourceDpi, m_control.properties().pDPI, buffer.data());
                     file.write(reinterpret_cast<const char*>(buffer.data()), converted);
                 }
             }
@@ -353,10 +315,10 @@ int CMorvelQxWebCtrl::edgeCapture(bool merge) {
     applyRotation(bmp);
 
     if (merge) {
-        const QString jpg = mergeJpegPath(bmp, m_s.lastFormat);
+        const QString jpg = mergeJpegPath(bmp, m_lastFormat);
         writeCaptureJpeg(bmp, jpg, true, dpi);
         QFile::remove(bmp);
-        m_p.cPicName = jpg;
+        m_control.properties().cPicName = jpg;
         mergeMode = false;
         writeLog(QStringLiteral("寻边合并模式拍照成功完成"));
         return 0;
@@ -367,6 +329,10 @@ int CMorvelQxWebCtrl::edgeCapture(bool merge) {
         writeLog(QStringLiteral("自定义图片名称成功"));
     writeLog(QStringLiteral("寻边拍照成功完成"));
     return 0;
+}
+
+void Capture::writeLog(const QString& text) {
+    m_control.writeLog(text);
 }
 
 } // namespace qx::control

@@ -1,83 +1,103 @@
 // The edge-finding preview's start and its option methods, which all act on the camera-library device.
-#include "control/capture/edge_window.h"
+#include "control/capture/edge_preview.h"
+
+#include "control/capture/cameras.h"
 #include "control/capture/preview_surface.h"
-#include "control/core/control.h"
+#include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
 
+#include <QWidget>
 #include <QWindow>
 
 namespace qx::control {
 
-bool CMorvelQxWebCtrl::mainCameraSelected() const {
-    return m_s.selectedDevice >= 0 && m_s.selectedDevice == m_s.mainCameraIndex;
+EdgePreview::EdgePreview(ControlContext& control, Cameras& cameras, PreviewSurface& surface)
+    : m_control(control), m_cameras(cameras), m_surface(surface), m_window(control, surface) {}
+
+void EdgePreview::readCameraModels() {
+    const OutsideLibraries& libs = m_control.libraries();
+    if (!libs.getKelpoDeviceCount || !libs.getKelpoDeviceModuleID)
+        return;
+    const int count = libs.getKelpoDeviceCount();
+    m_modelCount = count < 0 ? 0 : count;
+    for (int i = 0; i < m_modelCount && i < kCameraModelSlots; ++i)
+        m_modelIds[static_cast<std::size_t>(i)] = libs.getKelpoDeviceModuleID(i);
 }
 
-void CMorvelQxWebCtrl::KelpoCapturePlay() {
-    OutsideLibraries& libs = OutsideLibraries::instance();
-    if (m_s.edgePreviewOn && m_s.cameraDevice) {
-        if (m_s.cameraDevice->IsPlaying()) {
-            writeLog(QStringLiteral("已在寻边预览状态"));
+void EdgePreview::release(const QString& logLine) {
+    if (m_device) {
+        m_device->StopPlay();
+        if (const auto remove = m_control.libraries().deleteKelpoDevice)
+            remove(m_device);
+        m_device = nullptr;
+        m_control.writeLog(logLine);
+    }
+    m_on = false;
+}
+
+void EdgePreview::KelpoCapturePlay() {
+    const OutsideLibraries& libs = m_control.libraries();
+    if (m_on && m_device) {
+        if (m_device->IsPlaying()) {
+            m_control.writeLog(QStringLiteral("已在寻边预览状态"));
             return;
         }
-        m_s.cameraDevice->StopPlay();
-        if (libs.deleteKelpoDevice)
-            libs.deleteKelpoDevice(m_s.cameraDevice);
-        m_s.cameraDevice = nullptr;
-        writeLog(QStringLiteral("释放寻边对象!"));
+        release(QStringLiteral("释放寻边对象!"));
     }
-    m_s.edgePreviewOn = false;
+    m_on = false;
 
-    writeLog(QStringLiteral("启动寻边预览!"));
-    const std::size_t size =
-        m_s.selectedResolution >= 0 && m_s.selectedResolution < kResolutionSlots ? m_s.selectedResolution : 0;
-    m_s.captureWidth = m_s.resolutionWidths[size];
-    m_s.captureHeight = m_s.resolutionHeights[size];
+    m_control.writeLog(QStringLiteral("启动寻边预览!"));
+    m_cameras.useSelectedSize();
+    const int width = m_cameras.captureWidth();
+    const int height = m_cameras.captureHeight();
 
-    if (!m_s.cameraDevice && m_s.deviceCount > 0 && m_s.selectedDevice >= 0 && libs.createKelpoDevice) {
+    const int selected = m_cameras.selectedDevice();
+    if (!m_device && m_cameras.deviceCount() > 0 && selected >= 0 && libs.createKelpoDevice) {
         int model = 0;
         QString line;
-        if (m_s.selectedDevice == m_s.mainCameraIndex) {
+        if (selected == m_cameras.mainCameraIndex()) {
             model = 520701;
             line = QStringLiteral("创建QORVANE_DC5207_A!");
-        } else if (m_s.selectedDevice == m_s.auxCameraIndex) {
+        } else if (selected == m_cameras.auxCameraIndex()) {
             model = 520702;
             line = QStringLiteral("创建QORVANE_DC5207_B!");
-        } else if (m_s.selectedDevice == m_s.cashCameraIndex) {
+        } else if (selected == m_cameras.cashCameraIndex()) {
             model = 520703;
             line = QStringLiteral("创建QORVANE_DC5207_C!");
         }
         if (model) {
-            m_s.cameraDevice = libs.createKelpoDevice(model);
-            writeLog(line);
+            m_device = libs.createKelpoDevice(model);
+            m_control.writeLog(line);
         }
     }
-    KelpoDevice* device = m_s.cameraDevice;
+    KelpoDevice* device = m_device;
     if (!device)
         return;
 
     if (device->OpenDevice(1) == 0)
-        writeLog(QStringLiteral("该摄像头不支持寻边特性!"));
+        m_control.writeLog(QStringLiteral("该摄像头不支持寻边特性!"));
     device->SetCaptureFormat(kelpo::kFourccYuy2);
-    device->SetCaptureSize(m_s.captureWidth, m_s.captureHeight);
-    writeLog(QStringLiteral("设置寻边预览分辨率:%1 %2").arg(m_s.captureWidth).arg(m_s.captureHeight));
+    device->SetCaptureSize(width, height);
+    m_control.writeLog(QStringLiteral("设置寻边预览分辨率:%1 %2").arg(width).arg(height));
 
     // A control that has no window yet gets no frames drawn, but its device still captures.
-    void* window = m_edgeWindow.get();
-    if (!testAttribute(Qt::WA_WState_Created) || !this->window()->windowHandle()) {
-        writeLog(QStringLiteral("设置寻边预览窗口失败"));
+    QWidget* control = m_control.controlWindow();
+    void* window = &m_window;
+    if (!control->testAttribute(Qt::WA_WState_Created) || !control->window()->windowHandle()) {
+        m_control.writeLog(QStringLiteral("设置寻边预览窗口失败"));
         window = nullptr;
     }
     device->SetPreviewWindow(window, window);
     device->SetPreviewWindow(window, window);
-    writeLog(QStringLiteral("设置寻边预览窗口成功"));
+    m_control.writeLog(QStringLiteral("设置寻边预览窗口成功"));
 
-    m_surface->setTargetSize(this->size());
+    m_surface.setTargetSize(control->size());
     device->StartPlay(0);
-    writeLog(QStringLiteral("寻边预览成功，代码:%1").arg(device->GetDeviceState()));
-    m_s.edgePreviewOn = true;
+    m_control.writeLog(QStringLiteral("寻边预览成功，代码:%1").arg(device->GetDeviceState()));
+    m_on = true;
 
     device->SetCaptureOption(0);
-    if (mainCameraSelected()) {
+    if (m_cameras.mainCameraSelected()) {
         device->SetAutoCrop(1);
         device->SetCropEnabled(1);
     } else {
@@ -87,11 +107,11 @@ void CMorvelQxWebCtrl::KelpoCapturePlay() {
     }
 }
 
-void CMorvelQxWebCtrl::ManualToAuto() {
-    KelpoDevice* device = m_s.cameraDevice;
+void EdgePreview::ManualToAuto() {
+    KelpoDevice* device = m_device;
     if (!device)
         return;
-    if (mainCameraSelected()) {
+    if (m_cameras.mainCameraSelected()) {
         if (device->IsAutoMode())
             return;
         device->SetAutoMode(1);
@@ -106,28 +126,34 @@ void CMorvelQxWebCtrl::ManualToAuto() {
     }
 }
 
-void CMorvelQxWebCtrl::DisableCrop() {
-    if (KelpoDevice* device = m_s.cameraDevice) {
-        device->SetAutoCrop(0);
-        device->SetCropEnabled(0);
+void EdgePreview::DisableCrop() {
+    if (m_device) {
+        m_device->SetAutoCrop(0);
+        m_device->SetCropEnabled(0);
     }
 }
 
-void CMorvelQxWebCtrl::SetCropMargin(short range) {
-    if (m_s.cameraDevice && mainCameraSelected() && range >= -100 && range <= 100)
-        m_s.cameraDevice->SetCropMargin(range);
+void EdgePreview::SetCropMargin(short range) {
+    if (m_device && m_cameras.mainCameraSelected() && range >= -100 && range <= 100)
+        m_device->SetCropMargin(range);
 }
 
-void CMorvelQxWebCtrl::SetOutPutDPI(short x, short y) {
-    KelpoDevice* device = m_s.cameraDevice;
-    if (!device || !mainCameraSelected())
+void EdgePreview::SetOutPutDPI(short x, short y) {
+    if (!m_device || !m_cameras.mainCameraSelected())
         return;
     // The preview stays stopped: the caller starts it again with KelpoCapturePlay.
-    device->StopPlay();
-    device->SetOutputDpi(x, y, 0);
-    writeLog(QStringLiteral("设置输出图片DPI %1 * %2 ;")
-                 .arg(device->GetOutputDpiX())
-                 .arg(device->GetOutputDpiY()));
+    m_device->StopPlay();
+    m_device->SetOutputDpi(x, y, 0);
+    m_control.writeLog(QStringLiteral("设置输出图片DPI %1 * %2 ;")
+                           .arg(m_device->GetOutputDpiX())
+                           .arg(m_device->GetOutputDpiY()));
+}
+
+bool EdgePreview::showSettings() {
+    if (!m_device)
+        return false;
+    m_device->ShowSettings(&m_window);
+    return true;
 }
 
 } // namespace qx::control

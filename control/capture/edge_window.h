@@ -5,11 +5,13 @@
 
 namespace qx::control {
 
-class CMorvelQxWebCtrl;
+class ControlContext;
+class PreviewSurface;
 
 class EdgePreviewWindow final : public kelpo::KelpoPreviewWindow {
 public:
-    explicit EdgePreviewWindow(CMorvelQxWebCtrl* control) : m_control(control) {}
+    EdgePreviewWindow(ControlContext& control, PreviewSurface& surface)
+        : m_control(control), m_surface(surface) {}
     virtual ~EdgePreviewWindow() = default;
 
     void presentFrame(const uint8_t* bgr, int width, int height, int stride,
@@ -17,7 +19,8 @@ public:
     void showSettings(media::CameraControls* controls, const char* cameraName) override;
 
 private:
-    CMorvelQxWebCtrl* m_control;
+    ControlContext& m_control;
+    PreviewSurface& m_surface;
 };
 
 } // namespace qx::control

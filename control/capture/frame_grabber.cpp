@@ -2,7 +2,7 @@
 #include "control/capture/frame_grabber.h"
 
 #include "control/capture/capture_names.h"
-#include "control/core/control.h"
+#include "control/capture/frame_events.h"
 
 #include <QCoreApplication>
 #include <QFile>

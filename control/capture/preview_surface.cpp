@@ -1,7 +1,7 @@
 // Scales frames down on the streaming thread so painting stays cheap on the control thread.
 #include "control/capture/preview_surface.h"
 
-#include "control/core/control.h"
+#include "control/capture/frame_events.h"
 
 #include <QCoreApplication>
 

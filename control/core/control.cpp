@@ -1,31 +1,28 @@
-// Creation and destruction of the control, its settings file, window, painting and private messages.
+// Creation and destruction of the control, its window and private messages, and the forwarding of
+// every automation method to the feature that owns it.
 #include "control/core/control.h"
 
-#include "control/capture/edge_window.h"
-#include "control/capture/frame_grabber.h"
+#include "control/capture/cameras.h"
+#include "control/capture/capture_folders.h"
+#include "control/capture/edge_preview.h"
+#include "control/capture/image_list.h"
+#include "control/capture/preview.h"
 #include "control/capture/preview_surface.h"
-#include "control/core/folder_tree.h"
-#include "control/core/outside_libraries.h"
-#include "qx/media/preview_pipeline.h"
+#include "control/features/ftp.h"
+#include "control/features/idcard.h"
+#include "control/features/tools.h"
+#include "control/features/upload.h"
+#include "control/features/watermark.h"
 #include "qx/platform/folders.h"
-#include "qx/platform/profile.h"
 
-#include <QFileInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QTimerEvent>
-#include <unistd.h>
 
 namespace qx::control {
 
-bool mergeMode = false;
-
 namespace {
-
-constexpr const char* kSettingsFile = "OCXConfig.ini";
-constexpr const char* kSettingsSection = "OCXConfig";
-constexpr int kSettingsReadSize = 100;
 
 // Any function of this module will do: dladdr finds the file that holds it.
 void anchor() {}
@@ -39,17 +36,29 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
         m_ui = m_ownUi.get();
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
+    ControlContext& context = *this;
     m_surface = std::make_unique<PreviewSurface>();
-    m_edgeWindow = std::make_unique<EdgePreviewWindow>(this);
+    m_cameras = std::make_unique<Cameras>(context);
+    m_edge = std::make_unique<EdgePreview>(context, *m_cameras, *m_surface);
+    m_normal = std::make_unique<NormalPreview>(context, *m_cameras, *m_edge, *m_surface);
+    m_folders = std::make_unique<CaptureFolders>(context);
+    m_capture = std::make_unique<Capture>(context, *m_cameras, *m_normal, *m_edge, *m_folders);
+    m_images = std::make_unique<ImageList>(context, *m_folders);
+    m_merge = std::make_unique<Merge>(context);
+    m_watermark = std::make_unique<Watermark>(context);
+    m_uploads = std::make_unique<Uploads>(context);
+    m_ftp = std::make_unique<FtpSending>(context);
+    m_cards = std::make_unique<CardReading>(context, *m_uploads);
+    m_recording = std::make_unique<Recording>(context);
+    m_tools = std::make_unique<Tools>(context);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);
 }
 
 void CMorvelQxWebCtrl::create(const QString& controlFolder) {
     // 1. Properties and state have their defaults already; the imaging layer needs no start-up.
-    // 2. A previous control of the process may have left the outside libraries loaded.
-    OutsideLibraries& libs = OutsideLibraries::instance();
-    libs.freeAll();
+    // 2. Nothing to free: every control holds handles of its own (see OutsideLibraries), so no
+    // earlier control's libraries are this one's to release.
 
     // 3. WriteLog is TRUE at this point, and later changes of it have no effect.
     if (m_p.WriteLog)
@@ -67,48 +76,48 @@ void CMorvelQxWebCtrl::create(const QString& controlFolder) {
     }
 
     // 5 to 11.
-    const bool complete = libs.loadAndBind(m_controlFolder, [this](const QString& line) { writeLog(line); });
-    if (!complete)
+    if (!m_libs.loadAndBind(m_controlFolder, [this](const QString& line) { writeLog(line); }))
         return;
 
-    // 12. The model-id table holds three entries; further models reported by the library are not
-    // addressable by the control and are ignored.
-    const int count = libs.getKelpoDeviceCount();
-    m_s.cameraModelCount = count < 0 ? 0 : count;
-    for (int i = 0; i < m_s.cameraModelCount && i < kCameraModelSlots; ++i)
-        m_s.cameraModelIds[static_cast<std::size_t>(i)] = libs.getKelpoDeviceModuleID(i);
+    // 12.
+    m_edge->readCameraModels();
 
     // 13.
-    readSettings();
+    m_settings = loadControlSettings(settingsPath(), [this](const QString& line) { writeLog(line); });
 }
 
 QString CMorvelQxWebCtrl::settingsPath() const {
-    return platform::dataFolder(m_controlFolder) + QLatin1String(kSettingsFile);
+    return platform::dataFolder(m_controlFolder) + QLatin1String(kControlSettingsFile);
 }
 
-void CMorvelQxWebCtrl::readSettings() {
-    const QString path = settingsPath();
-    const QByteArray native = QFile::encodeName(path);
-    const QString section = QLatin1String(kSettingsSection);
-    if (QFileInfo(path).isFile() && ::access(native.constData(), R_OK | W_OK) == 0) {
-        m_s.jpegQuality = platform::decimalPrefix(platform::readProfileString(
-            path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kSettingsReadSize));
-        m_s.bwThreshold = platform::decimalPrefix(platform::readProfileString(
-            path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kSettingsReadSize));
-        return;
-    }
-    m_s.jpegQuality = 75;
-    m_s.bwThreshold = 100;
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.close();
-    platform::writeProfileString(path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"));
-    platform::writeProfileString(path, section, QStringLiteral("Threshold"), QStringLiteral("100"));
+ControlState CMorvelQxWebCtrl::state() const {
+    ControlState s;
+    s.deviceCount = m_cameras->deviceCount();
+    s.selectedDevice = m_cameras->selectedDevice();
+    s.mainCameraIndex = m_cameras->mainCameraIndex();
+    s.auxCameraIndex = m_cameras->auxCameraIndex();
+    s.cashCameraIndex = m_cameras->cashCameraIndex();
+    s.resolutionCount = m_cameras->resolutionCount();
+    s.selectedResolution = m_cameras->selectedResolution();
+    s.captureWidth = m_cameras->captureWidth();
+    s.captureHeight = m_cameras->captureHeight();
+    s.normalPreviewOn = m_normal->isOn();
+    s.edgePreviewOn = m_edge->isOn();
+    s.previewing = m_normal->previewing();
+    s.capturePending = m_normal->capturePending();
+    s.cameraDevice = m_edge->device();
+    s.cameraModelCount = m_edge->cameraModelCount();
+    s.cameraModelIds = m_edge->cameraModelIds();
+    s.mergeFolder = m_folders->mergeFolder();
+    s.jpegQuality = m_settings.jpegQuality;
+    s.bwThreshold = m_settings.bwThreshold;
+    s.lastFormat = m_capture->lastFormat();
+    return s;
 }
 
 void CMorvelQxWebCtrl::windowDestroyed() {
     StopPreview();
-    OutsideLibraries::instance().freeAll();
+    m_libs.freeAll();
 }
 
 CMorvelQxWebCtrl::~CMorvelQxWebCtrl() {
@@ -116,18 +125,13 @@ CMorvelQxWebCtrl::~CMorvelQxWebCtrl() {
     windowDestroyed();
     // ... then the object itself; freeing the libraries twice is harmless, their handles are cleared.
     StopPreview();
-    OutsideLibraries::instance().freeAll();
+    m_libs.freeAll();
     writeLog(QStringLiteral("释放动态库资源!"));
     writeLog(QStringLiteral("释放GDI资源!"));
-    if (m_videoDialog) {
-        delete m_videoDialog;
-        m_videoDialog = nullptr;
+    if (m_recording->closeWindow())
         writeLog(QStringLiteral("释放录像对话框资源!"));
-    }
-    if (!m_s.mergeFolder.isEmpty()) {
-        DeleteFolderTree(m_s.mergeFolder);
+    if (m_folders->removeMergeFolder())
         writeLog(QStringLiteral("清理合并图片文件夹!"));
-    }
     writeLog(QStringLiteral("控件释放!"));
 }
 
@@ -146,18 +150,20 @@ void CMorvelQxWebCtrl::resizeEvent(QResizeEvent* e) {
 
 void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if ((m_s.normalPreviewOn || m_s.edgePreviewOn) && !m_previewImage.isNull()) {
+    const QImage image = m_surface->latest();
+    if ((m_normal->isOn() || m_edge->isOn()) && !image.isNull()) {
         // The video picture covers the whole window, as the platform's video window did.
-        p.drawImage(rect(), m_previewImage);
-        if (!m_previewOutline.isEmpty()) {
-            const double sx = static_cast<double>(width()) / m_previewImage.width();
-            const double sy = static_cast<double>(height()) / m_previewImage.height();
-            QPolygonF outline;
-            for (const QPointF& pt : m_previewOutline)
-                outline << QPointF(pt.x() * sx, pt.y() * sy);
+        p.drawImage(rect(), image);
+        const QPolygonF outline = m_surface->outline();
+        if (!outline.isEmpty()) {
+            const double sx = static_cast<double>(width()) / image.width();
+            const double sy = static_cast<double>(height()) / image.height();
+            QPolygonF scaled;
+            for (const QPointF& pt : outline)
+                scaled << QPointF(pt.x() * sx, pt.y() * sy);
             p.setRenderHint(QPainter::Antialiasing);
             p.setPen(QPen(QColor(40, 220, 90), 2.5));
-            p.drawPolygon(outline);
+            p.drawPolygon(scaled);
         }
         return;
     }
@@ -168,21 +174,16 @@ void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
 
 bool CMorvelQxWebCtrl::event(QEvent* e) {
     if (e->type() == kFrameCopiedEvent) {
-        // A frame event after the frame was saved finds nothing to save and reports nothing.
-        if (CFrameGrabberCB::instance().saveStep() == CFrameGrabberCB::SaveResult::Failed) {
-            writeLog(QStringLiteral("抓图失败!"));
-            errorBox(QStringLiteral(" 抓图失败."));
-        }
+        m_normal->onFrameCopied();
         return true;
     }
     if (e->type() == kFrameSavedEvent) {
-        m_p.cPicName = CFrameGrabberCB::instance().savePath;
-        m_s.capturePending = false;
+        m_normal->onFrameSaved();
         return true;
     }
     if (e->type() == kPreviewFrameEvent) {
-        m_previewImage = m_surface->take();
-        m_previewOutline = m_surface->outline();
+        // Taking the frame lets the streaming thread offer the next one.
+        m_surface->take();
         update();
         return true;
     }
@@ -204,6 +205,164 @@ DispatchStatus CMorvelQxWebCtrl::put(int dispid, const QVariant& value) {
 
 DispatchStatus CMorvelQxWebCtrl::invoke(int dispid, const QVariantList& args, QVariant& result) {
     return m_dispatcher->invoke(dispid, args, result);
+}
+
+void CMorvelQxWebCtrl::setRotate(int angle) {
+    m_normal->setRotate(angle);
+}
+
+int CMorvelQxWebCtrl::MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
+                                const QString& UsrPasswd, const QString& FtpPath,
+                                const QString& FtpFileName) {
+    return m_ftp->MorvelNet(ServIp, ServPort, UsrName, UsrPasswd, FtpPath, FtpFileName);
+}
+
+void CMorvelQxWebCtrl::ResetFileList() {
+    m_ftp->ResetFileList();
+}
+
+int CMorvelQxWebCtrl::Morvel(const QString& PhotoFormat) {
+    return m_capture->Morvel(PhotoFormat);
+}
+
+int CMorvelQxWebCtrl::SendSeal(const QString& strURL) {
+    return m_uploads->SendSeal(strURL);
+}
+
+int CMorvelQxWebCtrl::StartPreviewProc() {
+    return m_normal->StartPreviewProc();
+}
+
+int CMorvelQxWebCtrl::StopPreview() {
+    return m_normal->StopPreview();
+}
+
+int CMorvelQxWebCtrl::RefreshDevList() {
+    return m_cameras->RefreshDevList();
+}
+
+QString CMorvelQxWebCtrl::GetDevNameByIdx(short idx) {
+    return m_cameras->GetDevNameByIdx(idx);
+}
+
+short CMorvelQxWebCtrl::SetDevNameSel(short cursel) {
+    return m_cameras->SetDevNameSel(cursel);
+}
+
+void CMorvelQxWebCtrl::KelpoCapturePlay() {
+    m_edge->KelpoCapturePlay();
+}
+
+int CMorvelQxWebCtrl::MergeImage() {
+    return m_merge->MergeImage();
+}
+
+bool CMorvelQxWebCtrl::IsMerge() {
+    return m_merge->IsMerge();
+}
+
+short CMorvelQxWebCtrl::SetResolution(short resolutionSel) {
+    return m_cameras->SetResolution(resolutionSel);
+}
+
+QString CMorvelQxWebCtrl::GetResolutionByIdx(short idx) {
+    return m_cameras->GetResolutionByIdx(idx);
+}
+
+int CMorvelQxWebCtrl::RefreshResolution(short DevNameSel) {
+    return m_cameras->RefreshResolution(DevNameSel);
+}
+
+void CMorvelQxWebCtrl::ConfigCameraFilter() {
+    m_normal->ConfigCameraFilter();
+}
+
+int CMorvelQxWebCtrl::AddWaterMark() {
+    return m_watermark->AddWaterMark();
+}
+
+int CMorvelQxWebCtrl::RefreshImgList(const QString& PhotoFormat) {
+    return m_images->RefreshImgList(PhotoFormat);
+}
+
+QString CMorvelQxWebCtrl::GetImgNameByIdx(short idx) {
+    return m_images->GetImgNameByIdx(idx);
+}
+
+short CMorvelQxWebCtrl::DeleteImg(short cursel) {
+    return m_images->DeleteImg(cursel);
+}
+
+void CMorvelQxWebCtrl::TransImg() {
+    m_tools->TransImg();
+}
+
+void CMorvelQxWebCtrl::ScreenCut() {
+    m_tools->ScreenCut();
+}
+
+void CMorvelQxWebCtrl::SetOutPutDPI(short x, short y) {
+    m_edge->SetOutPutDPI(x, y);
+}
+
+void CMorvelQxWebCtrl::SetCropMargin(short range) {
+    m_edge->SetCropMargin(range);
+}
+
+void CMorvelQxWebCtrl::ManualToAuto() {
+    m_edge->ManualToAuto();
+}
+
+int CMorvelQxWebCtrl::VideoRecord(const QString& VideoPath) {
+    return m_recording->VideoRecord(VideoPath);
+}
+
+void CMorvelQxWebCtrl::DisableCrop() {
+    m_edge->DisableCrop();
+}
+
+bool CMorvelQxWebCtrl::GetBase64String(const QString& Img) {
+    return m_uploads->GetBase64String(Img);
+}
+
+short CMorvelQxWebCtrl::DeleteImgByName(const QString& Img) {
+    return m_images->DeleteImgByName(Img);
+}
+
+bool CMorvelQxWebCtrl::IDCardRead(const QString& m_strBmpPath) {
+    return m_cards->IDCardRead(m_strBmpPath);
+}
+
+bool CMorvelQxWebCtrl::HttpSendIDCard(const QString& strURL) {
+    return m_cards->HttpSendIDCard(strURL);
+}
+
+bool CMorvelQxWebCtrl::HttpSendIDCHeadImg(const QString& strURL) {
+    return m_cards->HttpSendIDCHeadImg(strURL);
+}
+
+short CMorvelQxWebCtrl::UploadLocalImg(const QString& strURL) {
+    return m_uploads->UploadLocalImg(strURL);
+}
+
+bool CMorvelQxWebCtrl::SelectLocalImgs() {
+    return m_uploads->SelectLocalImgs();
+}
+
+QString CMorvelQxWebCtrl::GetLocalImgName(short index) {
+    return m_uploads->GetLocalImgName(index);
+}
+
+short CMorvelQxWebCtrl::RemoveLocalImg(short index) {
+    return m_uploads->RemoveLocalImg(index);
+}
+
+short CMorvelQxWebCtrl::RefreshLocalImg() {
+    return m_uploads->RefreshLocalImg();
+}
+
+void CMorvelQxWebCtrl::TifTool() {
+    m_tools->TifTool();
 }
 
 } // namespace qx::control

@@ -1,48 +1,50 @@
-// The camera control: automation properties and methods, creation and destruction, window and messages.
+// The camera control: its automation surface of 43 properties and 39 methods, and its window.
 #pragma once
 
+#include "control/capture/capture.h"
+#include "control/capture/frame_events.h"
+#include "control/core/control_context.h"
 #include "control/core/control_log.h"
 #include "control/core/control_state.h"
+#include "control/core/outside_libraries.h"
+#include "control/features/merge.h"
+#include "control/features/video.h"
 #include "qx/interface/dispatch.h"
 #include "qx/interface/ui_host.h"
 
-#include <QEvent>
-#include <QImage>
-#include <QPolygonF>
 #include <QWidget>
-#include <cstdint>
 #include <memory>
-#include <optional>
-
-namespace qx::media {
-class PreviewPipeline;
-struct VideoDevice;
-} // namespace qx::media
 
 namespace qx::control {
 
+class Cameras;
+class CaptureFolders;
+class CardReading;
+class EdgePreview;
+class FtpSending;
+class ImageList;
+class NormalPreview;
 class PreviewSurface;
-class EdgePreviewWindow;
+class Recording;
+class Tools;
+class Uploads;
+class Watermark;
 
-// The private messages of the frame-grabbing path (the Windows WM_APP+1 and WM_APP+2).
-inline constexpr QEvent::Type kFrameCopiedEvent = static_cast<QEvent::Type>(QEvent::User + 0x8001 - 0x8000);
-inline constexpr QEvent::Type kFrameSavedEvent = static_cast<QEvent::Type>(QEvent::User + 0x8002 - 0x8000);
-// A new preview picture is ready to be painted.
-inline constexpr QEvent::Type kPreviewFrameEvent = static_cast<QEvent::Type>(QEvent::User + 0x10);
-
-// Set by IsMerge, cleared by StartPreviewProc and by every merge capture; shared by every control of
-// the process.
-extern bool mergeMode;
-// Morvel's own result codes beyond the ones every container knows.
-inline constexpr int kMorvelFrameTimeout = -20; // the preview delivered no frame within the wait
-inline constexpr int kMorvelBusy = -21;         // called while another capture waits for its frame
-
-// Whether a video recording runs in the process; RefreshDevList copies it into bIsRecord.
-extern bool recordingActive;
+// A property's read and write accessors: every write but bIsRecord's marks the control modified.
+#define QX_CONTROL_PROPERTY(Type, ParamType, name, setter)                                                   \
+    Type name() const {                                                                                      \
+        return m_p.name;                                                                                     \
+    }                                                                                                        \
+    void setter(ParamType v) {                                                                               \
+        m_p.name = v;                                                                                        \
+        setModifiedFlag();                                                                                   \
+    }
 
 // The control's own meta-object members are exactly its automation surface: no signals or slots of
 // its own, so a container (or a script engine) sees nothing but the 43 properties and 39 methods.
-class CMorvelQxWebCtrl : public QWidget, public QxDispatch {
+// Each feature lives in a class of its own that owns that feature's state and knows the control only
+// as its ControlContext; the control forwards every method to it.
+class CMorvelQxWebCtrl : public QWidget, public QxDispatch, private ControlContext {
     Q_OBJECT
     Q_INTERFACES(qx::QxDispatch)
     Q_PROPERTY(bool bIsRecord READ bIsRecord WRITE setBIsRecord)
@@ -99,216 +101,48 @@ public:
 
     bool bIsRecord() const { return m_p.bIsRecord; }
     void setBIsRecord(bool v) { m_p.bIsRecord = v; }
-    QString cPicName() const { return m_p.cPicName; }
-    void setCPicName(const QString& v) {
-        m_p.cPicName = v;
-        setModifiedFlag();
-    }
-    QString cFileList() const { return m_p.cFileList; }
-    void setCFileList(const QString& v) {
-        m_p.cFileList = v;
-        setModifiedFlag();
-    }
-    QString mergegap() const { return m_p.mergegap; }
-    void setMergegap(const QString& v) {
-        m_p.mergegap = v;
-        setModifiedFlag();
-    }
-    QString PhotoFormat() const { return m_p.PhotoFormat; }
-    void setPhotoFormat(const QString& v) {
-        m_p.PhotoFormat = v;
-        setModifiedFlag();
-    }
-    bool bUploadDel() const { return m_p.bUploadDel; }
-    void setBUploadDel(bool v) {
-        m_p.bUploadDel = v;
-        setModifiedFlag();
-    }
-    QString CustomSavePath() const { return m_p.CustomSavePath; }
-    void setCustomSavePath(const QString& v) {
-        m_p.CustomSavePath = v;
-        setModifiedFlag();
-    }
-    bool WriteLog() const { return m_p.WriteLog; }
-    void setWriteLog(bool v) {
-        m_p.WriteLog = v;
-        setModifiedFlag();
-    }
-    int asfBitRate() const { return m_p.asfBitRate; }
-    void setAsfBitRate(int v) {
-        m_p.asfBitRate = v;
-        setModifiedFlag();
-    }
-    QString strProxyServer() const { return m_p.strProxyServer; }
-    void setStrProxyServer(const QString& v) {
-        m_p.strProxyServer = v;
-        setModifiedFlag();
-    }
-    QString HttpResponse() const { return m_p.HttpResponse; }
-    void setHttpResponse(const QString& v) {
-        m_p.HttpResponse = v;
-        setModifiedFlag();
-    }
-    QString ProxyUser() const { return m_p.ProxyUser; }
-    void setProxyUser(const QString& v) {
-        m_p.ProxyUser = v;
-        setModifiedFlag();
-    }
-    QString ProxyPassword() const { return m_p.ProxyPassword; }
-    void setProxyPassword(const QString& v) {
-        m_p.ProxyPassword = v;
-        setModifiedFlag();
-    }
-    QString Img2Base64() const { return m_p.Img2Base64; }
-    void setImg2Base64(const QString& v) {
-        m_p.Img2Base64 = v;
-        setModifiedFlag();
-    }
-    bool markdown() const { return m_p.markdown; }
-    void setMarkdown(bool v) {
-        m_p.markdown = v;
-        setModifiedFlag();
-    }
-    QString CustomImgName() const { return m_p.CustomImgName; }
-    void setCustomImgName(const QString& v) {
-        m_p.CustomImgName = v;
-        setModifiedFlag();
-    }
-    bool bDeleteIDBmp() const { return m_p.bDeleteIDBmp; }
-    void setBDeleteIDBmp(bool v) {
-        m_p.bDeleteIDBmp = v;
-        setModifiedFlag();
-    }
-    QString sIDInfoChar() const { return m_p.sIDInfoChar; }
-    void setSIDInfoChar(const QString& v) {
-        m_p.sIDInfoChar = v;
-        setModifiedFlag();
-    }
-    QString idName() const { return m_p.idName; }
-    void setIdName(const QString& v) {
-        m_p.idName = v;
-        setModifiedFlag();
-    }
-    QString idSex() const { return m_p.idSex; }
-    void setIdSex(const QString& v) {
-        m_p.idSex = v;
-        setModifiedFlag();
-    }
-    QString idNation() const { return m_p.idNation; }
-    void setIdNation(const QString& v) {
-        m_p.idNation = v;
-        setModifiedFlag();
-    }
-    QString idBirth() const { return m_p.idBirth; }
-    void setIdBirth(const QString& v) {
-        m_p.idBirth = v;
-        setModifiedFlag();
-    }
-    QString idAddress() const { return m_p.idAddress; }
-    void setIdAddress(const QString& v) {
-        m_p.idAddress = v;
-        setModifiedFlag();
-    }
-    QString idNum() const { return m_p.idNum; }
-    void setIdNum(const QString& v) {
-        m_p.idNum = v;
-        setModifiedFlag();
-    }
-    QString idIssue() const { return m_p.idIssue; }
-    void setIdIssue(const QString& v) {
-        m_p.idIssue = v;
-        setModifiedFlag();
-    }
-    QString idValidity() const { return m_p.idValidity; }
-    void setIdValidity(const QString& v) {
-        m_p.idValidity = v;
-        setModifiedFlag();
-    }
-    QString idBirthYear() const { return m_p.idBirthYear; }
-    void setIdBirthYear(const QString& v) {
-        m_p.idBirthYear = v;
-        setModifiedFlag();
-    }
-    QString idBirthMonth() const { return m_p.idBirthMonth; }
-    void setIdBirthMonth(const QString& v) {
-        m_p.idBirthMonth = v;
-        setModifiedFlag();
-    }
-    QString idBirthDay() const { return m_p.idBirthDay; }
-    void setIdBirthDay(const QString& v) {
-        m_p.idBirthDay = v;
-        setModifiedFlag();
-    }
-    QString strIDHeadData() const { return m_p.strIDHeadData; }
-    void setStrIDHeadData(const QString& v) {
-        m_p.strIDHeadData = v;
-        setModifiedFlag();
-    }
-    QString IDCardImgName() const { return m_p.IDCardImgName; }
-    void setIDCardImgName(const QString& v) {
-        m_p.IDCardImgName = v;
-        setModifiedFlag();
-    }
-    QString IDHeadImgName() const { return m_p.IDHeadImgName; }
-    void setIDHeadImgName(const QString& v) {
-        m_p.IDHeadImgName = v;
-        setModifiedFlag();
-    }
-    QString strCardImgSavePath() const { return m_p.strCardImgSavePath; }
-    void setStrCardImgSavePath(const QString& v) {
-        m_p.strCardImgSavePath = v;
-        setModifiedFlag();
-    }
-    QString ImgName() const { return m_p.ImgName; }
-    void setImgName(const QString& v) {
-        m_p.ImgName = v;
-        setModifiedFlag();
-    }
-    bool bShowMsgBox() const { return m_p.bShowMsgBox; }
-    void setBShowMsgBox(bool v) {
-        m_p.bShowMsgBox = v;
-        setModifiedFlag();
-    }
-    short pDPI() const { return m_p.pDPI; }
-    void setPDPI(short v) {
-        m_p.pDPI = v;
-        setModifiedFlag();
-    }
-    short nRotateAngle() const { return m_p.nRotateAngle; }
-    void setNRotateAngle(short v) {
-        m_p.nRotateAngle = v;
-        setModifiedFlag();
-    }
-    short nColorSpace() const { return m_p.nColorSpace; }
-    void setNColorSpace(short v) {
-        m_p.nColorSpace = v;
-        setModifiedFlag();
-    }
-    short WndLeft() const { return m_p.WndLeft; }
-    void setWndLeft(short v) {
-        m_p.WndLeft = v;
-        setModifiedFlag();
-    }
-    short WndTop() const { return m_p.WndTop; }
-    void setWndTop(short v) {
-        m_p.WndTop = v;
-        setModifiedFlag();
-    }
-    short WndRight() const { return m_p.WndRight; }
-    void setWndRight(short v) {
-        m_p.WndRight = v;
-        setModifiedFlag();
-    }
-    short WndBottom() const { return m_p.WndBottom; }
-    void setWndBottom(short v) {
-        m_p.WndBottom = v;
-        setModifiedFlag();
-    }
-    bool bGB2312Encode() const { return m_p.bGB2312Encode; }
-    void setBGB2312Encode(bool v) {
-        m_p.bGB2312Encode = v;
-        setModifiedFlag();
-    }
+    QX_CONTROL_PROPERTY(QString, const QString&, cPicName, setCPicName)
+    QX_CONTROL_PROPERTY(QString, const QString&, cFileList, setCFileList)
+    QX_CONTROL_PROPERTY(QString, const QString&, mergegap, setMergegap)
+    QX_CONTROL_PROPERTY(QString, const QString&, PhotoFormat, setPhotoFormat)
+    QX_CONTROL_PROPERTY(bool, bool, bUploadDel, setBUploadDel)
+    QX_CONTROL_PROPERTY(QString, const QString&, CustomSavePath, setCustomSavePath)
+    QX_CONTROL_PROPERTY(bool, bool, WriteLog, setWriteLog)
+    QX_CONTROL_PROPERTY(int, int, asfBitRate, setAsfBitRate)
+    QX_CONTROL_PROPERTY(QString, const QString&, strProxyServer, setStrProxyServer)
+    QX_CONTROL_PROPERTY(QString, const QString&, HttpResponse, setHttpResponse)
+    QX_CONTROL_PROPERTY(QString, const QString&, ProxyUser, setProxyUser)
+    QX_CONTROL_PROPERTY(QString, const QString&, ProxyPassword, setProxyPassword)
+    QX_CONTROL_PROPERTY(QString, const QString&, Img2Base64, setImg2Base64)
+    QX_CONTROL_PROPERTY(bool, bool, markdown, setMarkdown)
+    QX_CONTROL_PROPERTY(QString, const QString&, CustomImgName, setCustomImgName)
+    QX_CONTROL_PROPERTY(bool, bool, bDeleteIDBmp, setBDeleteIDBmp)
+    QX_CONTROL_PROPERTY(QString, const QString&, sIDInfoChar, setSIDInfoChar)
+    QX_CONTROL_PROPERTY(QString, const QString&, idName, setIdName)
+    QX_CONTROL_PROPERTY(QString, const QString&, idSex, setIdSex)
+    QX_CONTROL_PROPERTY(QString, const QString&, idNation, setIdNation)
+    QX_CONTROL_PROPERTY(QString, const QString&, idBirth, setIdBirth)
+    QX_CONTROL_PROPERTY(QString, const QString&, idAddress, setIdAddress)
+    QX_CONTROL_PROPERTY(QString, const QString&, idNum, setIdNum)
+    QX_CONTROL_PROPERTY(QString, const QString&, idIssue, setIdIssue)
+    QX_CONTROL_PROPERTY(QString, const QString&, idValidity, setIdValidity)
+    QX_CONTROL_PROPERTY(QString, const QString&, idBirthYear, setIdBirthYear)
+    QX_CONTROL_PROPERTY(QString, const QString&, idBirthMonth, setIdBirthMonth)
+    QX_CONTROL_PROPERTY(QString, const QString&, idBirthDay, setIdBirthDay)
+    QX_CONTROL_PROPERTY(QString, const QString&, strIDHeadData, setStrIDHeadData)
+    QX_CONTROL_PROPERTY(QString, const QString&, IDCardImgName, setIDCardImgName)
+    QX_CONTROL_PROPERTY(QString, const QString&, IDHeadImgName, setIDHeadImgName)
+    QX_CONTROL_PROPERTY(QString, const QString&, strCardImgSavePath, setStrCardImgSavePath)
+    QX_CONTROL_PROPERTY(QString, const QString&, ImgName, setImgName)
+    QX_CONTROL_PROPERTY(bool, bool, bShowMsgBox, setBShowMsgBox)
+    QX_CONTROL_PROPERTY(short, short, pDPI, setPDPI)
+    QX_CONTROL_PROPERTY(short, short, nRotateAngle, setNRotateAngle)
+    QX_CONTROL_PROPERTY(short, short, nColorSpace, setNColorSpace)
+    QX_CONTROL_PROPERTY(short, short, WndLeft, setWndLeft)
+    QX_CONTROL_PROPERTY(short, short, WndTop, setWndTop)
+    QX_CONTROL_PROPERTY(short, short, WndRight, setWndRight)
+    QX_CONTROL_PROPERTY(short, short, WndBottom, setWndBottom)
+    QX_CONTROL_PROPERTY(bool, bool, bGB2312Encode, setBGB2312Encode)
 
     Q_INVOKABLE void setRotate(int angle);
     Q_INVOKABLE int MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
@@ -364,14 +198,14 @@ public:
     QString controlFolder() const { return m_controlFolder; }
     // Where "OCXConfig.ini" lives: the control folder when it is writable, else the data folder.
     QString settingsPath() const;
-    const ControlState& state() const { return m_s; }
+    // A snapshot of the state the features hold, for diagnostics and tests.
+    ControlState state() const;
     CControlLog& log() { return m_log; }
-    UiHost& uiHost() { return *m_ui; }
 
-    // The task-modal error box captioned "Error!", shown whatever bShowMsgBox says.
-    void errorBox(const QString& text);
-    // The control's own message box: owner the control window, default caption, OK.
-    void ownMessageBox(const QString& text);
+    // ControlContext, public for the control's own helpers and hosts.
+    UiHost& uiHost() override { return *m_ui; }
+    void errorBox(const QString& text) override;
+    void ownMessageBox(const QString& text) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -381,57 +215,41 @@ protected:
 
 private:
     void create(const QString& controlFolder);
-    void readSettings();
     void windowDestroyed();
-    void writeLog(const QString& text) { m_log.Write(text); }
 
-    // Cameras: the machine's video inputs in enumeration order, or nothing when the enumeration
-    // cannot be made.
-    std::optional<std::vector<media::VideoDevice>> videoDevices();
-    bool cameraPresent();
-    // The counted camera `n` (the role rule's counting), with the log lines of a failed binding.
-    // `bindFailed` tells a failed binding operation from a count with no camera behind it.
-    std::optional<media::VideoDevice> bindCamera(int n, bool* bindFailed = nullptr);
-    bool buildPreview();
-    void releaseEdgeDevice(const QString& logLine);
-    bool mainCameraSelected() const;
-    friend class EdgePreviewWindow;
-    // The capture folder rule shared by capture and the image list: CustomSavePath when set (it must
-    // end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
-    std::optional<QString> captureFolder() const;
-    // The dated merge folder below the capture folder, made when missing; the capture folder itself
-    // when it cannot be made.
-    QString mergeFolderFor(const QString& captureFolder);
-    int normalCapture(bool merge);
-    int edgeCapture(bool merge);
-    void applyColourMode(const QString& bmp);
-    void applyRotation(const QString& bmp);
-    // Converts the captured BMP to lastFormat and leaves the result in cPicName; 0, or -18/-19 from
-    // the PDF step.
-    int convertCapture(const QString& bmp, bool edgeVariant, double dpi);
-    int makePdf(const QString& jpeg, const QString& pdfPath);
-    void writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi);
-    bool applyCustomName();
-    // One multipart upload of `file` (the routine shared by the three HTTP methods).
-    bool uploadFile(const QString& url, const QString& file, const QString& formFileName,
-                    const QString& contentType, const QString& missingFileLog);
+    void writeLog(const QString& text) override { m_log.Write(text); }
+    QWidget* controlWindow() override { return this; }
+    ControlProperties& properties() override { return m_p; }
+    ControlSettings& settings() override { return m_settings; }
+    OutsideLibraries& libraries() override { return m_libs; }
 
     ControlProperties m_p;
-    ControlState m_s;
+    ControlSettings m_settings;
     CControlLog m_log;
     std::unique_ptr<UiHost> m_ownUi;
     UiHost* m_ui = nullptr;
     std::unique_ptr<MetaObjectDispatcher> m_dispatcher;
     QString m_controlFolder;
-    std::unique_ptr<media::PreviewPipeline> m_pipeline;
-    std::unique_ptr<PreviewSurface> m_surface;
-    QImage m_previewImage;
-    QPolygonF m_previewOutline;
-    std::unique_ptr<EdgePreviewWindow> m_edgeWindow;
-    QString m_boundCameraName;
-    bool m_morvelWaiting = false;
-    QWidget* m_videoDialog = nullptr;
+    OutsideLibraries m_libs;
     bool m_modified = false;
+
+    // The features, in the order they depend on one another.
+    std::unique_ptr<PreviewSurface> m_surface;
+    std::unique_ptr<Cameras> m_cameras;
+    std::unique_ptr<EdgePreview> m_edge;
+    std::unique_ptr<NormalPreview> m_normal;
+    std::unique_ptr<CaptureFolders> m_folders;
+    std::unique_ptr<Capture> m_capture;
+    std::unique_ptr<ImageList> m_images;
+    std::unique_ptr<Merge> m_merge;
+    std::unique_ptr<Watermark> m_watermark;
+    std::unique_ptr<Uploads> m_uploads;
+    std::unique_ptr<FtpSending> m_ftp;
+    std::unique_ptr<CardReading> m_cards;
+    std::unique_ptr<Recording> m_recording;
+    std::unique_ptr<Tools> m_tools;
 };
+
+#undef QX_CONTROL_PROPERTY
 
 } // namespace qx::control

@@ -3,11 +3,6 @@
 
 namespace qx::control {
 
-OutsideLibraries& OutsideLibraries::instance() {
-    static OutsideLibraries libraries;
-    return libraries;
-}
-
 void OutsideLibraries::clearFunctions() {
     createKelpoDevice = nullptr;
     deleteKelpoDevice = nullptr;

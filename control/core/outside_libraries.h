@@ -9,10 +9,15 @@
 
 namespace qx::control {
 
-// Process-wide, as the libraries' handles are: one control per process is the supported case.
+// One set per control. Each control holds its own handles, so the dynamic loader's reference counts
+// keep a library mapped while any control of the process still uses it (its camera device, its
+// functions): creating or destroying another control never pulls it away.
 class OutsideLibraries {
 public:
-    static OutsideLibraries& instance();
+    OutsideLibraries() = default;
+    ~OutsideLibraries() { freeAll(); }
+    OutsideLibraries(const OutsideLibraries&) = delete;
+    OutsideLibraries& operator=(const OutsideLibraries&) = delete;
 
     // Linux file names of the libraries, in load order.
     static constexpr const char* kCameraLibrary = "libKelpoCameraLibrary.so";
@@ -45,7 +50,6 @@ public:
     ShowPlatformFn showPlatform = nullptr;
 
 private:
-    OutsideLibraries() = default;
     void clearFunctions();
 
     platform::Library m_camera;

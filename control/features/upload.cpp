@@ -1,5 +1,8 @@
 // HTTP uploads, the local upload list and Base64 encoding of pictures.
-#include "control/core/control.h"
+#include "control/features/upload.h"
+
+#include "control/core/control_context.h"
+#include "qx/interface/ui_host.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -14,104 +17,90 @@ QString fileNamePart(const QString& path) {
 }
 } // namespace
 
-bool CMorvelQxWebCtrl::uploadFile(const QString&, const QString&, const QString&, const QString&,
-                                  const QString&) {
+bool Uploads::uploadFile(const QString&, const QString&, const QString&, const QString&, const QString&) {
     // No HTTP client is built into this control: every upload fails before a connection is made.
     return false;
 }
 
-int CMorvelQxWebCtrl::SendSeal(const QString& strURL) {
-    return uploadFile(strURL, m_p.cPicName, fileNamePart(m_p.cPicName), QStringLiteral("image/pjpeg"),
-                      QStringLiteral("没指定上传图片，请拍照!"))
+int Uploads::SendSeal(const QString& strURL) {
+    return uploadFile(strURL, m_control.properties().cPicName, fileNamePart(m_control.properties().cPicName),
+                      QStringLiteral("image/pjpeg"), QStringLiteral("没指定上传图片，请拍照!"))
                ? 1
                : 0;
 }
 
-bool CMorvelQxWebCtrl::HttpSendIDCard(const QString& strURL) {
-    return uploadFile(strURL, m_p.strCardImgSavePath + m_p.ImgName, m_p.ImgName, QStringLiteral("image/bmp"),
-                      QStringLiteral("找不到待上传照片!"));
-}
-
-bool CMorvelQxWebCtrl::HttpSendIDCHeadImg(const QString& strURL) {
-    const QString formName = m_p.idNum + QLatin1String("-head.bmp");
-    const QString file =
-        m_p.strCardImgSavePath + (m_p.IDHeadImgName.isEmpty() ? formName : m_p.IDHeadImgName);
-    return uploadFile(strURL, file, formName, QStringLiteral("image/bmp"),
-                      QStringLiteral("找不到待上传照片!"));
-}
-
-bool CMorvelQxWebCtrl::SelectLocalImgs() {
-    m_s.localImages.clear();
+bool Uploads::SelectLocalImgs() {
+    m_localImages.clear();
     FileDialogOptions options;
     options.filter = QStringLiteral("JPG Files (*.jpg)");
     options.multiple = true;
-    if (const auto chosen = m_ui->openFiles(this, options)) {
+    if (const auto chosen = m_control.uiHost().openFiles(m_control.controlWindow(), options)) {
         for (const QString& path : *chosen) {
             if (QFileInfo(path).size() <= kMaxLocalImageBytes)
-                m_s.localImages << path;
+                m_localImages << path;
             else
-                ownMessageBox(QStringLiteral("图片( %1 )的大小超过1M，不能上传!").arg(path));
+                m_control.ownMessageBox(QStringLiteral("图片( %1 )的大小超过1M，不能上传!").arg(path));
         }
     }
-    writeLog(QStringLiteral("选择了%1张本地待上传照片").arg(m_s.localImages.size()));
+    m_control.writeLog(QStringLiteral("选择了%1张本地待上传照片").arg(m_localImages.size()));
     return true;
 }
 
-QString CMorvelQxWebCtrl::GetLocalImgName(short index) {
-    if (index < 0 || index >= m_s.localImages.size())
+QString Uploads::GetLocalImgName(short index) const {
+    if (index < 0 || index >= m_localImages.size())
         return QString();
-    return fileNamePart(m_s.localImages[index]);
+    return fileNamePart(m_localImages[index]);
 }
 
-short CMorvelQxWebCtrl::RemoveLocalImg(short index) {
-    if (index < 0 || index >= m_s.localImages.size())
+short Uploads::RemoveLocalImg(short index) {
+    if (index < 0 || index >= m_localImages.size())
         return -1;
-    m_s.localImages.removeAt(index);
+    m_localImages.removeAt(index);
     return 0;
 }
 
-short CMorvelQxWebCtrl::RefreshLocalImg() {
-    return static_cast<short>(m_s.localImages.size());
+short Uploads::RefreshLocalImg() const {
+    return static_cast<short>(m_localImages.size());
 }
 
-short CMorvelQxWebCtrl::UploadLocalImg(const QString& strURL) {
-    if (m_s.localImages.isEmpty())
+short Uploads::UploadLocalImg(const QString& strURL) {
+    if (m_localImages.isEmpty())
         return 0;
     int last = 0;
-    for (qsizetype i = 0; i < m_s.localImages.size(); ++i) {
-        m_p.cPicName = m_s.localImages[i];
+    for (qsizetype i = 0; i < m_localImages.size(); ++i) {
+        m_control.properties().cPicName = m_localImages[i];
         last = SendSeal(strURL);
         if (!last) {
-            writeLog(QStringLiteral("第%1张照片上传失败").arg(i));
+            m_control.writeLog(QStringLiteral("第%1张照片上传失败").arg(i));
             return 0;
         }
     }
     return static_cast<short>(last);
 }
 
-bool CMorvelQxWebCtrl::GetBase64String(const QString& Img) {
+bool Uploads::GetBase64String(const QString& Img) {
     QFile f(Img);
     if (Img.isEmpty() || QFileInfo(Img).isDir() || !f.open(QIODevice::ReadOnly)) {
-        writeLog(QStringLiteral("打开待转换base64字符串的图片失败!"));
-        m_p.Img2Base64.clear();
+        m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片失败!"));
+        m_control.properties().Img2Base64.clear();
         return false;
     }
-    writeLog(QStringLiteral("打开待转换base64字符串的图片成功!"));
+    m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片成功!"));
     const QByteArray data = f.readAll();
     f.close();
     if (data.isEmpty()) {
-        writeLog(QStringLiteral("待转换base64字符串的图片为空!"));
-        m_p.Img2Base64.clear();
+        m_control.writeLog(QStringLiteral("待转换base64字符串的图片为空!"));
+        m_control.properties().Img2Base64.clear();
         return false;
     }
     const QString text = QString::fromLatin1(data.toBase64());
-    writeLog(QStringLiteral("图片转字符串成功!"));
-    writeLog(QStringLiteral("长度为 %1 个字节").arg(data.size()));
-    m_p.Img2Base64 = text;
-    writeLog(QStringLiteral("清空文件buffer!"));
-    writeLog(QStringLiteral("清空内存buffer!"));
-    if (m_p.markdown)
-        writeLog(text);
+    m_control.writeLog(QStringLiteral("图片转字符串成功!"));
+    m_control.writeLog(QStringLiteral("长度为 %1 个字节").arg(data.size()));
+    m_control.properties().Img2Base64 = text;
+    m_control.writeLog(QStringLiteral("清空文件buffer!"));
+    m_control.writeLog(QStringLiteral("清空内存buffer!"));
+    if (m_control.properties().markdown)
+        m_control.writeLog(text);
     return true;
 }
 
