@@ -18,7 +18,10 @@
 #include "qx/platform/timestamp.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -45,13 +48,20 @@ QString mergeJpegPath(const QString& bmp, const QString& format) {
     return (dot < 0 ? bmp : bmp.left(dot)) + mergeSuffix(format);
 }
 
-// Loads a picture, gives it the resolution and saves it through `save`; failures leave the chain to go
-// on, as every step of it does.
-template <typename Save> void resaveWithResolution(const QString& from, double dpi, Save save) {
-    if (auto picture = imaging::loadPicture(from)) {
-        picture->dpiX = picture->dpiY = dpi;
-        save(*picture);
-    }
+// Loads a picture, gives it the resolution and saves it through `save`; false when any of it failed.
+template <typename Save> bool resaveWithResolution(const QString& from, double dpi, Save save) {
+    auto picture = imaging::loadPicture(from);
+    if (!picture)
+        return false;
+    picture->dpiX = picture->dpiY = dpi;
+    return save(*picture);
+}
+
+// A step of the chain counts as done only when its file is there and holds something: the writers
+// report their own failures, and this also catches a file removed behind the control's back.
+bool written(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
 }
 
 } // namespace
@@ -86,8 +96,10 @@ void Capture::applyRotation(const QString& bmp) {
     }
     if (angle == 0)
         return;
-    if (const auto picture = imaging::loadBmp(bmp))
-        imaging::saveBmp(imaging::rotateClockwise(*picture, angle), bmp);
+    // The BMP is replaced only by a complete rotated copy, so a failure leaves it as it was captured.
+    const auto picture = imaging::loadBmp(bmp);
+    if (!picture || !imaging::saveBmp(imaging::rotateClockwise(*picture, angle), bmp))
+        writeLog(QStringLiteral("旋转图片失败，保留未旋转的图片!"));
 }
 
 int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
@@ -124,79 +136,141 @@ int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
     return 0;
 }
 
-void Capture::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi) {
+bool Capture::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi) {
     // The edge-finding paths give every saved picture the output resolution; the normal paths use the
     // JPEG converter, which takes the BMP's own.
-    if (edgeVariant)
-        resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) {
-            imaging::saveJpeg(p, jpg, m_control.settings().jpegQuality);
-        });
-    else
-        imaging::convertBmpToJpeg(bmp, jpg, m_control.settings().jpegQuality);
+    const int quality = m_control.settings().jpegQuality;
+    const bool ok = edgeVariant ? resaveWithResolution(bmp, dpi,
+                                                       [&](const imaging::Picture& p) {
+                                                           return imaging::saveJpeg(p, jpg, quality);
+                                                       })
+                                : imaging::convertBmpToJpeg(bmp, jpg, quality);
+    return ok && written(jpg);
+}
+
+int Capture::keepBmp(const QString& bmp, const QString& failureLine) {
+    // The captured BMP is the user's picture: it stays, and the container learns where it is.
+    m_control.properties().cPicName = bmp;
+    writeLog(failureLine);
+    if (!written(bmp)) {
+        writeLog(QStringLiteral("图片文件不存在，拍照失败!"));
+        return kMorvelNotSaved;
+    }
+    writeLog(QStringLiteral("已保留bmp图片:") + bmp);
+    return kMorvelConversionFailed;
 }
 
 int Capture::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
     const QString& format = m_lastFormat;
-    m_control.properties().cPicName = bmp;
+    ControlProperties& p = m_control.properties();
+    p.cPicName = bmp;
+    // Every intermediate and the BMP go only once the file made from them is written: a step that
+    // fails leaves the BMP and removes what this capture made on the way.
     if (format == QLatin1String("bmp")) {
-        if (edgeVariant)
-            resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) { imaging::saveBmp(p, bmp); });
+        if (edgeVariant && !resaveWithResolution(bmp, dpi, [&](const imaging::Picture& picture) {
+                return imaging::saveBmp(picture, bmp);
+            }))
+            return keepBmp(bmp, QStringLiteral("设置bmp图片分辨率失败!"));
     } else if (format == QLatin1String("jpg")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
-        writeCaptureJpeg(bmp, jpg, edgeVariant, dpi);
+        if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
+            return keepBmp(bmp, QStringLiteral("转换jpg失败!"));
         QFile::remove(bmp);
-        m_control.properties().cPicName = jpg;
+        p.cPicName = jpg;
         writeLog(edgeVariant ? QStringLiteral("图片转jpg成功") : QStringLiteral("转换jpg成功"));
     } else if (format == QLatin1String("tif")) {
         const QString tif = withExtension(bmp, QStringLiteral("tif"));
+        const auto saveTif = [&](const imaging::Picture& picture) {
+            return imaging::saveTiffLzw(picture, tif);
+        };
+        bool ok = false;
         if (edgeVariant)
-            resaveWithResolution(bmp, dpi, [&](const imaging::Picture& p) { imaging::saveTiffLzw(p, tif); });
+            ok = resaveWithResolution(bmp, dpi, saveTif);
         else if (const auto picture = imaging::loadBmp(bmp))
-            imaging::saveTiffLzw(*picture, tif);
+            ok = saveTif(*picture);
+        if (!ok || !written(tif))
+            return keepBmp(bmp, QStringLiteral("转换Tif失败!"));
         QFile::remove(bmp);
-        m_control.properties().cPicName = tif;
+        p.cPicName = tif;
         writeLog(QStringLiteral("转换Tif成功!"));
     } else if (format == QLatin1String("gif")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
         const QString gif = withExtension(bmp, QStringLiteral("gif"));
-        writeCaptureJpeg(bmp, jpg, edgeVariant, dpi);
-        QFile::remove(bmp);
-        if (auto picture = imaging::loadPicture(jpg)) {
-            if (edgeVariant)
-                picture->dpiY = picture->dpiX;
-            imaging::saveGif(*picture, gif);
-        }
+        if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
+            return keepBmp(bmp, QStringLiteral("转换gif失败!"));
+        auto picture = imaging::loadPicture(jpg);
+        if (picture && edgeVariant)
+            picture->dpiY = picture->dpiX;
+        const bool ok = picture && imaging::saveGif(*picture, gif) && written(gif);
         QFile::remove(jpg);
-        m_control.properties().cPicName = gif;
+        if (!ok)
+            return keepBmp(bmp, QStringLiteral("转换gif失败!"));
+        QFile::remove(bmp);
+        p.cPicName = gif;
         writeLog(edgeVariant ? QStringLiteral("图片转gif成功") : QStringLiteral("转换gif成功"));
     } else if (format == QLatin1String("pdf")) {
         const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
         const QString pdfPath = withExtension(bmp, QStringLiteral("pdf"));
-        imaging::convertBmpToJpeg(bmp, jpg, 75);
-        QFile::remove(bmp);
-        if (const int code = makePdf(jpg, pdfPath); code != 0)
-            return code;
+        if (!imaging::convertBmpToJpeg(bmp, jpg, 75) || !written(jpg)) {
+            QFile::remove(jpg);
+            return keepBmp(bmp, QStringLiteral("转换PDF失败!"));
+        }
+        int code = makePdf(jpg, pdfPath);
+        if (code == 0 && !written(pdfPath)) {
+            writeLog(QStringLiteral("创建PDF失败!"));
+            code = -18;
+        }
         QFile::remove(jpg);
-        m_control.properties().cPicName = pdfPath;
+        if (code != 0) {
+            // The PDF's own code says what went wrong; the BMP stays all the same.
+            keepBmp(bmp, QStringLiteral("转换PDF失败!"));
+            return written(bmp) ? code : kMorvelNotSaved;
+        }
+        QFile::remove(bmp);
+        p.cPicName = pdfPath;
         writeLog(QStringLiteral("转换PDF成功!"));
     }
     // Any other format leaves the captured BMP as the result, on both paths.
     return 0;
 }
 
-bool Capture::applyCustomName() {
-    if (m_control.properties().CustomImgName.isEmpty() || m_control.properties().cPicName.size() < 4)
-        return false;
-    m_control.properties().CustomImgName += m_control.properties().cPicName.right(4);
-    const QString target = m_control.properties().cPicName.left(
-                               m_control.properties().cPicName.lastIndexOf(QLatin1Char('/')) + 1) +
-                           m_control.properties().CustomImgName;
-    if (target == m_control.properties().cPicName)
-        return true;
-    QFile::remove(target);
-    QFile::rename(m_control.properties().cPicName, target);
-    m_control.properties().cPicName = target;
-    return true;
+Capture::Naming Capture::applyCustomName() {
+    ControlProperties& p = m_control.properties();
+    if (p.CustomImgName.isEmpty() || p.cPicName.size() < 4)
+        return Naming::None;
+    // A name is a file name: a separator would move the picture out of the capture folder (a web page
+    // can set this property).
+    if (p.CustomImgName.contains(QLatin1Char('/')) || p.CustomImgName == QLatin1String(".") ||
+        p.CustomImgName == QLatin1String("..")) {
+        writeLog(QStringLiteral("自定义图片名无效:") + p.CustomImgName);
+        return Naming::Failed;
+    }
+    const QString name = p.CustomImgName + p.cPicName.right(4);
+    const QString target = p.cPicName.left(p.cPicName.lastIndexOf(QLatin1Char('/')) + 1) + name;
+    // rename(2) replaces an older file of that name only once the picture is in its place.
+    if (target != p.cPicName &&
+        std::rename(QFile::encodeName(p.cPicName).constData(), QFile::encodeName(target).constData()) != 0) {
+        writeLog(QStringLiteral("自定义图片名失败:") + target);
+        return Naming::Failed;
+    }
+    p.CustomImgName = name;
+    p.cPicName = target;
+    return Naming::Applied;
+}
+
+int Capture::finish(const char* namedLine, const char* doneLine) {
+    const Naming naming = applyCustomName();
+    if (naming == Naming::Applied)
+        writeLog(QString::fromUtf8(namedLine));
+    // Nothing is reported saved that is not on disk, whatever happened to it on the way.
+    if (!written(m_control.properties().cPicName)) {
+        writeLog(QStringLiteral("图片文件不存在，拍照失败!"));
+        return kMorvelNotSaved;
+    }
+    if (naming == Naming::Failed)
+        return kMorvelNameFailed;
+    writeLog(QString::fromUtf8(doneLine));
+    return 0;
 }
 
 int Capture::Morvel(const QString& PhotoFormat) {
@@ -235,32 +309,70 @@ int Capture::normalCapture(bool merge) {
         writeLog(QStringLiteral("等待图像帧超时，抓图失败!"));
         return kMorvelFrameTimeout;
     }
+    if (grab == NormalPreview::Grab::SaveFailed) {
+        writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
+        return kMorvelNotSaved;
+    }
     const QString bmp = m_control.properties().cPicName;
     writeLog(merge ? QStringLiteral("普通合并bmp拍照") : QStringLiteral("普通模式bmp拍照"));
     applyColourMode(bmp);
     applyRotation(bmp);
 
-    if (merge) {
-        const QString jpg = mergeJpegPath(bmp, m_lastFormat);
-        writeCaptureJpeg(bmp, jpg, false, 0);
-        QFile::remove(bmp);
-        m_control.properties().cPicName = jpg;
-        mergeMode = false;
-        writeLog(QStringLiteral("普通合并拍照成功完成"));
-        return 0;
-    }
+    if (merge)
+        return finishMerge(bmp, false, 0, "普通合并拍照成功完成");
     if (const int code = convertCapture(bmp, false, 0); code != 0)
         return code;
-    if (applyCustomName())
-        writeLog(QStringLiteral("自定义图片名成功"));
-    writeLog(QStringLiteral("普通拍照成功完成!"));
-    return 0;
+    return finish("自定义图片名成功", "普通拍照成功完成!");
+}
+
+bool Capture::writeCapturedImage(KelpoDevice& device, const QString& bmp, int sourceDpi) {
+    const int32_t size = device.GetImageSize();
+    const uint8_t* data = device.GetImageData();
+    // An image this small cannot hold a picture: nothing is written rather than an empty file.
+    if (size <= 120 || !data) {
+        writeLog(QStringLiteral("寻边图像数据无效，未写bmp文件!"));
+        return false;
+    }
+    const short targetDpi = m_control.properties().pDPI;
+    std::vector<uint8_t> converted;
+    if (targetDpi != 0) {
+        const auto resize = m_control.libraries().kelpoFilterImageResize;
+        const int32_t length = resize ? resize(data, sourceDpi, targetDpi, nullptr) : 0;
+        if (!resize) {
+            // Without the DPI library the picture is kept at the camera's own resolution rather
+            // than lost; the later steps still write pDPI as its resolution.
+            writeLog(QStringLiteral("DPI转换库未加载，保存原始分辨率图片!"));
+        } else if (length <= 120) {
+            writeLog(QStringLiteral("DPI转换失败，保存原始分辨率图片!"));
+        } else {
+            converted.resize(static_cast<std::size_t>(length));
+            if (resize(data, sourceDpi, targetDpi, converted.data()) != length) {
+                writeLog(QStringLiteral("DPI转换失败，保存原始分辨率图片!"));
+                converted.clear();
+            }
+        }
+    }
+    const char* bytes = reinterpret_cast<const char*>(converted.empty() ? data : converted.data());
+    const qint64 length = converted.empty() ? size : static_cast<qint64>(converted.size());
+    // Written beside the target and renamed into place, so a full disk leaves no cut-short picture.
+    QSaveFile file(bmp);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, length) != length || !file.commit()) {
+        file.cancelWriting();
+        writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
+        return false;
+    }
+    return true;
 }
 
 int Capture::edgeCapture(bool merge) {
     if (!m_edge.isOn()) {
         writeLog(QStringLiteral("非寻边预览状态，抓图失败!"));
         return -10;
+    }
+    const short pDPI = m_control.properties().pDPI;
+    if (pDPI < 0 || pDPI > kMaxOutputDpi) {
+        writeLog(QStringLiteral("输出分辨率pDPI=%1无效(允许0到%2)，抓图失败!").arg(pDPI).arg(kMaxOutputDpi));
+        return kMorvelBadDpi;
     }
     const QDateTime now = QDateTime::currentDateTime();
     const auto captureDir = m_folders.captureFolder();
@@ -272,7 +384,7 @@ int Capture::edgeCapture(bool merge) {
     const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
     const QString bmp = folder + freeTimeStamp(folder, now) + QStringLiteral(".bmp");
     const int sourceDpi = static_cast<int>(m_cameras.captureWidth() * kDpiPerPixel);
-    const double dpi = m_control.properties().pDPI != 0 ? m_control.properties().pDPI : sourceDpi;
+    const double dpi = pDPI != 0 ? pDPI : sourceDpi;
 
     KelpoDevice* device = m_edge.device();
     if (device->GetDeviceState() != 0)
@@ -283,51 +395,31 @@ int Capture::edgeCapture(bool merge) {
     }
     writeLog(QStringLiteral("capture成功"));
     device->SetCaptureOption(0);
-
-    const int32_t size = device->GetImageSize();
-    const uint8_t* data = device->GetImageData();
-    if (size > 120 && data) {
-        QFile file(bmp);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            const auto resize = m_control.libraries().kelpoFilterImageResize;
-            if (m_control.properties().pDPI == 0) {
-                file.write(reinterpret_cast<const char*>(data), size);
-            } else if (!resize) {
-                // Without the DPI library the picture is kept at the camera's own resolution rather
-                // than lost; the later steps still write pDPI as its resolution.
-                writeLog(QStringLiteral("DPI转换库未加载，保存原始分辨率图片!"));
-                file.write(reinterpret_cast<const char*>(data), size);
-            } else {
-                const int32_t converted = resize(data, sourceDpi, m_control.properties().pDPI, nullptr);
-                if (converted > 0) {
-                    std::vector<uint8_t> buffer(static_cast<std::size_t>(converted));
-                    resize(data, sourceDpi, m_control.properties().pDPI, buffer.data());
-                    file.write(reinterpret_cast<const char*>(buffer.data()), converted);
-                }
-            }
-            file.close();
-        }
-    }
+    const bool saved = writeCapturedImage(*device, bmp, sourceDpi);
     device->ReleaseImage();
+    if (!saved)
+        return kMorvelNotSaved;
 
     writeLog(merge ? QStringLiteral("寻边合并模式写bmp文件成功") : QStringLiteral("寻边模式写bmp文件成功"));
     applyColourMode(bmp);
     applyRotation(bmp);
 
-    if (merge) {
-        const QString jpg = mergeJpegPath(bmp, m_lastFormat);
-        writeCaptureJpeg(bmp, jpg, true, dpi);
-        QFile::remove(bmp);
-        m_control.properties().cPicName = jpg;
-        mergeMode = false;
-        writeLog(QStringLiteral("寻边合并模式拍照成功完成"));
-        return 0;
-    }
+    if (merge)
+        return finishMerge(bmp, true, dpi, "寻边合并模式拍照成功完成");
     if (const int code = convertCapture(bmp, true, dpi); code != 0)
         return code;
-    if (applyCustomName())
-        writeLog(QStringLiteral("自定义图片名称成功"));
-    writeLog(QStringLiteral("寻边拍照成功完成"));
+    return finish("自定义图片名称成功", "寻边拍照成功完成");
+}
+
+int Capture::finishMerge(const QString& bmp, bool edgeVariant, double dpi, const char* doneLine) {
+    const QString jpg = mergeJpegPath(bmp, m_lastFormat);
+    // Merge mode stays on when the merge picture could not be made: the capture did not happen.
+    if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
+        return keepBmp(bmp, QStringLiteral("生成合并图片失败!"));
+    QFile::remove(bmp);
+    m_control.properties().cPicName = jpg;
+    mergeMode = false;
+    writeLog(QString::fromUtf8(doneLine));
     return 0;
 }
 

@@ -191,6 +191,11 @@ void NormalPreview::onFrameCopied() {
     if (CFrameGrabberCB::instance().saveStep() == CFrameGrabberCB::SaveResult::Failed) {
         m_control.writeLog(QStringLiteral("抓图失败!"));
         m_control.errorBox(QStringLiteral(" 抓图失败."));
+        // No frame-saved message will follow: the waiting capture ends now instead of at its time-out.
+        if (m_capturePending) {
+            m_saveFailed = true;
+            m_capturePending = false;
+        }
     }
 }
 

@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <unistd.h>
 
 namespace qx::control {
 
@@ -14,22 +13,29 @@ constexpr const char* kSection = "OCXConfig";
 constexpr int kReadSize = 100;
 } // namespace
 
-ControlSettings loadControlSettings(const QString& path, const std::function<void(const QString&)>&) {
+ControlSettings loadControlSettings(const QString& path, const std::function<void(const QString&)>& log) {
     ControlSettings settings;
     const QString section = QLatin1String(kSection);
-    const QByteArray native = QFile::encodeName(path);
-    if (QFileInfo(path).isFile() && ::access(native.constData(), R_OK | W_OK) == 0) {
-        settings.jpegQuality = platform::decimalPrefix(platform::readProfileString(
-            path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kReadSize));
-        settings.bwThreshold = platform::decimalPrefix(platform::readProfileString(
-            path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kReadSize));
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        // NewOnly: a file that appeared meanwhile is somebody's settings, not ours to empty.
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            f.close();
+        platform::writeProfileString(path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"));
+        platform::writeProfileString(path, section, QStringLiteral("Threshold"), QStringLiteral("100"));
         return settings;
     }
-    QFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        f.close();
-    platform::writeProfileString(path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"));
-    platform::writeProfileString(path, section, QStringLiteral("Threshold"), QStringLiteral("100"));
+    QFile probe(path);
+    if (!info.isFile() || !probe.open(QIODevice::ReadOnly)) {
+        log(QStringLiteral("配置文件OCXConfig.ini无法读取，使用默认设置!"));
+        return settings;
+    }
+    probe.close();
+    settings.jpegQuality = platform::decimalPrefix(platform::readProfileString(
+        path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kReadSize));
+    settings.bwThreshold = platform::decimalPrefix(platform::readProfileString(
+        path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kReadSize));
     return settings;
 }
 

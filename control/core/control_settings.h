@@ -13,8 +13,10 @@ struct ControlSettings {
 
 inline constexpr const char* kControlSettingsFile = "OCXConfig.ini";
 
-// Reads the settings file at `path` when it can be read and written; otherwise creates it with the
-// defaults.
+// Reads the settings file at `path`, or creates it with the defaults when there is none. A file that
+// is there but cannot be read (no read permission, a folder or a dangling link of that name) is
+// never rewritten: the defaults are used for this run and `log` says so, so an administrator's
+// settings survive a permission mistake. A file that can be read but not written is still read.
 ControlSettings loadControlSettings(const QString& path, const std::function<void(const QString&)>& log);
 
 } // namespace qx::control

@@ -4,6 +4,7 @@
 #include "qx/interface/kelpo_device.h"
 #include "qx/platform/timestamp.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -54,6 +55,24 @@ protected:
     }
     QStringList pictures() const { return QDir(m_pictures.path()).entryList(QDir::Files, QDir::Name); }
 
+    // Makes the next captures' `tail` files (stamp + tail) unwritable for the next minute: a folder of
+    // that name stands where the file would be renamed into place. Folders do not take a stamp, so the
+    // capture still names its BMP by the clock.
+    void blockOutputs(const QString& folder, const QString& tail) {
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = -1; i < 60; ++i)
+            ASSERT_TRUE(QDir().mkpath(folder + platform::fileTimeStamp(now.addSecs(i)) + tail));
+    }
+    // The result was kept as the captured BMP, named in cPicName, and no success was logged.
+    void expectBmpKept(control::CMorvelQxWebCtrl& c, const QString& successLine) {
+        EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral(".bmp"))) << c.cPicName().toStdString();
+        EXPECT_TRUE(runTool(QStringLiteral("identify"),
+                            {QStringLiteral("-format"), QStringLiteral("%m"), c.cPicName()})
+                        .startsWith(QStringLiteral("BMP")));
+        EXPECT_FALSE(log().contains(successLine));
+        EXPECT_TRUE(log().contains(QStringLiteral("已保留bmp图片:") + c.cPicName()));
+    }
+
     Folder m_pictures;
     std::unique_ptr<ScopedEnv> m_camerasSet;
 };
@@ -93,6 +112,113 @@ TEST_F(CaptureTest, EveryFormatPassesItsCheck) {
                         .match(f)
                         .hasMatch())
             << f.toStdString();
+}
+
+TEST_F(CaptureTest, AFormatThatCannotBeWrittenKeepsTheBmp) {
+    struct Case {
+        const char* format;
+        int code;
+        const char* failureLine;
+        const char* successLine;
+    };
+    const Case cases[] = {
+        {"jpg", control::kMorvelConversionFailed, "转换jpg失败!", "转换jpg成功"},
+        {"tif", control::kMorvelConversionFailed, "转换Tif失败!", "转换Tif成功!"},
+        {"gif", control::kMorvelConversionFailed, "转换gif失败!", "转换gif成功"},
+        {"pdf", -18, "转换PDF失败!", "转换PDF成功!"},
+    };
+    auto& c = normalPreview("7e41:320x240");
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.format);
+        Folder folder;
+        c.setCustomSavePath(folder.path());
+        blockOutputs(folder.path(), QLatin1Char('.') + QLatin1String(k.format));
+        EXPECT_EQ(c.Morvel(QLatin1String(k.format)), k.code);
+        expectBmpKept(c, QString::fromUtf8(k.successLine));
+        EXPECT_TRUE(log().contains(QString::fromUtf8(k.failureLine)));
+        EXPECT_NE(log().last(), QStringLiteral("普通拍照成功完成!"));
+        // Nothing but the BMP: intermediates of the failed step are gone.
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files),
+                  QStringList{QFileInfo(c.cPicName()).fileName()});
+    }
+}
+
+TEST_F(CaptureTest, AMergePictureThatCannotBeWrittenKeepsTheBmpAndMergeMode) {
+    auto& c = normalPreview("7e41:320x240");
+    const QString folder = m_pictures.path() + platform::dateStamp() + QStringLiteral("-ForMerge/");
+    blockOutputs(folder, QStringLiteral("ForJpgMerge.jpg"));
+    c.IsMerge();
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelConversionFailed);
+    expectBmpKept(c, QStringLiteral("普通合并拍照成功完成"));
+    EXPECT_TRUE(c.cPicName().startsWith(folder));
+    EXPECT_TRUE(control::mergeMode);
+    control::mergeMode = false; // process-wide: the next test starts outside merge mode
+}
+
+TEST_F(CaptureTest, AControlKeepsItsLibrariesWhileAnotherOneComesAndGoes) {
+    auto& c = edgePreview("7e41:640x480");
+    {
+        QWidget container;
+        auto* other = new control::CMorvelQxWebCtrl(&container, &m_ui, m_controlFolder.path());
+        EXPECT_EQ(other->RefreshDevList(), 1);
+        EXPECT_EQ(other->state().cameraModelCount, c.state().cameraModelCount);
+    } // the second control goes with its container, freeing what it loaded
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_FALSE(QImage(c.cPicName()).isNull());
+    // The camera device of the first control is still the library's to stop and delete.
+    c.StopPreview();
+    c.KelpoCapturePlay();
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+}
+
+TEST_F(CaptureTest, EdgeFindingConversionFailureKeepsTheBmpToo) {
+    auto& c = edgePreview("7e41:640x480");
+    blockOutputs(m_pictures.path(), QStringLiteral(".jpg"));
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelConversionFailed);
+    expectBmpKept(c, QStringLiteral("图片转jpg成功"));
+    EXPECT_NE(log().last(), QStringLiteral("寻边拍照成功完成"));
+}
+
+TEST_F(CaptureTest, AnOutputResolutionOutOfRangeIsRefusedBeforeCapturing) {
+    auto& c = edgePreview("7e41:640x480");
+    for (short dpi : {short(-1), short(-300), short(control::kMaxOutputDpi + 1), short(32000)}) {
+        c.setPDPI(dpi);
+        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelBadDpi) << dpi;
+        EXPECT_EQ(log().last(), QStringLiteral("输出分辨率pDPI=%1无效(允许0到%2)，抓图失败!")
+                                    .arg(dpi)
+                                    .arg(control::kMaxOutputDpi));
+    }
+    EXPECT_TRUE(pictures().isEmpty());
+    c.setPDPI(0);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    EXPECT_EQ(pictures().size(), 1);
+}
+
+TEST_F(CaptureTest, ACustomNameThatCannotBeUsedKeepsTheStampName) {
+    auto& c = normalPreview("7e41:320x240");
+    Folder outside;
+    // A separator would move the picture out of the capture folder: refused.
+    const QString escape =
+        QStringLiteral("../") + QFileInfo(outside.path().chopped(1)).fileName() + QStringLiteral("/taken");
+    c.setCustomImgName(escape);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNameFailed);
+    EXPECT_TRUE(c.cPicName().startsWith(m_pictures.path()));
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("/\\d{4}(-\\d\\d){5}\\.jpg$")).match(c.cPicName()).hasMatch())
+        << c.cPicName().toStdString();
+    EXPECT_FALSE(QImage(c.cPicName()).isNull());
+    EXPECT_TRUE(QDir(outside.path()).isEmpty());
+    EXPECT_EQ(c.CustomImgName(), escape);
+    EXPECT_FALSE(log().contains(QStringLiteral("普通拍照成功完成!")));
+
+    // A name taken by a folder cannot be renamed onto: the picture stays where it is.
+    ASSERT_TRUE(QDir().mkdir(m_pictures.file(QStringLiteral("A002.jpg"))));
+    c.setCustomImgName(QStringLiteral("A002"));
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNameFailed);
+    EXPECT_FALSE(QImage(c.cPicName()).isNull());
+    EXPECT_TRUE(QFileInfo(m_pictures.file(QStringLiteral("A002.jpg"))).isDir());
+    EXPECT_EQ(c.CustomImgName(), QStringLiteral("A002"));
+    EXPECT_EQ(pictures().size(), 2);
 }
 
 TEST_F(CaptureTest, SaveFolderWithoutItsSeparatorIsRefused) {

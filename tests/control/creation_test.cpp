@@ -3,6 +3,7 @@
 #include "control_fixture.h"
 #include "qx/platform/profile.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <dlfcn.h>
@@ -191,6 +192,53 @@ TEST_F(CreationTest, MissingKeysTakeTheirDefaults) {
     EXPECT_EQ(c.state().bwThreshold, 60);
     // The file is read, not rewritten.
     EXPECT_EQ(readAll(settingsFile()), QByteArray("[OCXConfig]\r\nThreshold=60\r\n"));
+}
+
+TEST_F(CreationTest, ASettingsFileThatCannotBeReadIsNeverOverwritten) {
+    const QByteArray settings("[OCXConfig]\r\nJPG_Compress=90\r\nThreshold=128\r\n");
+    const QString file = settingsFile();
+    ASSERT_TRUE(writeAll(file, settings));
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::WriteOwner)); // written by the owner, not readable
+    {
+        ObeyFilePermissions obey;
+        ASSERT_TRUE(obey.active());
+        auto& c = createControl(kAllLibraries);
+        EXPECT_EQ(c.state().jpegQuality, 75);
+        EXPECT_EQ(c.state().bwThreshold, 100);
+        EXPECT_TRUE(log().contains(QStringLiteral("配置文件OCXConfig.ini无法读取，使用默认设置!")));
+        destroyControl();
+    }
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    EXPECT_EQ(readAll(file), settings);
+
+    // A read-only file is read: it is somebody's choice of settings, and nothing needs writing.
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::ReadOther));
+    {
+        ObeyFilePermissions obey;
+        auto& c = createControl(kAllLibraries);
+        EXPECT_EQ(c.state().jpegQuality, 90);
+        EXPECT_EQ(c.state().bwThreshold, 128);
+        destroyControl();
+    }
+    EXPECT_EQ(readAll(file), settings);
+}
+
+TEST_F(CreationTest, AFolderOrADanglingLinkInPlaceOfTheSettingsFileIsLeftAlone) {
+    Folder elsewhere;
+    const QString target = elsewhere.file(QStringLiteral("not-there.ini"));
+    ASSERT_TRUE(QFile::link(target, settingsFile()));
+    auto& c = createControl(kAllLibraries);
+    EXPECT_EQ(c.state().jpegQuality, 75);
+    EXPECT_TRUE(log().contains(QStringLiteral("配置文件OCXConfig.ini无法读取，使用默认设置!")));
+    // Nothing was written through the link.
+    EXPECT_FALSE(QFileInfo::exists(target));
+    destroyControl();
+
+    ASSERT_TRUE(QFile::remove(settingsFile()));
+    ASSERT_TRUE(QDir().mkdir(settingsFile()));
+    createControl(kAllLibraries);
+    EXPECT_TRUE(QFileInfo(settingsFile()).isDir());
+    EXPECT_TRUE(log().contains(QStringLiteral("配置文件OCXConfig.ini无法读取，使用默认设置!")));
 }
 
 TEST_F(CreationTest, DestructionLogsItsStepsAndFreesTheLibraries) {

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <cstdlib>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 namespace qx::test {
 
@@ -21,6 +24,40 @@ ScopedEnv::~ScopedEnv() {
         qputenv(m_name.constData(), *m_old);
     else
         qunsetenv(m_name.constData());
+}
+
+namespace {
+bool capabilities(bool set, __user_cap_data_struct (&data)[2]) {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    return syscall(set ? SYS_capset : SYS_capget, &header, data) == 0;
+}
+constexpr uint32_t kOverrides = (1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH) | (1u << CAP_FOWNER);
+} // namespace
+
+ObeyFilePermissions::ObeyFilePermissions() {
+    __user_cap_data_struct data[2] = {};
+    if (!capabilities(false, data))
+        return;
+    m_savedEffective[0] = data[0].effective;
+    m_savedEffective[1] = data[1].effective;
+    if ((data[0].effective & kOverrides) == 0) {
+        m_active = true; // an ordinary user obeys them anyway
+        return;
+    }
+    data[0].effective &= ~kOverrides;
+    m_active = capabilities(true, data);
+    m_restore = m_active;
+}
+
+ObeyFilePermissions::~ObeyFilePermissions() {
+    if (!m_restore)
+        return;
+    __user_cap_data_struct data[2] = {};
+    if (!capabilities(false, data))
+        return;
+    data[0].effective = m_savedEffective[0];
+    data[1].effective = m_savedEffective[1];
+    capabilities(true, data);
 }
 
 QByteArray readAll(const QString& path) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <optional>
 
 namespace qx::test {
@@ -31,6 +32,24 @@ public:
 private:
     QByteArray m_name;
     std::optional<QByteArray> m_old;
+};
+
+// For its scope the calling thread obeys file permissions as any user does, even as root (it drops
+// the capabilities that override them), so unreadable and read-only files can be tested in CI, which
+// runs as root. Threads started meanwhile keep the reduced set.
+class ObeyFilePermissions {
+public:
+    ObeyFilePermissions();
+    ~ObeyFilePermissions();
+    ObeyFilePermissions(const ObeyFilePermissions&) = delete;
+    ObeyFilePermissions& operator=(const ObeyFilePermissions&) = delete;
+    // Whether permissions are obeyed now (false when the capabilities could not be dropped).
+    bool active() const { return m_active; }
+
+private:
+    bool m_active = false;
+    bool m_restore = false;
+    uint32_t m_savedEffective[2] = {0, 0};
 };
 
 QByteArray readAll(const QString& path);
