@@ -4,22 +4,13 @@
 #include "control/capture/capture_names.h"
 #include "control/capture/frame_events.h"
 
+#include "qx/imaging/bmp_layout.h"
+
 #include <QCoreApplication>
-#include <QFile>
+#include <QSaveFile>
 #include <cstring>
 
 namespace qx::control {
-
-namespace {
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-} // namespace
 
 CFrameGrabberCB& CFrameGrabberCB::instance() {
     static CFrameGrabberCB grabber;
@@ -45,7 +36,7 @@ void CFrameGrabberCB::onFrame(const media::FrameView& frame) {
     if (!m_grabRequest.load() || !m_owner)
         return;
     const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 3;
-    const std::size_t stride = (rowBytes + 3) & ~std::size_t{3};
+    const std::size_t stride = bmp::rowStride(frame.width, 24);
     const std::size_t length = stride * static_cast<std::size_t>(frame.height);
     if (m_store.size() < length)
         m_store = std::vector<uint8_t>(length);
@@ -72,25 +63,23 @@ CFrameGrabberCB::SaveResult CFrameGrabberCB::saveStep() {
     m_holding = false;
     savePath = saveFolder + freeTimeStamp(saveFolder) + QStringLiteral(".bmp");
 
-    uint8_t header[54] = {};
-    header[0] = 'B';
-    header[1] = 'M';
-    put32(header + 2, static_cast<uint32_t>(m_length + 54));
-    put32(header + 10, 54);
-    put32(header + 14, 40);
-    put32(header + 18, static_cast<uint32_t>(m_storeWidth));
-    put32(header + 22, static_cast<uint32_t>(m_storeHeight)); // positive: bottom-up rows
-    put16(header + 26, 1);
-    put16(header + 28, 24);
-    QFile file(savePath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return SaveResult::Failed;
-    const bool ok = file.write(reinterpret_cast<const char*>(header), sizeof header) == sizeof header &&
+    bmp::Header fields;
+    fields.width = m_storeWidth;
+    fields.height = m_storeHeight; // positive: bottom-up rows
+    fields.imageSize = static_cast<uint32_t>(m_length);
+    const auto header = bmp::headers(fields);
+    // Written beside its name and renamed into place: a full disk leaves no cut-short picture.
+    QSaveFile file(savePath);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(reinterpret_cast<const char*>(header.data()), header.size()) ==
+                        static_cast<qint64>(header.size()) &&
                     file.write(reinterpret_cast<const char*>(m_store.data()),
-                               static_cast<qint64>(m_length)) == static_cast<qint64>(m_length);
-    file.close();
-    if (!ok)
+                               static_cast<qint64>(m_length)) == static_cast<qint64>(m_length) &&
+                    file.commit();
+    if (!ok) {
+        file.cancelWriting();
         return SaveResult::Failed;
+    }
     if (m_owner)
         QCoreApplication::postEvent(m_owner, new QEvent(kFrameSavedEvent));
     return SaveResult::Saved;

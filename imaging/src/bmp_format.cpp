@@ -1,8 +1,16 @@
 // The BMP header parser and the palette and resolution helpers shared by readers and writers.
 #include "bmp_format.h"
 
+#include "file_io.h"
+#include "qx/imaging/bmp_layout.h"
+
+#include <QFile>
 #include <algorithm>
 #include <cmath>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 
 namespace qx::imaging {
 
@@ -14,23 +22,15 @@ namespace detail {
 
 namespace {
 
-uint32_t get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
+using namespace bmp;
 
 // Far beyond any camera or merge canvas, and small enough that no size computation overflows.
 constexpr int kMaxSide = 1 << 20;
 
-constexpr uint32_t kBiRgb = 0;
-constexpr uint32_t kBiBitfields = 3;
-
 } // namespace
 
 std::size_t minimumStride(int width, int bitsPerPixel) {
-    return (static_cast<std::size_t>(width) * static_cast<std::size_t>(bitsPerPixel) + 31) / 32 * 4;
+    return rowStride(width, bitsPerPixel);
 }
 
 bool isWellFormed(const Picture& p) {
@@ -79,49 +79,33 @@ bool isGreyRamp(const std::vector<QRgb>& palette) {
     return true;
 }
 
-double dpiFromPixelsPerMetre(int32_t ppm) {
-    if (ppm <= 0)
-        return 0;
-    // Pixels per metre are whole numbers, so a whole dpi written earlier comes back a little off
-    // (214 dpi is stored as 8425 and reads 213.995); the whole dpi that stores as this value is meant.
-    const double exact = ppm * 0.0254;
-    const double whole = std::round(exact);
-    return std::lround(whole / 0.0254) == ppm ? whole : exact;
-}
-
-int32_t pixelsPerMetreFromDpi(double dpi) {
-    if (!(dpi > 0) || dpi > 1e6)
-        return 0;
-    return static_cast<int32_t>(std::lround(dpi / 0.0254));
-}
-
 std::optional<BmpLayout> parseBmpHeader(const uint8_t* d, std::size_t headSize, uint64_t fileSize) {
-    if (headSize < 26 || headSize > fileSize || d[0] != 'B' || d[1] != 'M')
+    if (headSize < 26 || headSize > fileSize || !hasSignature(d))
         return std::nullopt;
-    const uint32_t offset = get32(d + 10);
-    const uint32_t infoSize = get32(d + 14);
+    const uint32_t offset = get32(d + field::kPixelOffset);
+    const uint32_t infoSize = get32(d + field::kInfoSize);
     BmpLayout l;
     int64_t height = 0;
     uint32_t compression = kBiRgb;
     uint32_t coloursUsed = 0;
     std::size_t paletteEntryBytes = 4;
-    std::size_t infoEnd = 14 + static_cast<std::size_t>(infoSize);
+    std::size_t infoEnd = kFileHeaderSize + static_cast<std::size_t>(infoSize);
     if (infoSize == 12) {
         // The old OS/2 header: 16-bit sizes and three-byte palette entries.
-        l.width = get16(d + 18);
-        height = get16(d + 20);
-        l.bitsPerPixel = get16(d + 24);
+        l.width = get16(d + field::kCoreWidth);
+        height = get16(d + field::kCoreHeight);
+        l.bitsPerPixel = get16(d + field::kCoreBitsPerPixel);
         paletteEntryBytes = 3;
-    } else if (infoSize >= 40 && infoSize <= 124) {
-        if (headSize < 54)
+    } else if (infoSize >= kInfoHeaderSize && infoSize <= 124) {
+        if (headSize < kHeadersSize)
             return std::nullopt;
-        l.width = static_cast<int32_t>(get32(d + 18));
-        height = static_cast<int32_t>(get32(d + 22));
-        l.bitsPerPixel = get16(d + 28);
-        compression = get32(d + 30);
-        l.dpiX = dpiFromPixelsPerMetre(static_cast<int32_t>(get32(d + 38)));
-        l.dpiY = dpiFromPixelsPerMetre(static_cast<int32_t>(get32(d + 42)));
-        coloursUsed = get32(d + 46);
+        l.width = static_cast<int32_t>(get32(d + field::kWidth));
+        height = static_cast<int32_t>(get32(d + field::kHeight));
+        l.bitsPerPixel = get16(d + field::kBitsPerPixel);
+        compression = get32(d + field::kCompression);
+        l.dpiX = dpiFromPixelsPerMetre(static_cast<int32_t>(get32(d + field::kPpmX)));
+        l.dpiY = dpiFromPixelsPerMetre(static_cast<int32_t>(get32(d + field::kPpmY)));
+        coloursUsed = get32(d + field::kColoursUsed);
     } else {
         return std::nullopt;
     }
@@ -130,8 +114,8 @@ std::optional<BmpLayout> parseBmpHeader(const uint8_t* d, std::size_t headSize, 
     if (compression == kBiBitfields && l.bitsPerPixel == 32) {
         // Only the masks of plain B, G, R bytes; the fourth byte is never taken as colour.
         // The masks follow a 40-byte header and are part of every longer one.
-        const std::size_t masksAt = 54;
-        if (infoSize == 40)
+        const std::size_t masksAt = field::kMasks;
+        if (infoSize == kInfoHeaderSize)
             infoEnd += 12;
         if (headSize < masksAt + 12 || get32(d + masksAt) != 0x00FF0000 ||
             get32(d + masksAt + 4) != 0x0000FF00 || get32(d + masksAt + 8) != 0x000000FF)
@@ -168,6 +152,35 @@ std::optional<BmpLayout> parseBmpHeader(const uint8_t* d, std::size_t headSize, 
     if (offset > fileSize || pixelBytes > fileSize - offset)
         return std::nullopt;
     return l;
+}
+
+OpenedBmp::OpenedBmp(OpenedBmp&& other) noexcept
+    : fd(std::exchange(other.fd, -1)), layout(std::move(other.layout)) {}
+
+OpenedBmp::~OpenedBmp() {
+    if (fd >= 0)
+        ::close(fd);
+}
+
+std::optional<OpenedBmp> openBmp(const QString& path) {
+    OpenedBmp bmp;
+    bmp.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (bmp.fd < 0)
+        return std::nullopt;
+    struct stat st {};
+    if (::fstat(bmp.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    const auto fileSize = static_cast<uint64_t>(st.st_size);
+    uint8_t head[kBmpHeadBytes];
+    const long long got =
+        readAt(bmp.fd, head, static_cast<std::size_t>(std::min<uint64_t>(sizeof head, fileSize)), 0);
+    if (got <= 0)
+        return std::nullopt;
+    std::optional<BmpLayout> layout = parseBmpHeader(head, static_cast<std::size_t>(got), fileSize);
+    if (!layout)
+        return std::nullopt;
+    bmp.layout = std::move(*layout);
+    return bmp;
 }
 
 } // namespace detail

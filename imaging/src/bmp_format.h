@@ -4,6 +4,7 @@
 #include "qx/imaging/picture.h"
 
 #include <QRgb>
+#include <QString>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -40,7 +41,17 @@ std::vector<QRgb> fullPalette(const std::vector<QRgb>& palette, int bitsPerPixel
 bool isGrey(const std::vector<QRgb>& palette);
 // Entry i is grey level i for every i: pixel values are already the grey levels.
 bool isGreyRamp(const std::vector<QRgb>& palette);
-double dpiFromPixelsPerMetre(int32_t ppm);
-int32_t pixelsPerMetreFromDpi(double dpi);
+
+// A BMP file opened for reading with its layout checked against its size; the descriptor closes with it.
+struct OpenedBmp {
+    OpenedBmp() = default;
+    OpenedBmp(const OpenedBmp&) = delete;
+    OpenedBmp& operator=(const OpenedBmp&) = delete;
+    OpenedBmp(OpenedBmp&& other) noexcept;
+    ~OpenedBmp();
+    int fd = -1;
+    BmpLayout layout;
+};
+std::optional<OpenedBmp> openBmp(const QString& path);
 
 } // namespace qx::imaging::detail

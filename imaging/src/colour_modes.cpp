@@ -1,6 +1,8 @@
 // The three pixel algorithms over a common read-convert-replace frame for 24-bit BMP files.
 #include "qx/imaging/colour_modes.h"
 
+#include "qx/imaging/bmp_layout.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <cstdint>
@@ -11,26 +13,13 @@ namespace qx::imaging {
 
 namespace {
 
-uint32_t get32(const uint8_t* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-uint16_t get16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
+using namespace bmp;
 
 constexpr int kMaxSide = 65535;
 
 struct Picture {
-    uint8_t fileHeader[14];
-    uint8_t infoHeader[40];
+    // The file header and the first 40 bytes of the information header, as read.
+    uint8_t headers[kHeadersSize];
     int width = 0;
     int height = 0; // rows, whatever the sign of the header's height
     std::size_t rowBytes = 0;
@@ -46,24 +35,24 @@ ColourResult readPicture(const QString& path, Picture& pic) {
         return ColourResult::Unreadable;
     const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
     const std::size_t size = static_cast<std::size_t>(data.size());
-    if (size < 54 || d[0] != 'B' || d[1] != 'M')
+    if (size < kHeadersSize || !hasSignature(d))
         return ColourResult::NotSupported;
-    const uint32_t offset = get32(d + 10);
-    const uint32_t headerSize = get32(d + 14);
-    const auto width = static_cast<int32_t>(get32(d + 18));
-    const auto height = static_cast<int32_t>(get32(d + 22));
-    if (headerSize < 40 || offset < 14 + headerSize || get16(d + 28) != 24 || get32(d + 30) != 0 ||
-        width <= 0 || width > kMaxSide || height == 0 || height < -kMaxSide || height > kMaxSide)
+    const uint32_t offset = get32(d + field::kPixelOffset);
+    const uint32_t headerSize = get32(d + field::kInfoSize);
+    const auto width = static_cast<int32_t>(get32(d + field::kWidth));
+    const auto height = static_cast<int32_t>(get32(d + field::kHeight));
+    if (headerSize < kInfoHeaderSize || offset < kFileHeaderSize + headerSize ||
+        get16(d + field::kBitsPerPixel) != 24 || get32(d + field::kCompression) != kBiRgb || width <= 0 ||
+        width > kMaxSide || height == 0 || height < -kMaxSide || height > kMaxSide)
         return ColourResult::NotSupported;
     pic.width = width;
     pic.height = height < 0 ? -height : height;
-    pic.rowBytes = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    pic.rowBytes = rowStride(width, 24);
     const std::size_t pixelBytes = pic.rowBytes * static_cast<std::size_t>(pic.height);
     // A header that claims more rows than the file holds is not read past the file's end.
     if (offset > size || pixelBytes > size - offset)
         return ColourResult::NotSupported;
-    std::memcpy(pic.fileHeader, d, 14);
-    std::memcpy(pic.infoHeader, d + 14, 40);
+    std::memcpy(pic.headers, d, kHeadersSize);
     pic.pixels.assign(d + offset, d + offset + pixelBytes);
     return ColourResult::Converted;
 }
@@ -73,18 +62,18 @@ ColourResult readPicture(const QString& path, Picture& pic) {
 ColourResult writePicture(const QString& path, Picture& pic, uint16_t bits,
                           const std::vector<uint8_t>& palette, const std::vector<uint8_t>& rows,
                           std::size_t imageSize) {
-    put32(pic.fileHeader + 10, static_cast<uint32_t>(54 + palette.size()));
-    put32(pic.infoHeader + 0, 40);
-    put16(pic.infoHeader + 14, bits);
-    put32(pic.infoHeader + 20, static_cast<uint32_t>(imageSize));
+    put32(pic.headers + field::kPixelOffset, static_cast<uint32_t>(kHeadersSize + palette.size()));
+    put32(pic.headers + field::kInfoSize, static_cast<uint32_t>(kInfoHeaderSize));
+    put16(pic.headers + field::kBitsPerPixel, bits);
+    put32(pic.headers + field::kImageSize, static_cast<uint32_t>(imageSize));
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly))
         return ColourResult::WriteFailed;
     auto write = [&](const void* p, std::size_t n) {
         return out.write(static_cast<const char*>(p), static_cast<qint64>(n)) == static_cast<qint64>(n);
     };
-    if (!write(pic.fileHeader, 14) || !write(pic.infoHeader, 40) ||
-        (!palette.empty() && !write(palette.data(), palette.size())) || !write(rows.data(), rows.size())) {
+    if (!write(pic.headers, kHeadersSize) || (!palette.empty() && !write(palette.data(), palette.size())) ||
+        !write(rows.data(), rows.size())) {
         out.cancelWriting();
         return ColourResult::WriteFailed;
     }
@@ -111,7 +100,7 @@ ColourResult convertToGrey(const QString& path) {
     Picture pic;
     if (const ColourResult r = readPicture(path, pic); r != ColourResult::Converted)
         return r;
-    const std::size_t outRow = static_cast<std::size_t>((8 * pic.width + 31) / 32) * 4;
+    const std::size_t outRow = rowStride(pic.width, 8);
     std::vector<uint8_t> rows(outRow * static_cast<std::size_t>(pic.height), 0);
     for (int y = 0; y < pic.height; ++y) {
         const uint8_t* in = pic.pixels.data() + static_cast<std::size_t>(y) * pic.rowBytes;
@@ -119,10 +108,10 @@ ColourResult convertToGrey(const QString& path) {
         for (int x = 0; x < pic.width; ++x, in += 3)
             out[x] = static_cast<uint8_t>(0.3 * in[0] + 0.6 * in[1] + 0.1 * in[2]);
     }
-    std::vector<uint8_t> palette(1024);
+    std::vector<uint8_t> palette(256 * kPaletteEntrySize);
     for (int i = 0; i < 256; ++i) {
-        palette[i * 4] = palette[i * 4 + 1] = palette[i * 4 + 2] = static_cast<uint8_t>(i);
-        palette[i * 4 + 3] = 0;
+        const auto v = static_cast<uint8_t>(i);
+        writePaletteEntry(&palette[static_cast<std::size_t>(i) * kPaletteEntrySize], v, v, v);
     }
     // The file-size field keeps the value read, as the algorithm has always left it.
     return writePicture(path, pic, 8, palette, rows, outRow * static_cast<std::size_t>(pic.height));
@@ -136,7 +125,7 @@ ColourResult convertToBlackAndWhite(const QString& path, int& threshold) {
         return r;
     const int dark = 3 * threshold;
     const int light = 6 * threshold;
-    const std::size_t outRow = static_cast<std::size_t>((pic.width + 31) / 32) * 4;
+    const std::size_t outRow = rowStride(pic.width, 1);
     std::vector<uint8_t> rows(outRow * static_cast<std::size_t>(pic.height), 0);
     for (int y = 0; y < pic.height; ++y) {
         const uint8_t* in = pic.pixels.data() + static_cast<std::size_t>(y) * pic.rowBytes;
@@ -168,7 +157,7 @@ ColourResult enhanceColour(const QString& path) {
             }
         }
     }
-    const std::size_t imageSize = static_cast<std::size_t>((24 * pic.width + 31) / 32) * 4 * pic.height;
+    const std::size_t imageSize = rowStride(pic.width, 24) * static_cast<std::size_t>(pic.height);
     return writePicture(path, pic, 24, {}, rows, imageSize);
 }
 

@@ -112,25 +112,11 @@ RowSource rowsOf(const Picture& p) {
 } // namespace
 
 bool convertBmpToJpeg(const QString& bmpPath, const QString& jpegPath, int quality) {
-    const int fd = ::open(QFile::encodeName(bmpPath).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const std::optional<OpenedBmp> file = openBmp(bmpPath);
+    if (!file)
         return false;
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return false;
-    const auto fileSize = static_cast<uint64_t>(st.st_size);
-    uint8_t head[kBmpHeadBytes];
-    const long long got =
-        readAt(fd, head, static_cast<std::size_t>(std::min<uint64_t>(sizeof head, fileSize)), 0);
-    if (got <= 0)
-        return false;
-    const std::optional<BmpLayout> layout = parseBmpHeader(head, static_cast<std::size_t>(got), fileSize);
-    if (!layout)
-        return false;
+    const int fd = file->fd;
+    const BmpLayout* layout = &file->layout;
 
     RowSource src;
     src.width = layout->width;

@@ -3,6 +3,7 @@
 
 #include "bmp_format.h"
 #include "jpeg_codec.h"
+#include "qx/imaging/bmp_layout.h"
 
 #include <QFile>
 #include <QImage>
@@ -45,8 +46,8 @@ std::optional<Picture> loadPicture(const QString& path) {
     for (int y = 0; y < p.height; ++y)
         std::memcpy(p.pixels.data() + static_cast<std::size_t>(y) * p.stride, image.constScanLine(y),
                     static_cast<std::size_t>(p.width) * 3);
-    p.dpiX = image.dotsPerMeterX() > 0 ? dpiFromPixelsPerMetre(image.dotsPerMeterX()) : 0;
-    p.dpiY = image.dotsPerMeterY() > 0 ? dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
+    p.dpiX = image.dotsPerMeterX() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterX()) : 0;
+    p.dpiY = image.dotsPerMeterY() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
     return p;
 }
 

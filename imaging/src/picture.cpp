@@ -3,6 +3,7 @@
 
 #include "bmp_format.h"
 #include "file_io.h"
+#include "qx/imaging/bmp_layout.h"
 
 #include <QFile>
 #include <algorithm>
@@ -19,40 +20,12 @@ namespace qx::imaging {
 
 using namespace detail;
 
-namespace {
-
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-constexpr uint32_t kBiRgb = 0;
-
-} // namespace
-
 std::optional<Picture> loadBmp(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    const std::optional<OpenedBmp> file = openBmp(path);
+    if (!file)
         return std::nullopt;
-    struct FdCloser {
-        int fd;
-        ~FdCloser() { ::close(fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-        return std::nullopt;
-    const auto fileSize = static_cast<uint64_t>(st.st_size);
-    uint8_t head[kBmpHeadBytes];
-    const long long got = readAt(fd, head, std::min<uint64_t>(sizeof head, fileSize), 0);
-    if (got <= 0)
-        return std::nullopt;
-    const std::optional<BmpLayout> layout = parseBmpHeader(head, static_cast<std::size_t>(got), fileSize);
-    if (!layout)
-        return std::nullopt;
+    const int fd = file->fd;
+    const BmpLayout* layout = &file->layout;
 
     Picture p;
     p.width = layout->width;
@@ -115,31 +88,24 @@ bool saveBmp(const Picture& picture, const QString& path) {
     }
     const std::size_t stride = minimumStride(picture.width, bits);
     const uint64_t pixelBytes = static_cast<uint64_t>(stride) * static_cast<uint64_t>(picture.height);
-    const uint64_t offset = 54 + palette.size() * 4;
+    const uint64_t offset = bmp::kHeadersSize + palette.size() * bmp::kPaletteEntrySize;
     if (offset + pixelBytes > std::numeric_limits<uint32_t>::max())
         return false;
 
     std::vector<uint8_t> head(static_cast<std::size_t>(offset), 0);
-    head[0] = 'B';
-    head[1] = 'M';
-    put32(&head[2], static_cast<uint32_t>(offset + pixelBytes));
-    put32(&head[10], static_cast<uint32_t>(offset));
-    put32(&head[14], 40);
-    put32(&head[18], static_cast<uint32_t>(picture.width));
-    put32(&head[22], static_cast<uint32_t>(picture.height));
-    put16(&head[26], 1);
-    put16(&head[28], static_cast<uint16_t>(bits));
-    put32(&head[30], kBiRgb);
-    put32(&head[34], static_cast<uint32_t>(pixelBytes));
-    put32(&head[38], static_cast<uint32_t>(pixelsPerMetreFromDpi(picture.dpiX)));
-    put32(&head[42], static_cast<uint32_t>(pixelsPerMetreFromDpi(picture.dpiY)));
-    put32(&head[46], static_cast<uint32_t>(palette.size()));
-    for (std::size_t i = 0; i < palette.size(); ++i) {
-        uint8_t* e = &head[54 + i * 4];
-        e[0] = static_cast<uint8_t>(qBlue(palette[i]));
-        e[1] = static_cast<uint8_t>(qGreen(palette[i]));
-        e[2] = static_cast<uint8_t>(qRed(palette[i]));
-    }
+    bmp::Header header;
+    header.width = picture.width;
+    header.height = picture.height;
+    header.bitsPerPixel = static_cast<uint16_t>(bits);
+    header.imageSize = static_cast<uint32_t>(pixelBytes);
+    header.ppmX = bmp::pixelsPerMetre(picture.dpiX);
+    header.ppmY = bmp::pixelsPerMetre(picture.dpiY);
+    header.paletteEntries = static_cast<uint32_t>(palette.size());
+    bmp::writeHeaders(header, head.data());
+    for (std::size_t i = 0; i < palette.size(); ++i)
+        bmp::writePaletteEntry(
+            &head[bmp::kHeadersSize + i * bmp::kPaletteEntrySize], static_cast<uint8_t>(qRed(palette[i])),
+            static_cast<uint8_t>(qGreen(palette[i])), static_cast<uint8_t>(qBlue(palette[i])));
 
     ReplacingFile out(path);
     if (!out.open() || !out.write(head.data(), head.size()))

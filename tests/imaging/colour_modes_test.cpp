@@ -1,6 +1,7 @@
 // The colour modes on real BMP files: pixel values, palettes, headers and row padding, and input that
 // must be left alone.
 #include "qx/imaging/colour_modes.h"
+#include "support/bmp_bytes.h"
 #include "support/test_support.h"
 
 #include <QFile>
@@ -16,40 +17,18 @@ struct Pixel {
 };
 
 uint32_t le32(const QByteArray& d, int at) {
-    const auto* p = reinterpret_cast<const uint8_t*>(d.constData() + at);
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24;
+    return getLe32(d, at);
 }
 uint16_t le16(const QByteArray& d, int at) {
-    const auto* p = reinterpret_cast<const uint8_t*>(d.constData() + at);
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
+    return getLe16(d, at);
 }
 
-// A 24-bit BMP whose bottom row (stored first) holds `pixels`, repeated over `height` rows.
+// A 24-bit BMP whose every row holds `pixels`, `height` rows of them.
 QByteArray bmp24(const std::vector<Pixel>& pixels, int height = 1) {
-    const int w = static_cast<int>(pixels.size());
-    const int stride = (w * 3 + 3) & ~3;
-    QByteArray out(54 + stride * height, '\0');
-    auto put32 = [&](int at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + i] = static_cast<char>(v >> (8 * i));
-    };
-    out[0] = 'B';
-    out[1] = 'M';
-    put32(2, static_cast<uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(w));
-    put32(22, static_cast<uint32_t>(height));
-    out[26] = 1;
-    out[28] = 24;
-    put32(34, static_cast<uint32_t>(stride * height));
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < w; ++x) {
-            out[54 + y * stride + x * 3] = static_cast<char>(pixels[x].b);
-            out[54 + y * stride + x * 3 + 1] = static_cast<char>(pixels[x].g);
-            out[54 + y * stride + x * 3 + 2] = static_cast<char>(pixels[x].r);
-        }
-    return out;
+    return makeBmp(colourBmp(static_cast<int>(pixels.size()), height, [&](int x, int) {
+        return qRgb(pixels[static_cast<std::size_t>(x)].r, pixels[static_cast<std::size_t>(x)].g,
+                    pixels[static_cast<std::size_t>(x)].b);
+    }));
 }
 
 class ColourModes : public ::testing::Test {

@@ -1,8 +1,8 @@
 // The JPEG converter and the JPEG, TIFF and GIF writers, checked by identify, tiffinfo and Qt's readers.
-#include "imaging/bmp_bytes.h"
 #include "imaging/external_tools.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
+#include "support/bmp_bytes.h"
 #include "support/test_support.h"
 
 #include <QDir>

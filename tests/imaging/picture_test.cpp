@@ -1,6 +1,6 @@
 // BMP reading, writing and refusal of broken headers, other formats, and rotation pixel by pixel.
-#include "imaging/bmp_bytes.h"
 #include "qx/imaging/picture.h"
+#include "support/bmp_bytes.h"
 #include "support/test_support.h"
 
 #include <QDir>

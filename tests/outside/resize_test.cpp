@@ -1,5 +1,6 @@
 // The DPI library through its export, loaded from the build's folder as the control loads it.
 #include "qx/platform/library.h"
+#include "support/bmp_bytes.h"
 #include "support/test_support.h"
 
 #include <QImage>
@@ -18,29 +19,8 @@ uint32_t le32(const uint8_t* p) {
 }
 
 std::vector<uint8_t> bmp24(int w, int h, uint8_t b, uint8_t g, uint8_t r) {
-    const std::size_t stride = (static_cast<std::size_t>(w) * 3 + 3) & ~std::size_t{3};
-    std::vector<uint8_t> out(54 + stride * h, 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    auto put32 = [&](int at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    put32(2, static_cast<uint32_t>(out.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, static_cast<uint32_t>(w));
-    put32(22, static_cast<uint32_t>(h));
-    out[26] = 1;
-    out[28] = 24;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = out.data() + 54 + y * stride + x * 3;
-            p[0] = b;
-            p[1] = g;
-            p[2] = r;
-        }
-    return out;
+    const QByteArray bytes = makeBmp(colourBmp(w, h, [&](int, int) { return qRgb(r, g, b); }));
+    return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
 class ResizeTest : public ::testing::Test {

@@ -2,6 +2,7 @@
 // and captures cut to the document and kept as BMP file images.
 #include "camera_device.h"
 
+#include "qx/imaging/bmp_layout.h"
 #include "qx/media/camera_roles.h"
 
 #include <opencv2/imgproc.hpp>
@@ -29,36 +30,21 @@ media::CameraRole roleOfModel(int32_t model) {
                                  : media::CameraRole::Main;
 }
 
-void put16(uint8_t* p, uint16_t v) {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void put32(uint8_t* p, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 std::vector<uint8_t> bmpFileImage(const cv::Mat& bgr, int dpiX, int dpiY) {
     const std::size_t rowBytes = static_cast<std::size_t>(bgr.cols) * 3;
-    const std::size_t stride = (rowBytes + 3) & ~std::size_t{3};
+    const std::size_t stride = bmp::rowStride(bgr.cols, 24);
     const std::size_t pixels = stride * static_cast<std::size_t>(bgr.rows);
-    std::vector<uint8_t> out(54 + pixels, 0);
-    uint8_t* h = out.data();
-    h[0] = 'B';
-    h[1] = 'M';
-    put32(h + 2, static_cast<uint32_t>(out.size()));
-    put32(h + 10, 54);
-    put32(h + 14, 40);
-    put32(h + 18, static_cast<uint32_t>(bgr.cols));
-    put32(h + 22, static_cast<uint32_t>(bgr.rows));
-    put16(h + 26, 1);
-    put16(h + 28, 24);
-    put32(h + 34, static_cast<uint32_t>(pixels));
-    put32(h + 38, static_cast<uint32_t>(std::lround(dpiX / 0.0254)));
-    put32(h + 42, static_cast<uint32_t>(std::lround(dpiY / 0.0254)));
+    std::vector<uint8_t> out(bmp::kHeadersSize + pixels, 0);
+    bmp::Header header;
+    header.width = bgr.cols;
+    header.height = bgr.rows; // bottom-up rows
+    header.imageSize = static_cast<uint32_t>(pixels);
+    header.ppmX = bmp::pixelsPerMetre(dpiX);
+    header.ppmY = bmp::pixelsPerMetre(dpiY);
+    bmp::writeHeaders(header, out.data());
+    uint8_t* rows = out.data() + bmp::kHeadersSize;
     for (int y = 0; y < bgr.rows; ++y)
-        std::memcpy(out.data() + 54 + static_cast<std::size_t>(bgr.rows - 1 - y) * stride, bgr.ptr(y),
-                    rowBytes);
+        std::memcpy(rows + static_cast<std::size_t>(bgr.rows - 1 - y) * stride, bgr.ptr(y), rowBytes);
     return out;
 }
 

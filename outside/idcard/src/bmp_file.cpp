@@ -1,26 +1,14 @@
 // Writes BMP files without Qt's writer, whose choice of bit depth and header follows the image format.
 #include "bmp_file.h"
 
+#include "qx/imaging/bmp_layout.h"
+
 #include <QByteArray>
 #include <QSaveFile>
 
 #include <cstdint>
 
 namespace qx::idcard {
-
-namespace {
-
-void put16(QByteArray& out, uint16_t v) {
-    out.append(static_cast<char>(v & 0xFF));
-    out.append(static_cast<char>(v >> 8));
-}
-
-void put32(QByteArray& out, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        out.append(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-} // namespace
 
 bool writeBmp(const QImage& image, const QString& path, int bitsPerPixel) {
     if (image.isNull() || (bitsPerPixel != 24 && bitsPerPixel != 32))
@@ -29,27 +17,18 @@ bool writeBmp(const QImage& image, const QString& path, int bitsPerPixel) {
     const uint32_t width = static_cast<uint32_t>(rgb.width());
     const uint32_t height = static_cast<uint32_t>(rgb.height());
     const uint32_t bytesPerPixel = static_cast<uint32_t>(bitsPerPixel) / 8;
-    const uint32_t stride = (width * static_cast<uint32_t>(bitsPerPixel) + 31) / 32 * 4;
+    const auto stride = static_cast<uint32_t>(bmp::rowStride(width, bitsPerPixel));
     const uint32_t imageSize = stride * height;
 
+    bmp::Header header;
+    header.width = static_cast<int32_t>(width);
+    header.height = static_cast<int32_t>(height); // bottom-up rows
+    header.bitsPerPixel = static_cast<uint16_t>(bitsPerPixel);
+    header.imageSize = imageSize;
+    const auto head = bmp::headers(header);
     QByteArray bytes;
-    bytes.reserve(static_cast<qsizetype>(54 + imageSize));
-    bytes.append("BM", 2);
-    put32(bytes, 54 + imageSize);
-    put16(bytes, 0);
-    put16(bytes, 0);
-    put32(bytes, 54);
-    put32(bytes, 40);
-    put32(bytes, width);
-    put32(bytes, height);
-    put16(bytes, 1);
-    put16(bytes, static_cast<uint16_t>(bitsPerPixel));
-    put32(bytes, 0);
-    put32(bytes, imageSize);
-    put32(bytes, 0);
-    put32(bytes, 0);
-    put32(bytes, 0);
-    put32(bytes, 0);
+    bytes.reserve(static_cast<qsizetype>(head.size() + imageSize));
+    bytes.append(reinterpret_cast<const char*>(head.data()), static_cast<qsizetype>(head.size()));
 
     QByteArray row(static_cast<qsizetype>(stride), '\0');
     for (int y = static_cast<int>(height) - 1; y >= 0; --y) {
