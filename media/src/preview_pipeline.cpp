@@ -19,8 +19,8 @@ namespace {
 constexpr auto kFirstFrameTimeout = std::chrono::seconds(5);
 constexpr guint kGrabberQueue = 2;
 
-GstElement* makeElement(const char* factory, const char* name) {
-    GstElement* e = gst_element_factory_make(factory, name);
+ElementRef makeElement(const char* factory, const char* name) {
+    ElementRef e = adoptElement(gst_element_factory_make(factory, name));
     if (!e)
         qWarning("GStreamer element \"%s\" is missing (is its plugin package installed?)", factory);
     return e;
@@ -130,6 +130,91 @@ struct PreviewPipeline::Impl {
         return GST_FLOW_OK;
     }
 
+    // Makes and links the elements for `device`. Each element and caps is held here until the pipeline
+    // holds it, so a failure at any step releases everything made so far.
+    PreviewStep assemble(const VideoDevice& device, int width, int height,
+                         std::shared_ptr<CameraControls>& controls) {
+        if (!ensureGstreamer())
+            return PreviewStep::Pipeline;
+        pipeline = adoptElement(gst_pipeline_new("preview"));
+        if (!pipeline)
+            return PreviewStep::Pipeline;
+        if (!device.virtualCamera && !device.device)
+            return PreviewStep::Bind;
+        GstBin* bin = GST_BIN(pipeline.get());
+
+        source = addToBin(bin, device.virtualCamera
+                                   ? makeElement("appsrc", "Cap")
+                                   : adoptElement(gst_device_create_element(device.device.get(), "Cap")));
+        if (!source)
+            return PreviewStep::AddCamera;
+
+        ElementRef madeFlip = makeElement("videoflip", "Rotate");
+        if (!madeFlip)
+            return PreviewStep::RotateCreate;
+        flip = addToBin(bin, std::move(madeFlip));
+        if (!flip)
+            return PreviewStep::RotateAdd;
+
+        ElementRef madeSink = makeElement("appsink", "Grabber");
+        if (!madeSink)
+            return PreviewStep::GrabberCreate;
+        ElementRef madeConvert = makeElement("videoconvert", "Convert");
+        const CapsRef bgr(gst_caps_from_string("video/x-raw,format=BGR"));
+        if (!madeConvert || !bgr)
+            return PreviewStep::GrabberType;
+        // Large frames convert faster on both cores; the conversion is the preview's main cost.
+        g_object_set(madeConvert.get(), "n-threads", 2u, nullptr);
+        g_object_set(madeSink.get(), "caps", bgr.get(), "max-buffers", kGrabberQueue, "drop", TRUE, "sync",
+                     FALSE, "emit-signals", FALSE, nullptr);
+        GstElement* convert = addToBin(bin, std::move(madeConvert));
+        GstElement* sink = convert ? addToBin(bin, std::move(madeSink)) : nullptr;
+        if (!sink)
+            return PreviewStep::GrabberAdd;
+
+        ElementRef madeFormat = makeElement("capsfilter", "Format");
+        if (!madeFormat)
+            return PreviewStep::FormatConfig;
+        GstElement* format = addToBin(bin, std::move(madeFormat));
+        if (!format)
+            return PreviewStep::FormatConfig;
+        if (device.formats.empty())
+            return PreviewStep::FormatNoFormats;
+        const auto chosen = findYuy2Format(device, width, height);
+        if (!chosen)
+            return PreviewStep::FormatSet;
+        const CapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width",
+                                               G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr));
+        if (chosen->rateNum > 0)
+            gst_caps_set_simple(caps.get(), "framerate", GST_TYPE_FRACTION, chosen->rateNum, chosen->rateDen,
+                                nullptr);
+        g_object_set(format, "caps", caps.get(), nullptr);
+
+        if (device.virtualCamera) {
+            virtualPath = device.devicePath;
+            generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
+            rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
+            rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
+            frameNumber = 0;
+            g_object_set(source, "caps", caps.get(), "is-live", TRUE, "format", GST_FORMAT_TIME,
+                         "max-buffers", guint64{2}, "block", FALSE, nullptr);
+            GstAppSrcCallbacks callbacks{};
+            callbacks.need_data = &Impl::needData;
+            gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, this, nullptr);
+            controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
+        } else if (!device.node.isEmpty()) {
+            controls = V4l2Controls::open(device.node);
+        }
+
+        if (!gst_element_link_many(source, format, flip, convert, sink, nullptr))
+            return PreviewStep::Link;
+
+        GstAppSinkCallbacks sinkCallbacks{};
+        sinkCallbacks.new_sample = &Impl::newSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &sinkCallbacks, this, nullptr);
+        return PreviewStep::Ok;
+    }
+
     // Takes the first error message off the bus, if any.
     bool takeBusError() {
         GstBus* bus = gst_element_get_bus(pipeline.get());
@@ -169,86 +254,13 @@ QString PreviewPipeline::lastError() const {
 PreviewStep PreviewPipeline::build(const VideoDevice& device, int width, int height, FrameCallback callback) {
     stop();
     Impl& d = *m_impl;
-    if (!ensureGstreamer())
-        return PreviewStep::Pipeline;
-    d.pipeline = ElementRef(gst_pipeline_new("preview"));
-    if (!d.pipeline)
-        return PreviewStep::Pipeline;
-    if (!device.virtualCamera && !device.device)
-        return PreviewStep::Bind;
-    GstBin* bin = GST_BIN(d.pipeline.get());
-
-    GstElement* source = device.virtualCamera ? makeElement("appsrc", "Cap")
-                                              : gst_device_create_element(device.device.get(), "Cap");
-    if (!source || !gst_bin_add(bin, source))
-        return PreviewStep::AddCamera;
-    d.source = source;
-
-    GstElement* flip = makeElement("videoflip", "Rotate");
-    if (!flip)
-        return PreviewStep::RotateCreate;
-    if (!gst_bin_add(bin, flip))
-        return PreviewStep::RotateAdd;
-    d.flip = flip;
-
-    GstElement* sink = makeElement("appsink", "Grabber");
-    if (!sink)
-        return PreviewStep::GrabberCreate;
-    GstElement* convert = makeElement("videoconvert", "Convert");
-    GstCaps* bgr = gst_caps_from_string("video/x-raw,format=BGR");
-    if (!convert || !bgr) {
-        if (convert)
-            gst_object_unref(convert);
-        gst_object_unref(sink);
-        return PreviewStep::GrabberType;
+    const PreviewStep step = d.assemble(device, width, height, m_controls);
+    if (step != PreviewStep::Ok) {
+        // A half-made pipeline cannot run: nothing of it is kept.
+        stop();
+        return step;
     }
-    // Large frames convert faster on both cores; the conversion is the preview's main cost.
-    g_object_set(convert, "n-threads", 2u, nullptr);
-    g_object_set(sink, "caps", bgr, "max-buffers", kGrabberQueue, "drop", TRUE, "sync", FALSE, "emit-signals",
-                 FALSE, nullptr);
-    gst_caps_unref(bgr);
-    if (!gst_bin_add(bin, convert) || !gst_bin_add(bin, sink))
-        return PreviewStep::GrabberAdd;
-
-    GstElement* format = makeElement("capsfilter", "Format");
-    if (!format)
-        return PreviewStep::FormatConfig;
-    gst_bin_add(bin, format);
-    if (device.formats.empty())
-        return PreviewStep::FormatNoFormats;
-    const auto chosen = findYuy2Format(device, width, height);
-    if (!chosen)
-        return PreviewStep::FormatSet;
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT,
-                                        width, "height", G_TYPE_INT, height, nullptr);
-    if (chosen->rateNum > 0)
-        gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, chosen->rateNum, chosen->rateDen, nullptr);
-    g_object_set(format, "caps", caps, nullptr);
-
-    if (device.virtualCamera) {
-        d.virtualPath = device.devicePath;
-        d.generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
-        d.rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
-        d.rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
-        d.frameNumber = 0;
-        g_object_set(source, "caps", caps, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
-                     guint64{2}, "block", FALSE, nullptr);
-        GstAppSrcCallbacks callbacks{};
-        callbacks.need_data = &Impl::needData;
-        gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, &d, nullptr);
-        m_controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
-    } else if (!device.node.isEmpty()) {
-        m_controls = V4l2Controls::open(device.node);
-    }
-    gst_caps_unref(caps);
-
-    if (!gst_element_link_many(source, format, flip, convert, sink, nullptr))
-        return PreviewStep::Link;
-
     d.callback = std::move(callback);
-    GstAppSinkCallbacks sinkCallbacks{};
-    sinkCallbacks.new_sample = &Impl::newSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &sinkCallbacks, &d, nullptr);
     return PreviewStep::Ok;
 }
 

@@ -33,7 +33,7 @@ enum class PreviewStep {
     GrabberCreate, // appsink missing
     GrabberType,   // the BGR caps could not be set
     GrabberAdd,
-    FormatConfig,    // the capture-format element is missing
+    FormatConfig,    // the capture-format element is missing or cannot be added
     FormatNoFormats, // the camera reports no formats
     FormatSet,       // the camera does not offer the size as YUY2
     Link,            // elements could not be linked
