@@ -55,6 +55,56 @@ TEST(VirtualCameraSyntax, MalformedTextIsRefusedWithAReason) {
     }
 }
 
+TEST(VirtualCameraSyntax, FaultOptionsFollowTheSizesInEitherOrder) {
+    const auto cams = parseVirtualCameras(QStringLiteral(
+        "7e41:640x480;320x240!stall-after=5, 7e43:320x240 ! UNPLUG-AFTER=0 ,046d:0825:640x480,"
+        "7e44:320x240!stall-after=5!unplug-after=9,7e42:320x240!unplug-after=2!stall-after=007"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 5u);
+    EXPECT_EQ((*cams)[0].formats.size(), 2u);
+    EXPECT_EQ((*cams)[0].stallAfter, std::optional<uint64_t>(5));
+    EXPECT_FALSE((*cams)[0].unplugAfter);
+    EXPECT_FALSE((*cams)[1].stallAfter);
+    EXPECT_EQ((*cams)[1].unplugAfter, std::optional<uint64_t>(0));
+    EXPECT_FALSE((*cams)[2].stallAfter || (*cams)[2].unplugAfter);
+    EXPECT_EQ((*cams)[3].stallAfter, std::optional<uint64_t>(5));
+    EXPECT_EQ((*cams)[3].unplugAfter, std::optional<uint64_t>(9));
+    EXPECT_EQ((*cams)[4].stallAfter, std::optional<uint64_t>(7));
+    EXPECT_EQ((*cams)[4].unplugAfter, std::optional<uint64_t>(2));
+}
+
+TEST(VirtualCameraSyntax, MalformedFaultOptionsAreRefusedWithAReason) {
+    for (const char* bad :
+         {"7e41:640x480!", "7e41:640x480!stall-after",
+          "7e41:640x480!stall-after=", "7e41:640x480!stall-after=-1", "7e41:640x480!stall-after=x",
+          "7e41:640x480!stall-after=1.5", "7e41:640x480!stall-after 5", "7e41:640x480!freeze-after=3",
+          "7e41:640x480!stall-after=5;320x240", "7e41:640x480!stall-after=5!stall-after=6",
+          "7e41:640x480!unplug-after=1!unplug-after=1", "7e41:640x480!stall-after=99999999999999999999",
+          "7e41:!stall-after=3", "7e41!stall-after=3:640x480", "7e41:640x480,7e43:320x240!unplug"}) {
+        QString why;
+        EXPECT_FALSE(parseVirtualCameras(QString::fromLatin1(bad), &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(VirtualCameraSyntax, ADescriptionReadsBackAsTheSameCamera) {
+    const auto cams = parseVirtualCameras(
+        QStringLiteral("7E41:640x480;320X240/MJPG!Unplug-After=9!stall-after=3,046d:825:1280x720"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 2u);
+    EXPECT_EQ(describeVirtualCamera((*cams)[0]),
+              QStringLiteral("2e7a:7e41:640x480;320x240/mjpg!stall-after=3!unplug-after=9"));
+    EXPECT_EQ(describeVirtualCamera((*cams)[1]), QStringLiteral("046d:0825:1280x720"));
+    for (const VirtualCameraSpec& cam : *cams) {
+        const auto again = parseVirtualCameras(describeVirtualCamera(cam));
+        ASSERT_TRUE(again);
+        ASSERT_EQ(again->size(), 1u);
+        EXPECT_EQ(describeVirtualCamera(again->front()), describeVirtualCamera(cam));
+        EXPECT_EQ(again->front().stallAfter, cam.stallAfter);
+        EXPECT_EQ(again->front().unplugAfter, cam.unplugAfter);
+    }
+}
+
 class MediaTest : public ::testing::Test {
 protected:
     std::optional<VideoDevice> firstDevice(const char* cameras) {
@@ -82,6 +132,15 @@ TEST_F(MediaTest, VirtualCamerasEnumerateFirstInListOrder) {
 
 TEST_F(MediaTest, UnsetVariableAddsNoVirtualCamera) {
     ScopedEnv env("QX_VIRTUAL_CAMERAS", QString());
+    const auto devices = enumerateVideoDevices();
+    if (devices) {
+        for (const VideoDevice& d : *devices)
+            EXPECT_FALSE(d.virtualCamera);
+    }
+}
+
+TEST_F(MediaTest, AMalformedFaultOptionAddsNoVirtualCamera) {
+    ScopedEnv env("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:640x480,7e41:640x480!stall-after=soon"));
     const auto devices = enumerateVideoDevices();
     if (devices) {
         for (const VideoDevice& d : *devices)

@@ -21,12 +21,21 @@ struct VirtualCameraSpec {
     unsigned vendorId = 0x2e7a;
     unsigned productId = 0;
     std::vector<VideoFormat> formats;
+    // Faults of a camera that fails as real ones do, counted in frames of each stream: after
+    // `stallAfter` frames the stream delivers nothing more and stays open (a hung camera); after
+    // `unplugAfter` frames the camera is unplugged (the stream fails and the camera is gone).
+    std::optional<uint64_t> stallAfter;
+    std::optional<uint64_t> unplugAfter;
 };
 
-// Parses "[VID:]PID:SIZES,..." where SIZES is "WxH;WxH/mjpg;..."; ids are hexadecimal. Returns
-// nothing and sets `error` when the text does not follow that form.
+// Parses "[VID:]PID:SIZES[!OPTION]...,..." where SIZES is "WxH;WxH/mjpg;..." and OPTION is
+// "stall-after=N" or "unplug-after=N", each at most once; ids are hexadecimal. Returns nothing and
+// sets `error` when the text does not follow that form.
 std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString& text,
                                                                   QString* error = nullptr);
+
+// One camera as parseVirtualCameras reads it, with both ids and every size and option written out.
+QString describeVirtualCamera(const VirtualCameraSpec& spec);
 
 // The frame rate a virtual camera offers at a size: 30 up to 1920 x 1080, 15 above.
 int virtualFrameRate(int width, int height);
