@@ -52,8 +52,10 @@ struct PreviewPipeline::Impl {
     PreviewPipeline* owner = nullptr;
 
     // Virtual source state, touched only by appsrc's streaming thread once playing.
+    std::shared_ptr<VirtualCamera> camera;
     std::unique_ptr<VirtualCamera::Generator> generator;
     uint64_t frameNumber = 0;
+    bool unplugPosted = false;
     int rateNum = 30;
     int rateDen = 1;
     std::chrono::steady_clock::time_point nextFrame;
@@ -63,10 +65,24 @@ struct PreviewPipeline::Impl {
     std::condition_variable firstFrame;
     bool gotFrame = false;
     QString error;
+    bool streamOver = false; // an error or the end of the stream was seen on the bus
 
     static void needData(GstAppSrc* src, guint, gpointer self) { static_cast<Impl*>(self)->pushFrame(src); }
 
     void pushFrame(GstAppSrc* src) {
+        if (stopping)
+            return;
+        // The faults act right after the frame they follow, before the wait for the next one. On a tie
+        // the unplug acts: the stream ends either way, and the unplug is the fault that says so.
+        const VirtualCameraSpec& spec = camera->spec();
+        if (camera->unplugged() || (spec.unplugAfter && frameNumber >= *spec.unplugAfter)) {
+            unplug(src);
+            return;
+        }
+        // A hung camera: nothing is pushed, so appsrc waits for data that does not come, until the
+        // pipeline stops and flushes it.
+        if (spec.stallAfter && frameNumber >= *spec.stallAfter)
+            return;
         // Live pacing: one frame per frame interval, waiting in short steps so a stop is not held up.
         const auto interval = std::chrono::nanoseconds(1000000000LL * rateDen / rateNum);
         auto now = std::chrono::steady_clock::now();
@@ -94,6 +110,18 @@ struct PreviewPipeline::Impl {
         GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND * rateDen, rateNum);
         ++frameNumber;
         gst_app_src_push_buffer(src, buffer);
+    }
+
+    // As a V4L2 source whose device is gone: an error on the bus, then the end of the stream so the
+    // streaming thread stops asking for frames. The camera is gone for every later enumeration.
+    void unplug(GstAppSrc* src) {
+        if (unplugPosted)
+            return;
+        unplugPosted = true;
+        camera->unplug();
+        GST_ELEMENT_ERROR(src, RESOURCE, NOT_FOUND, ("Virtual camera was unplugged"),
+                          ("after %" G_GUINT64_FORMAT " frames of this stream", frameNumber));
+        gst_app_src_end_of_stream(src);
     }
 
     static GstFlowReturn newSample(GstAppSink* sink, gpointer self) {
@@ -192,6 +220,8 @@ struct PreviewPipeline::Impl {
 
         if (device.virtualCamera) {
             virtualPath = device.devicePath;
+            camera = device.virtualCamera;
+            unplugPosted = false;
             generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
             rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
             rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
@@ -215,26 +245,32 @@ struct PreviewPipeline::Impl {
         return PreviewStep::Ok;
     }
 
-    // Takes the first error message off the bus, if any.
-    bool takeBusError() {
+    // Takes errors and the end of the stream off the bus; true once either was seen since run(). The
+    // first error (or the end) is kept for lastError().
+    bool streamFailed() {
+        if (!pipeline)
+            return false;
         GstBus* bus = gst_element_get_bus(pipeline.get());
-        bool failed = false;
-        while (GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-            GError* err = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(msg, &err, &debug);
-            {
-                std::lock_guard lock(mutex);
-                if (error.isEmpty())
-                    error = QString::fromUtf8(err ? err->message : "unknown error");
+        while (GstMessage* msg = gst_bus_pop_filtered(
+                   bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+            QString text = QStringLiteral("The camera's stream ended");
+            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                gchar* debug = nullptr;
+                gst_message_parse_error(msg, &err, &debug);
+                text = QString::fromUtf8(err ? err->message : "unknown error");
+                g_clear_error(&err);
+                g_free(debug);
             }
-            g_clear_error(&err);
-            g_free(debug);
             gst_message_unref(msg);
-            failed = true;
+            std::lock_guard lock(mutex);
+            if (error.isEmpty())
+                error = text;
+            streamOver = true;
         }
         gst_object_unref(bus);
-        return failed;
+        std::lock_guard lock(mutex);
+        return streamOver;
     }
 };
 
@@ -246,7 +282,14 @@ PreviewPipeline::~PreviewPipeline() {
     stop();
 }
 
+bool PreviewPipeline::isRunning() const {
+    // A stream that failed after it ran (a camera unplugged, a device error) does not run any more,
+    // though the pipeline is kept until stop().
+    return m_running && !m_impl->streamFailed();
+}
+
 QString PreviewPipeline::lastError() const {
+    m_impl->streamFailed(); // an error posted since it was last looked for
     std::lock_guard lock(m_impl->mutex);
     return m_impl->error;
 }
@@ -273,6 +316,7 @@ PreviewStep PreviewPipeline::run() {
         std::lock_guard lock(d.mutex);
         d.gotFrame = false;
         d.error.clear();
+        d.streamOver = false;
     }
     if (!d.virtualPath.isEmpty()) {
         if (!acquireCameraLease(d.virtualPath)) {
@@ -283,15 +327,19 @@ PreviewStep PreviewPipeline::run() {
         d.leaseKey = d.virtualPath;
     }
     if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        d.takeBusError();
+        d.streamFailed();
         return PreviewStep::Run;
     }
-    // Negotiation happens once data flows: wait for the first frame, watching the bus for errors.
+    // Negotiation happens once data flows: wait for the first frame, watching the bus for errors. A
+    // frame counts even when the stream failed after it: the preview ran, and isRunning() tells the rest.
     const auto deadline = std::chrono::steady_clock::now() + kFirstFrameTimeout;
     for (;;) {
-        if (d.takeBusError())
-            return PreviewStep::Run;
+        const bool failed = d.streamFailed();
         std::unique_lock lock(d.mutex);
+        if (d.gotFrame)
+            break;
+        if (failed)
+            return PreviewStep::Run;
         if (d.firstFrame.wait_for(lock, std::chrono::milliseconds(50), [&] { return d.gotFrame; }))
             break;
         if (std::chrono::steady_clock::now() > deadline)
@@ -317,6 +365,7 @@ void PreviewPipeline::stop() {
     d.source = nullptr;
     d.flip = nullptr;
     d.generator.reset();
+    d.camera.reset();
     d.callback = nullptr;
     m_controls.reset();
     m_frameWidth = 0;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace qx::media {
 
@@ -281,7 +282,32 @@ int virtualFrameRate(int width, int height) {
     return static_cast<long long>(width) * height <= 1920LL * 1080 ? 30 : 15;
 }
 
-VirtualCamera::VirtualCamera(VirtualCameraSpec spec, int index) : m_spec(std::move(spec)), m_index(index) {}
+namespace {
+
+// The cameras unplugged in this process, by list position and description: a camera read anew from
+// the same description is the camera that was unplugged.
+std::mutex g_unpluggedMutex;
+std::set<QString> g_unplugged;
+
+QString unplugKey(const VirtualCameraSpec& spec, int index) {
+    return QString::number(index) + QLatin1Char('|') + describeVirtualCamera(spec);
+}
+
+bool wasUnplugged(const VirtualCameraSpec& spec, int index) {
+    std::lock_guard lock(g_unpluggedMutex);
+    return g_unplugged.count(unplugKey(spec, index)) > 0;
+}
+
+} // namespace
+
+VirtualCamera::VirtualCamera(VirtualCameraSpec spec, int index)
+    : m_spec(std::move(spec)), m_index(index), m_unplugged(wasUnplugged(m_spec, m_index)) {}
+
+void VirtualCamera::unplug() {
+    m_unplugged = true;
+    std::lock_guard lock(g_unpluggedMutex);
+    g_unplugged.insert(unplugKey(m_spec, m_index));
+}
 
 std::vector<CameraControl> VirtualCamera::list() {
     return {

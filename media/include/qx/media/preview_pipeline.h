@@ -63,14 +63,16 @@ public:
     // Stops and releases every element. Safe to call more than once.
     void stop();
 
-    bool isRunning() const { return m_running; }
+    // From a run() that succeeded until stop(), or until the stream fails (an error or the end of the
+    // stream on the bus, as when the camera is unplugged). Asked on the thread that owns the pipeline.
+    bool isRunning() const;
     // 0, 90, 180, 270; false (and nothing changes) for any other angle.
     bool setRotation(int angle);
     int frameWidth() const { return m_frameWidth.load(); }
     int frameHeight() const { return m_frameHeight.load(); }
     // The camera's adjustable controls, or null when it has none.
     CameraControls* controls() const { return m_controls.get(); }
-    // The text of the last pipeline error, for the log.
+    // The text of the error that failed the stream or the run, for the log.
     QString lastError() const;
 
 private:

@@ -51,6 +51,11 @@ public:
     std::vector<CameraControl> list() override;
     bool set(unsigned id, int value) override;
 
+    // An unplugged camera stays away for the rest of the process: it is not enumerated again, also
+    // when the same description is read anew, and no stream of it delivers a frame.
+    bool unplugged() const { return m_unplugged.load(); }
+    void unplug();
+
     // Produces the YUY2 frames of one size: a document on a desk, or the picture of QX_VIRTUAL_SCENE.
     class Generator {
     public:
@@ -83,6 +88,7 @@ private:
     std::atomic<int> m_brightness{0};   // -100..100, added to luma
     std::atomic<int> m_contrast{100};   // percent
     std::atomic<int> m_saturation{100}; // percent
+    std::atomic<bool> m_unplugged{false};
 };
 
 } // namespace qx::media
