@@ -52,6 +52,8 @@ std::vector<VideoDevice> virtualDevices() {
     }
     std::vector<VideoDevice> out;
     for (const auto& camera : cached) {
+        if (camera->unplugged())
+            continue; // the others keep their names and paths, as real cameras do
         VideoDevice d;
         d.name = QStringLiteral("Virtual document camera %1").arg(camera->index() + 1);
         d.devicePath = usbDevicePath(camera->spec().vendorId, camera->spec().productId,

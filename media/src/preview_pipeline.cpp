@@ -19,8 +19,8 @@ namespace {
 constexpr auto kFirstFrameTimeout = std::chrono::seconds(5);
 constexpr guint kGrabberQueue = 2;
 
-GstElement* makeElement(const char* factory, const char* name) {
-    GstElement* e = gst_element_factory_make(factory, name);
+ElementRef makeElement(const char* factory, const char* name) {
+    ElementRef e = adoptElement(gst_element_factory_make(factory, name));
     if (!e)
         qWarning("GStreamer element \"%s\" is missing (is its plugin package installed?)", factory);
     return e;
@@ -52,8 +52,10 @@ struct PreviewPipeline::Impl {
     PreviewPipeline* owner = nullptr;
 
     // Virtual source state, touched only by appsrc's streaming thread once playing.
+    std::shared_ptr<VirtualCamera> camera;
     std::unique_ptr<VirtualCamera::Generator> generator;
     uint64_t frameNumber = 0;
+    bool unplugPosted = false;
     int rateNum = 30;
     int rateDen = 1;
     std::chrono::steady_clock::time_point nextFrame;
@@ -63,10 +65,24 @@ struct PreviewPipeline::Impl {
     std::condition_variable firstFrame;
     bool gotFrame = false;
     QString error;
+    bool streamOver = false; // an error or the end of the stream was seen on the bus
 
     static void needData(GstAppSrc* src, guint, gpointer self) { static_cast<Impl*>(self)->pushFrame(src); }
 
     void pushFrame(GstAppSrc* src) {
+        if (stopping)
+            return;
+        // The faults act right after the frame they follow, before the wait for the next one. On a tie
+        // the unplug acts: the stream ends either way, and the unplug is the fault that says so.
+        const VirtualCameraSpec& spec = camera->spec();
+        if (camera->unplugged() || (spec.unplugAfter && frameNumber >= *spec.unplugAfter)) {
+            unplug(src);
+            return;
+        }
+        // A hung camera: nothing is pushed, so appsrc waits for data that does not come, until the
+        // pipeline stops and flushes it.
+        if (spec.stallAfter && frameNumber >= *spec.stallAfter)
+            return;
         // Live pacing: one frame per frame interval, waiting in short steps so a stop is not held up.
         const auto interval = std::chrono::nanoseconds(1000000000LL * rateDen / rateNum);
         auto now = std::chrono::steady_clock::now();
@@ -94,6 +110,18 @@ struct PreviewPipeline::Impl {
         GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND * rateDen, rateNum);
         ++frameNumber;
         gst_app_src_push_buffer(src, buffer);
+    }
+
+    // As a V4L2 source whose device is gone: an error on the bus, then the end of the stream so the
+    // streaming thread stops asking for frames. The camera is gone for every later enumeration.
+    void unplug(GstAppSrc* src) {
+        if (unplugPosted)
+            return;
+        unplugPosted = true;
+        camera->unplug();
+        GST_ELEMENT_ERROR(src, RESOURCE, NOT_FOUND, ("Virtual camera was unplugged"),
+                          ("after %" G_GUINT64_FORMAT " frames of this stream", frameNumber));
+        gst_app_src_end_of_stream(src);
     }
 
     static GstFlowReturn newSample(GstAppSink* sink, gpointer self) {
@@ -130,26 +158,119 @@ struct PreviewPipeline::Impl {
         return GST_FLOW_OK;
     }
 
-    // Takes the first error message off the bus, if any.
-    bool takeBusError() {
+    // Makes and links the elements for `device`. Each element and caps is held here until the pipeline
+    // holds it, so a failure at any step releases everything made so far.
+    PreviewStep assemble(const VideoDevice& device, int width, int height,
+                         std::shared_ptr<CameraControls>& controls) {
+        if (!ensureGstreamer())
+            return PreviewStep::Pipeline;
+        pipeline = adoptElement(gst_pipeline_new("preview"));
+        if (!pipeline)
+            return PreviewStep::Pipeline;
+        if (!device.virtualCamera && !device.device)
+            return PreviewStep::Bind;
+        GstBin* bin = GST_BIN(pipeline.get());
+
+        source = addToBin(bin, device.virtualCamera
+                                   ? makeElement("appsrc", "Cap")
+                                   : adoptElement(gst_device_create_element(device.device.get(), "Cap")));
+        if (!source)
+            return PreviewStep::AddCamera;
+
+        ElementRef madeFlip = makeElement("videoflip", "Rotate");
+        if (!madeFlip)
+            return PreviewStep::RotateCreate;
+        flip = addToBin(bin, std::move(madeFlip));
+        if (!flip)
+            return PreviewStep::RotateAdd;
+
+        ElementRef madeSink = makeElement("appsink", "Grabber");
+        if (!madeSink)
+            return PreviewStep::GrabberCreate;
+        ElementRef madeConvert = makeElement("videoconvert", "Convert");
+        const CapsRef bgr(gst_caps_from_string("video/x-raw,format=BGR"));
+        if (!madeConvert || !bgr)
+            return PreviewStep::GrabberType;
+        // Large frames convert faster on both cores; the conversion is the preview's main cost.
+        g_object_set(madeConvert.get(), "n-threads", 2u, nullptr);
+        g_object_set(madeSink.get(), "caps", bgr.get(), "max-buffers", kGrabberQueue, "drop", TRUE, "sync",
+                     FALSE, "emit-signals", FALSE, nullptr);
+        GstElement* convert = addToBin(bin, std::move(madeConvert));
+        GstElement* sink = convert ? addToBin(bin, std::move(madeSink)) : nullptr;
+        if (!sink)
+            return PreviewStep::GrabberAdd;
+
+        ElementRef madeFormat = makeElement("capsfilter", "Format");
+        if (!madeFormat)
+            return PreviewStep::FormatConfig;
+        GstElement* format = addToBin(bin, std::move(madeFormat));
+        if (!format)
+            return PreviewStep::FormatConfig;
+        if (device.formats.empty())
+            return PreviewStep::FormatNoFormats;
+        const auto chosen = findYuy2Format(device, width, height);
+        if (!chosen)
+            return PreviewStep::FormatSet;
+        const CapsRef caps(gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width",
+                                               G_TYPE_INT, width, "height", G_TYPE_INT, height, nullptr));
+        if (chosen->rateNum > 0)
+            gst_caps_set_simple(caps.get(), "framerate", GST_TYPE_FRACTION, chosen->rateNum, chosen->rateDen,
+                                nullptr);
+        g_object_set(format, "caps", caps.get(), nullptr);
+
+        if (device.virtualCamera) {
+            virtualPath = device.devicePath;
+            camera = device.virtualCamera;
+            unplugPosted = false;
+            generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
+            rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
+            rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
+            frameNumber = 0;
+            g_object_set(source, "caps", caps.get(), "is-live", TRUE, "format", GST_FORMAT_TIME,
+                         "max-buffers", guint64{2}, "block", FALSE, nullptr);
+            GstAppSrcCallbacks callbacks{};
+            callbacks.need_data = &Impl::needData;
+            gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, this, nullptr);
+            controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
+        } else if (!device.node.isEmpty()) {
+            controls = V4l2Controls::open(device.node);
+        }
+
+        if (!gst_element_link_many(source, format, flip, convert, sink, nullptr))
+            return PreviewStep::Link;
+
+        GstAppSinkCallbacks sinkCallbacks{};
+        sinkCallbacks.new_sample = &Impl::newSample;
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &sinkCallbacks, this, nullptr);
+        return PreviewStep::Ok;
+    }
+
+    // Takes errors and the end of the stream off the bus; true once either was seen since run(). The
+    // first error (or the end) is kept for lastError().
+    bool streamFailed() {
+        if (!pipeline)
+            return false;
         GstBus* bus = gst_element_get_bus(pipeline.get());
-        bool failed = false;
-        while (GstMessage* msg = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR)) {
-            GError* err = nullptr;
-            gchar* debug = nullptr;
-            gst_message_parse_error(msg, &err, &debug);
-            {
-                std::lock_guard lock(mutex);
-                if (error.isEmpty())
-                    error = QString::fromUtf8(err ? err->message : "unknown error");
+        while (GstMessage* msg = gst_bus_pop_filtered(
+                   bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
+            QString text = QStringLiteral("The camera's stream ended");
+            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+                GError* err = nullptr;
+                gchar* debug = nullptr;
+                gst_message_parse_error(msg, &err, &debug);
+                text = QString::fromUtf8(err ? err->message : "unknown error");
+                g_clear_error(&err);
+                g_free(debug);
             }
-            g_clear_error(&err);
-            g_free(debug);
             gst_message_unref(msg);
-            failed = true;
+            std::lock_guard lock(mutex);
+            if (error.isEmpty())
+                error = text;
+            streamOver = true;
         }
         gst_object_unref(bus);
-        return failed;
+        std::lock_guard lock(mutex);
+        return streamOver;
     }
 };
 
@@ -161,7 +282,14 @@ PreviewPipeline::~PreviewPipeline() {
     stop();
 }
 
+bool PreviewPipeline::isRunning() const {
+    // A stream that failed after it ran (a camera unplugged, a device error) does not run any more,
+    // though the pipeline is kept until stop().
+    return m_running && !m_impl->streamFailed();
+}
+
 QString PreviewPipeline::lastError() const {
+    m_impl->streamFailed(); // an error posted since it was last looked for
     std::lock_guard lock(m_impl->mutex);
     return m_impl->error;
 }
@@ -169,86 +297,13 @@ QString PreviewPipeline::lastError() const {
 PreviewStep PreviewPipeline::build(const VideoDevice& device, int width, int height, FrameCallback callback) {
     stop();
     Impl& d = *m_impl;
-    if (!ensureGstreamer())
-        return PreviewStep::Pipeline;
-    d.pipeline = ElementRef(gst_pipeline_new("preview"));
-    if (!d.pipeline)
-        return PreviewStep::Pipeline;
-    if (!device.virtualCamera && !device.device)
-        return PreviewStep::Bind;
-    GstBin* bin = GST_BIN(d.pipeline.get());
-
-    GstElement* source = device.virtualCamera ? makeElement("appsrc", "Cap")
-                                              : gst_device_create_element(device.device.get(), "Cap");
-    if (!source || !gst_bin_add(bin, source))
-        return PreviewStep::AddCamera;
-    d.source = source;
-
-    GstElement* flip = makeElement("videoflip", "Rotate");
-    if (!flip)
-        return PreviewStep::RotateCreate;
-    if (!gst_bin_add(bin, flip))
-        return PreviewStep::RotateAdd;
-    d.flip = flip;
-
-    GstElement* sink = makeElement("appsink", "Grabber");
-    if (!sink)
-        return PreviewStep::GrabberCreate;
-    GstElement* convert = makeElement("videoconvert", "Convert");
-    GstCaps* bgr = gst_caps_from_string("video/x-raw,format=BGR");
-    if (!convert || !bgr) {
-        if (convert)
-            gst_object_unref(convert);
-        gst_object_unref(sink);
-        return PreviewStep::GrabberType;
+    const PreviewStep step = d.assemble(device, width, height, m_controls);
+    if (step != PreviewStep::Ok) {
+        // A half-made pipeline cannot run: nothing of it is kept.
+        stop();
+        return step;
     }
-    // Large frames convert faster on both cores; the conversion is the preview's main cost.
-    g_object_set(convert, "n-threads", 2u, nullptr);
-    g_object_set(sink, "caps", bgr, "max-buffers", kGrabberQueue, "drop", TRUE, "sync", FALSE, "emit-signals",
-                 FALSE, nullptr);
-    gst_caps_unref(bgr);
-    if (!gst_bin_add(bin, convert) || !gst_bin_add(bin, sink))
-        return PreviewStep::GrabberAdd;
-
-    GstElement* format = makeElement("capsfilter", "Format");
-    if (!format)
-        return PreviewStep::FormatConfig;
-    gst_bin_add(bin, format);
-    if (device.formats.empty())
-        return PreviewStep::FormatNoFormats;
-    const auto chosen = findYuy2Format(device, width, height);
-    if (!chosen)
-        return PreviewStep::FormatSet;
-    GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "YUY2", "width", G_TYPE_INT,
-                                        width, "height", G_TYPE_INT, height, nullptr);
-    if (chosen->rateNum > 0)
-        gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, chosen->rateNum, chosen->rateDen, nullptr);
-    g_object_set(format, "caps", caps, nullptr);
-
-    if (device.virtualCamera) {
-        d.virtualPath = device.devicePath;
-        d.generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
-        d.rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
-        d.rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
-        d.frameNumber = 0;
-        g_object_set(source, "caps", caps, "is-live", TRUE, "format", GST_FORMAT_TIME, "max-buffers",
-                     guint64{2}, "block", FALSE, nullptr);
-        GstAppSrcCallbacks callbacks{};
-        callbacks.need_data = &Impl::needData;
-        gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, &d, nullptr);
-        m_controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
-    } else if (!device.node.isEmpty()) {
-        m_controls = V4l2Controls::open(device.node);
-    }
-    gst_caps_unref(caps);
-
-    if (!gst_element_link_many(source, format, flip, convert, sink, nullptr))
-        return PreviewStep::Link;
-
     d.callback = std::move(callback);
-    GstAppSinkCallbacks sinkCallbacks{};
-    sinkCallbacks.new_sample = &Impl::newSample;
-    gst_app_sink_set_callbacks(GST_APP_SINK(sink), &sinkCallbacks, &d, nullptr);
     return PreviewStep::Ok;
 }
 
@@ -261,6 +316,7 @@ PreviewStep PreviewPipeline::run() {
         std::lock_guard lock(d.mutex);
         d.gotFrame = false;
         d.error.clear();
+        d.streamOver = false;
     }
     if (!d.virtualPath.isEmpty()) {
         if (!acquireCameraLease(d.virtualPath)) {
@@ -271,15 +327,19 @@ PreviewStep PreviewPipeline::run() {
         d.leaseKey = d.virtualPath;
     }
     if (gst_element_set_state(d.pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
-        d.takeBusError();
+        d.streamFailed();
         return PreviewStep::Run;
     }
-    // Negotiation happens once data flows: wait for the first frame, watching the bus for errors.
+    // Negotiation happens once data flows: wait for the first frame, watching the bus for errors. A
+    // frame counts even when the stream failed after it: the preview ran, and isRunning() tells the rest.
     const auto deadline = std::chrono::steady_clock::now() + kFirstFrameTimeout;
     for (;;) {
-        if (d.takeBusError())
-            return PreviewStep::Run;
+        const bool failed = d.streamFailed();
         std::unique_lock lock(d.mutex);
+        if (d.gotFrame)
+            break;
+        if (failed)
+            return PreviewStep::Run;
         if (d.firstFrame.wait_for(lock, std::chrono::milliseconds(50), [&] { return d.gotFrame; }))
             break;
         if (std::chrono::steady_clock::now() > deadline)
@@ -305,6 +365,7 @@ void PreviewPipeline::stop() {
     d.source = nullptr;
     d.flip = nullptr;
     d.generator.reset();
+    d.camera.reset();
     d.callback = nullptr;
     m_controls.reset();
     m_frameWidth = 0;

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
 
 namespace qx::media {
 
@@ -207,6 +208,8 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
     std::vector<VirtualCameraSpec> out;
     static const QRegularExpression sizeForm(QStringLiteral("^(\\d+)[xX](\\d+)(/mjpg)?$"),
                                              QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression optionForm(QStringLiteral("^(stall|unplug)-after=(\\d+)$"),
+                                               QRegularExpression::CaseInsensitiveOption);
     for (const QString& rawCamera : text.split(QLatin1Char(','))) {
         const QString camera = rawCamera.trimmed();
         if (camera.isEmpty())
@@ -219,7 +222,10 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
             return fail(QStringLiteral("\"%1\" is no hexadecimal vendor id").arg(parts[0]));
         if (!parseHexId(parts[parts.size() - 2].trimmed(), spec.productId))
             return fail(QStringLiteral("\"%1\" is no hexadecimal product id").arg(parts[parts.size() - 2]));
-        for (const QString& rawSize : parts.last().split(QLatin1Char(';'))) {
+        // The faults follow the sizes, each after a '!'.
+        QStringList sizesAndOptions = parts.last().split(QLatin1Char('!'));
+        const QString sizes = sizesAndOptions.takeFirst();
+        for (const QString& rawSize : sizes.split(QLatin1Char(';'))) {
             const QString size = rawSize.trimmed();
             if (size.isEmpty())
                 continue;
@@ -237,16 +243,71 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
         }
         if (spec.formats.empty())
             return fail(QStringLiteral("\"%1\" offers no size").arg(camera));
+        for (const QString& rawOption : sizesAndOptions) {
+            const QString option = rawOption.trimmed();
+            const auto m = optionForm.match(option);
+            if (!m.hasMatch())
+                return fail(QStringLiteral("\"%1\" is neither stall-after=N nor unplug-after=N").arg(option));
+            bool ok = false;
+            const uint64_t frames = m.captured(2).toULongLong(&ok);
+            if (!ok)
+                return fail(QStringLiteral("%1 is no frame count").arg(m.captured(2)));
+            const bool stall = m.captured(1).compare(QLatin1String("stall"), Qt::CaseInsensitive) == 0;
+            std::optional<uint64_t>& slot = stall ? spec.stallAfter : spec.unplugAfter;
+            if (slot)
+                return fail(QStringLiteral("\"%1\" gives %2-after twice")
+                                .arg(camera, QLatin1String(stall ? "stall" : "unplug")));
+            slot = frames;
+        }
         out.push_back(std::move(spec));
     }
     return out;
+}
+
+QString describeVirtualCamera(const VirtualCameraSpec& spec) {
+    QStringList sizes;
+    for (const VideoFormat& f : spec.formats)
+        sizes.push_back(QStringLiteral("%1x%2").arg(f.width).arg(f.height) +
+                        (f.fourcc == QLatin1String("MJPG") ? QStringLiteral("/mjpg") : QString()));
+    QString text =
+        QString::asprintf("%04x:%04x:", spec.vendorId, spec.productId) + sizes.join(QLatin1Char(';'));
+    if (spec.stallAfter)
+        text += QStringLiteral("!stall-after=%1").arg(*spec.stallAfter);
+    if (spec.unplugAfter)
+        text += QStringLiteral("!unplug-after=%1").arg(*spec.unplugAfter);
+    return text;
 }
 
 int virtualFrameRate(int width, int height) {
     return static_cast<long long>(width) * height <= 1920LL * 1080 ? 30 : 15;
 }
 
-VirtualCamera::VirtualCamera(VirtualCameraSpec spec, int index) : m_spec(std::move(spec)), m_index(index) {}
+namespace {
+
+// The cameras unplugged in this process, by list position and description: a camera read anew from
+// the same description is the camera that was unplugged.
+std::mutex g_unpluggedMutex;
+std::set<QString> g_unplugged;
+
+QString unplugKey(const VirtualCameraSpec& spec, int index) {
+    return QString::number(index) + QLatin1Char('|') + describeVirtualCamera(spec);
+}
+
+bool wasUnplugged(const VirtualCameraSpec& spec, int index) {
+    std::lock_guard lock(g_unpluggedMutex);
+    return g_unplugged.count(unplugKey(spec, index)) > 0;
+}
+
+} // namespace
+
+VirtualCamera::VirtualCamera(VirtualCameraSpec spec, int index)
+    : m_spec(std::move(spec)), m_index(index), m_unplugged(wasUnplugged(m_spec, m_index)) {}
+
+void VirtualCamera::unplug() {
+    m_unplugged = true;
+    std::lock_guard lock(g_unpluggedMutex);
+    g_unplugged.insert(unplugKey(m_spec, m_index));
+}
 
 std::vector<CameraControl> VirtualCamera::list() {
     return {

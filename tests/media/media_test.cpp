@@ -1,5 +1,5 @@
 // The media layer against real GStreamer elements: virtual camera syntax and enumeration, the scene,
-// the preview pipeline's formats, rotation and picture controls.
+// the preview pipeline's formats, rotation and picture controls, and cameras that hang or are unplugged.
 #include "qx/media/devices.h"
 #include "qx/media/preview_pipeline.h"
 #include "qx/media/virtual_camera.h"
@@ -11,6 +11,7 @@
 #include <chrono>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace qx::test {
@@ -55,6 +56,56 @@ TEST(VirtualCameraSyntax, MalformedTextIsRefusedWithAReason) {
     }
 }
 
+TEST(VirtualCameraSyntax, FaultOptionsFollowTheSizesInEitherOrder) {
+    const auto cams = parseVirtualCameras(QStringLiteral(
+        "7e41:640x480;320x240!stall-after=5, 7e43:320x240 ! UNPLUG-AFTER=0 ,046d:0825:640x480,"
+        "7e44:320x240!stall-after=5!unplug-after=9,7e42:320x240!unplug-after=2!stall-after=007"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 5u);
+    EXPECT_EQ((*cams)[0].formats.size(), 2u);
+    EXPECT_EQ((*cams)[0].stallAfter, std::optional<uint64_t>(5));
+    EXPECT_FALSE((*cams)[0].unplugAfter);
+    EXPECT_FALSE((*cams)[1].stallAfter);
+    EXPECT_EQ((*cams)[1].unplugAfter, std::optional<uint64_t>(0));
+    EXPECT_FALSE((*cams)[2].stallAfter || (*cams)[2].unplugAfter);
+    EXPECT_EQ((*cams)[3].stallAfter, std::optional<uint64_t>(5));
+    EXPECT_EQ((*cams)[3].unplugAfter, std::optional<uint64_t>(9));
+    EXPECT_EQ((*cams)[4].stallAfter, std::optional<uint64_t>(7));
+    EXPECT_EQ((*cams)[4].unplugAfter, std::optional<uint64_t>(2));
+}
+
+TEST(VirtualCameraSyntax, MalformedFaultOptionsAreRefusedWithAReason) {
+    for (const char* bad :
+         {"7e41:640x480!", "7e41:640x480!stall-after",
+          "7e41:640x480!stall-after=", "7e41:640x480!stall-after=-1", "7e41:640x480!stall-after=x",
+          "7e41:640x480!stall-after=1.5", "7e41:640x480!stall-after 5", "7e41:640x480!freeze-after=3",
+          "7e41:640x480!stall-after=5;320x240", "7e41:640x480!stall-after=5!stall-after=6",
+          "7e41:640x480!unplug-after=1!unplug-after=1", "7e41:640x480!stall-after=99999999999999999999",
+          "7e41:!stall-after=3", "7e41!stall-after=3:640x480", "7e41:640x480,7e43:320x240!unplug"}) {
+        QString why;
+        EXPECT_FALSE(parseVirtualCameras(QString::fromLatin1(bad), &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
+    }
+}
+
+TEST(VirtualCameraSyntax, ADescriptionReadsBackAsTheSameCamera) {
+    const auto cams = parseVirtualCameras(
+        QStringLiteral("7E41:640x480;320X240/MJPG!Unplug-After=9!stall-after=3,046d:825:1280x720"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 2u);
+    EXPECT_EQ(describeVirtualCamera((*cams)[0]),
+              QStringLiteral("2e7a:7e41:640x480;320x240/mjpg!stall-after=3!unplug-after=9"));
+    EXPECT_EQ(describeVirtualCamera((*cams)[1]), QStringLiteral("046d:0825:1280x720"));
+    for (const VirtualCameraSpec& cam : *cams) {
+        const auto again = parseVirtualCameras(describeVirtualCamera(cam));
+        ASSERT_TRUE(again);
+        ASSERT_EQ(again->size(), 1u);
+        EXPECT_EQ(describeVirtualCamera(again->front()), describeVirtualCamera(cam));
+        EXPECT_EQ(again->front().stallAfter, cam.stallAfter);
+        EXPECT_EQ(again->front().unplugAfter, cam.unplugAfter);
+    }
+}
+
 class MediaTest : public ::testing::Test {
 protected:
     std::optional<VideoDevice> firstDevice(const char* cameras) {
@@ -82,6 +133,15 @@ TEST_F(MediaTest, VirtualCamerasEnumerateFirstInListOrder) {
 
 TEST_F(MediaTest, UnsetVariableAddsNoVirtualCamera) {
     ScopedEnv env("QX_VIRTUAL_CAMERAS", QString());
+    const auto devices = enumerateVideoDevices();
+    if (devices) {
+        for (const VideoDevice& d : *devices)
+            EXPECT_FALSE(d.virtualCamera);
+    }
+}
+
+TEST_F(MediaTest, AMalformedFaultOptionAddsNoVirtualCamera) {
+    ScopedEnv env("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:640x480,7e41:640x480!stall-after=soon"));
     const auto devices = enumerateVideoDevices();
     if (devices) {
         for (const VideoDevice& d : *devices)
@@ -173,6 +233,143 @@ TEST_F(MediaTest, PreviewDeliversBgrFramesAndFollowsTheRotation) {
     }
     pipeline.stop();
     EXPECT_FALSE(pipeline.isRunning());
+}
+
+// Waits (bounded, a few seconds) until `done` holds.
+template <typename F> bool eventually(F done) {
+    for (int i = 0; i < 500 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+int countOf(Frames& frames) {
+    std::lock_guard lock(frames.mutex);
+    return frames.count;
+}
+
+// Ten frame intervals of a 30 fps camera: one that was still streaming would have sent ten more frames.
+void waitTenFrames() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(340));
+}
+
+bool listed(const QString& devicePath) {
+    const auto devices = enumerateVideoDevices();
+    if (!devices)
+        return false;
+    for (const VideoDevice& d : *devices)
+        if (d.devicePath == devicePath)
+            return true;
+    return false;
+}
+
+TEST_F(MediaTest, AStalledCameraDeliversItsFramesThenNothingAndStaysOpen) {
+    ScopedEnv env("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!stall-after=4"));
+    const auto devices = enumerateVideoDevices();
+    ASSERT_TRUE(devices && !devices->empty());
+    const VideoDevice& device = devices->front();
+    for (int stream = 0; stream < 2; ++stream) { // every stream of it stalls the same way
+        SCOPED_TRACE(stream);
+        Frames frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(device, 320, 240, frames.callback()), PreviewStep::Ok);
+        ASSERT_EQ(pipeline.run(), PreviewStep::Ok) << pipeline.lastError().toStdString();
+        ASSERT_TRUE(eventually([&] { return countOf(frames) >= 4; }));
+        waitTenFrames();
+        EXPECT_EQ(countOf(frames), 4);
+        // No error and no end of stream: to its reader the camera is there and streaming.
+        EXPECT_TRUE(pipeline.isRunning());
+        EXPECT_EQ(pipeline.lastError(), QString());
+        pipeline.stop(); // a hung stream still stops
+        EXPECT_FALSE(pipeline.isRunning());
+    }
+    EXPECT_TRUE(listed(device.devicePath));
+}
+
+TEST_F(MediaTest, ACameraStalledFromTheStartNeverDeliversAFrame) {
+    const auto device = firstDevice("7e41:320x240!stall-after=0");
+    ASSERT_TRUE(device);
+    Frames frames;
+    PreviewPipeline pipeline;
+    ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+    EXPECT_EQ(pipeline.run(), PreviewStep::MediaType);
+    EXPECT_EQ(countOf(frames), 0);
+    EXPECT_EQ(pipeline.lastError(), QString());
+}
+
+TEST_F(MediaTest, AnUnpluggedCameraFailsItsStreamAndIsGoneForTheRestOfTheProcess) {
+    const QString cameras = QStringLiteral("7e41:320x240!unplug-after=3,7e43:320x240");
+    std::optional<ScopedEnv> env(std::in_place, "QX_VIRTUAL_CAMERAS", cameras);
+    const auto devices = enumerateVideoDevices();
+    ASSERT_TRUE(devices && devices->size() >= 2);
+    const VideoDevice unplugged = (*devices)[0];
+    const VideoDevice other = (*devices)[1];
+
+    Frames frames;
+    PreviewPipeline pipeline;
+    ASSERT_EQ(pipeline.build(unplugged, 320, 240, frames.callback()), PreviewStep::Ok);
+    ASSERT_EQ(pipeline.run(), PreviewStep::Ok) << pipeline.lastError().toStdString();
+    ASSERT_TRUE(eventually([&] { return !pipeline.isRunning(); }));
+    EXPECT_EQ(countOf(frames), 3);
+    EXPECT_EQ(pipeline.lastError(), QStringLiteral("Virtual camera was unplugged"));
+    pipeline.stop();
+
+    // Gone from the list, also when the same description is read anew; the other camera keeps its place.
+    EXPECT_FALSE(listed(unplugged.devicePath));
+    EXPECT_TRUE(listed(other.devicePath));
+    env.emplace("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:320x240"));
+    EXPECT_TRUE(enumerateVideoDevices()); // another description, so the next list reads it anew
+    env.emplace("QX_VIRTUAL_CAMERAS", cameras);
+    EXPECT_FALSE(listed(unplugged.devicePath));
+    EXPECT_TRUE(listed(other.devicePath));
+
+    // A preview of it from an older list fails as the camera is not there.
+    Frames late;
+    ASSERT_EQ(pipeline.build(unplugged, 320, 240, late.callback()), PreviewStep::Ok);
+    EXPECT_EQ(pipeline.run(), PreviewStep::Run);
+    EXPECT_EQ(pipeline.lastError(), QStringLiteral("Virtual camera was unplugged"));
+    EXPECT_FALSE(pipeline.isRunning());
+    EXPECT_EQ(countOf(late), 0);
+}
+
+TEST_F(MediaTest, ACameraUnpluggedBeforeItsFirstFrameFailsTheRun) {
+    const auto device = firstDevice("7e42:320x240!unplug-after=0");
+    ASSERT_TRUE(device);
+    Frames frames;
+    PreviewPipeline pipeline;
+    ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+    EXPECT_EQ(pipeline.run(), PreviewStep::Run);
+    EXPECT_EQ(pipeline.lastError(), QStringLiteral("Virtual camera was unplugged"));
+    EXPECT_FALSE(pipeline.isRunning());
+    EXPECT_EQ(countOf(frames), 0);
+    EXPECT_FALSE(firstDevice("7e42:320x240!unplug-after=0"));
+}
+
+TEST_F(MediaTest, OfTwoFaultsTheFirstToComeActs) {
+    {
+        const auto device = firstDevice("7e44:320x240!stall-after=2!unplug-after=4");
+        ASSERT_TRUE(device);
+        Frames frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+        ASSERT_EQ(pipeline.run(), PreviewStep::Ok);
+        ASSERT_TRUE(eventually([&] { return countOf(frames) >= 2; }));
+        waitTenFrames();
+        EXPECT_EQ(countOf(frames), 2);
+        EXPECT_TRUE(pipeline.isRunning());
+        pipeline.stop();
+        EXPECT_TRUE(firstDevice("7e44:320x240!stall-after=2!unplug-after=4")); // never unplugged
+    }
+    {
+        const auto device = firstDevice("7e44:320x240!unplug-after=2!stall-after=4");
+        ASSERT_TRUE(device);
+        Frames frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+        ASSERT_EQ(pipeline.run(), PreviewStep::Ok);
+        ASSERT_TRUE(eventually([&] { return !pipeline.isRunning(); }));
+        EXPECT_EQ(countOf(frames), 2);
+        EXPECT_EQ(pipeline.lastError(), QStringLiteral("Virtual camera was unplugged"));
+    }
 }
 
 TEST_F(MediaTest, SizesTheCameraDoesNotOfferFailTheFormatStep) {

@@ -40,6 +40,17 @@ private:
 using ElementRef = GRef<GstElement, gst_object_ref, gst_object_unref>;
 using DeviceRef = GRef<GstDevice, gst_object_ref, gst_object_unref>;
 
+// Holds a newly made element. Elements are made with a floating reference, which the first bin or
+// holder to take it sinks; sinking it here makes the holder its owner until a bin takes it over.
+inline ElementRef adoptElement(GstElement* made) {
+    return ElementRef(made ? GST_ELEMENT(gst_object_ref_sink(made)) : nullptr);
+}
+
+// Puts an element into a bin, which then holds it: returns the element (the bin's), or null when the
+// bin refuses it (its name is taken there, it has another parent), and then it is released with
+// `element`.
+GstElement* addToBin(GstBin* bin, ElementRef element);
+
 inline gpointer refCaps(gpointer caps) {
     return gst_caps_ref(static_cast<GstCaps*>(caps));
 }

@@ -33,7 +33,7 @@ enum class PreviewStep {
     GrabberCreate, // appsink missing
     GrabberType,   // the BGR caps could not be set
     GrabberAdd,
-    FormatConfig,    // the capture-format element is missing
+    FormatConfig,    // the capture-format element is missing or cannot be added
     FormatNoFormats, // the camera reports no formats
     FormatSet,       // the camera does not offer the size as YUY2
     Link,            // elements could not be linked
@@ -63,14 +63,16 @@ public:
     // Stops and releases every element. Safe to call more than once.
     void stop();
 
-    bool isRunning() const { return m_running; }
+    // From a run() that succeeded until stop(), or until the stream fails (an error or the end of the
+    // stream on the bus, as when the camera is unplugged). Asked on the thread that owns the pipeline.
+    bool isRunning() const;
     // 0, 90, 180, 270; false (and nothing changes) for any other angle.
     bool setRotation(int angle);
     int frameWidth() const { return m_frameWidth.load(); }
     int frameHeight() const { return m_frameHeight.load(); }
     // The camera's adjustable controls, or null when it has none.
     CameraControls* controls() const { return m_controls.get(); }
-    // The text of the last pipeline error, for the log.
+    // The text of the error that failed the stream or the run, for the log.
     QString lastError() const;
 
 private:

@@ -21,12 +21,21 @@ struct VirtualCameraSpec {
     unsigned vendorId = 0x2e7a;
     unsigned productId = 0;
     std::vector<VideoFormat> formats;
+    // Faults of a camera that fails as real ones do, counted in frames of each stream: after
+    // `stallAfter` frames the stream delivers nothing more and stays open (a hung camera); after
+    // `unplugAfter` frames the camera is unplugged (the stream fails and the camera is gone).
+    std::optional<uint64_t> stallAfter;
+    std::optional<uint64_t> unplugAfter;
 };
 
-// Parses "[VID:]PID:SIZES,..." where SIZES is "WxH;WxH/mjpg;..."; ids are hexadecimal. Returns
-// nothing and sets `error` when the text does not follow that form.
+// Parses "[VID:]PID:SIZES[!OPTION]...,..." where SIZES is "WxH;WxH/mjpg;..." and OPTION is
+// "stall-after=N" or "unplug-after=N", each at most once; ids are hexadecimal. Returns nothing and
+// sets `error` when the text does not follow that form.
 std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString& text,
                                                                   QString* error = nullptr);
+
+// One camera as parseVirtualCameras reads it, with both ids and every size and option written out.
+QString describeVirtualCamera(const VirtualCameraSpec& spec);
 
 // The frame rate a virtual camera offers at a size: 30 up to 1920 x 1080, 15 above.
 int virtualFrameRate(int width, int height);
@@ -41,6 +50,11 @@ public:
 
     std::vector<CameraControl> list() override;
     bool set(unsigned id, int value) override;
+
+    // An unplugged camera stays away for the rest of the process: it is not enumerated again, also
+    // when the same description is read anew, and no stream of it delivers a frame.
+    bool unplugged() const { return m_unplugged.load(); }
+    void unplug();
 
     // Produces the YUY2 frames of one size: a document on a desk, or the picture of QX_VIRTUAL_SCENE.
     class Generator {
@@ -74,6 +88,7 @@ private:
     std::atomic<int> m_brightness{0};   // -100..100, added to luma
     std::atomic<int> m_contrast{100};   // percent
     std::atomic<int> m_saturation{100}; // percent
+    std::atomic<bool> m_unplugged{false};
 };
 
 } // namespace qx::media

@@ -1,0 +1,91 @@
+// The camera library's device through its exports, loaded from the build's folder as the control
+// loads it, on virtual cameras that hang or are unplugged while it previews.
+#include "qx/interface/kelpo_device.h"
+#include "qx/platform/library.h"
+#include "support/test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+#include <thread>
+
+namespace qx::test {
+namespace {
+
+using kelpo::KelpoDevice;
+
+// A preview window that counts the frames it is shown.
+class CountingWindow final : public kelpo::KelpoPreviewWindow {
+public:
+    void presentFrame(const uint8_t*, int, int, int, const kelpo::OutlinePoint*) override { ++frames; }
+    void showSettings(media::CameraControls*, const char*) override {}
+    std::atomic<int> frames{0};
+};
+
+// Waits (bounded, a few seconds) until `done` holds.
+template <typename F> bool eventually(F done) {
+    for (int i = 0; i < 500 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return done();
+}
+
+class CameraDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_lib.load(binFolder() + QStringLiteral("libKelpoCameraLibrary.so")))
+            << m_lib.errorText().toStdString();
+        m_create = m_lib.function<CreateKelpoDeviceFn>("CreateKelpoDevice");
+        m_delete = m_lib.function<DeleteKelpoDeviceFn>("DeleteKelpoDevice");
+        ASSERT_TRUE(m_create && m_delete);
+    }
+
+    // The main camera's device, previewing `width` x `height` into `window`.
+    std::unique_ptr<KelpoDevice, DeleteKelpoDeviceFn> mainDevice(int width, int height,
+                                                                 CountingWindow& window) {
+        std::unique_ptr<KelpoDevice, DeleteKelpoDeviceFn> device(m_create(520701), m_delete);
+        if (device) {
+            device->SetCaptureSize(width, height);
+            device->SetPreviewWindow(&window, nullptr);
+        }
+        return device;
+    }
+
+    platform::Library m_lib;
+    CreateKelpoDeviceFn m_create = nullptr;
+    DeleteKelpoDeviceFn m_delete = nullptr;
+};
+
+TEST_F(CameraDeviceTest, AnUnpluggedCameraIsNotReadyAndCannotBeStartedAgain) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!unplug-after=5"));
+    CountingWindow window;
+    auto device = mainDevice(320, 240, window);
+    ASSERT_TRUE(device);
+    ASSERT_EQ(device->StartPlay(0), 1);
+    ASSERT_TRUE(eventually([&] { return device->GetDeviceState() != 0; }));
+    EXPECT_EQ(window.frames, 5);
+    EXPECT_EQ(device->Capture(), 0);
+    device->StopPlay();
+    // The camera is no longer there to be found.
+    EXPECT_EQ(device->StartPlay(0), 0);
+    EXPECT_NE(device->GetDeviceState(), 0);
+}
+
+TEST_F(CameraDeviceTest, AHungCameraStaysReadyButGivesNoPicture) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!stall-after=3"));
+    CountingWindow window;
+    auto device = mainDevice(320, 240, window);
+    ASSERT_TRUE(device);
+    ASSERT_EQ(device->StartPlay(0), 1);
+    ASSERT_TRUE(eventually([&] { return window.frames >= 3; }));
+    // Nothing tells a hung camera from a slow one: ready, but the capture waits for a frame in vain.
+    EXPECT_EQ(device->GetDeviceState(), 0);
+    EXPECT_EQ(device->Capture(), 0);
+    EXPECT_EQ(window.frames, 3);
+    EXPECT_EQ(device->GetDeviceState(), 0);
+    device->StopPlay();
+    EXPECT_NE(device->GetDeviceState(), 0);
+}
+
+} // namespace
+} // namespace qx::test
