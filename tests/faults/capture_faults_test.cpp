@@ -1,0 +1,221 @@
+// Captures on a disk that fills up, into read-only and vanishing folders, and with the picture
+// removed behind the control's back: a clear result and log line, and no picture lost.
+#include "control/capture/capture.h"
+#include "control/capture/frame_events.h"
+#include "control/control_fixture.h"
+#include "faults/fault_support.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QRandomGenerator>
+
+namespace qx::test {
+namespace {
+
+// A 320 x 240 camera: its BMP is 230 454 bytes, 57 pages of a tmpfs.
+constexpr const char* kCamera = "7e41:320x240";
+constexpr uint64_t kBmpBytes = 54 + 320 * 240 * 3;
+
+QString identify(const QString& file) {
+    QProcess p;
+    p.start(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%m"), file});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+class CaptureFaults : public ControlTest {
+protected:
+    CaptureFaults() {
+        // A still picture with fine detail: every capture is the same, and no format squeezes it
+        // into a page or two.
+        QImage scene(320, 240, QImage::Format_RGB32);
+        QRandomGenerator rng(11);
+        for (int y = 0; y < scene.height(); ++y)
+            for (int x = 0; x < scene.width(); ++x)
+                scene.setPixel(x, y, qRgb(rng.bounded(256), 128 + rng.bounded(128), rng.bounded(256)));
+        EXPECT_TRUE(scene.save(m_sceneFolder.file(QStringLiteral("scene.png"))));
+        m_scene =
+            std::make_unique<ScopedEnv>("QX_VIRTUAL_SCENE", m_sceneFolder.file(QStringLiteral("scene.png")));
+        m_camerasSet = std::make_unique<ScopedEnv>("QX_VIRTUAL_CAMERAS", QString::fromLatin1(kCamera));
+    }
+
+    control::CMorvelQxWebCtrl& normalPreview(const QString& folder) {
+        auto& c = createControl();
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        EXPECT_EQ(c.StartPreviewProc(), 0);
+        c.setCustomSavePath(folder);
+        return c;
+    }
+    control::CMorvelQxWebCtrl& edgePreview(const QString& folder) {
+        for (const char* lib : {"libKelpoCameraLibrary.so", "libKelpoFilterImageResize.so"})
+            EXPECT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_controlFolder.file(QLatin1String(lib))));
+        auto& c = createControl({QStringLiteral("idcard_full")});
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        c.KelpoCapturePlay();
+        EXPECT_NE(c.state().cameraDevice, nullptr);
+        c.DisableCrop();
+        c.setCustomSavePath(folder);
+        return c;
+    }
+    // A small picture of the user's that was there before, and must be there after.
+    void putEarlierPicture(const QString& folder) {
+        QImage earlier(40, 30, QImage::Format_RGB32);
+        earlier.fill(Qt::darkCyan);
+        ASSERT_TRUE(earlier.save(folder + QStringLiteral("earlier.jpg")));
+    }
+    // The JPEG the chain makes of the scene, measured once in an ordinary folder.
+    uint64_t sceneJpegBytes() {
+        Folder plain;
+        auto& c = normalPreview(plain.path());
+        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+        const uint64_t bytes = static_cast<uint64_t>(QFileInfo(c.cPicName()).size());
+        destroyControl();
+        return bytes;
+    }
+    bool logHas(const char* line) const { return log().contains(QString::fromUtf8(line)); }
+
+    Folder m_sceneFolder;
+    std::unique_ptr<ScopedEnv> m_scene;
+    std::unique_ptr<ScopedEnv> m_camerasSet;
+};
+
+#define QX_NEED_DISK(disk)                                                                                   \
+    if (!(disk).isMounted())                                                                                 \
+    GTEST_SKIP() << (disk).skipReason().toStdString()
+
+TEST_F(CaptureFaults, ADiskTooFullForTheBmpGetsNoPictureAndSaysSo) {
+    SmallDisk disk;
+    QX_NEED_DISK(disk);
+    putEarlierPicture(disk.path());
+    ASSERT_TRUE(disk.leaveFreePages(8));
+    const FolderSnapshot before(disk.path());
+    auto& c = normalPreview(disk.path());
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNotSaved);
+    EXPECT_TRUE(logHas("抓图失败!"));
+    EXPECT_TRUE(logHas("写bmp文件失败，拍照失败!"));
+    EXPECT_TRUE(m_ui.messages().contains(QStringLiteral(" 抓图失败.")));
+    EXPECT_FALSE(logHas("普通拍照成功完成!"));
+    EXPECT_EQ(before.damaged(), QString());
+    // No cut-short BMP and no temporary file is left on the full disk.
+    EXPECT_EQ(before.added(), QStringList());
+
+    // The edge-finding path writes no empty BMP either.
+    auto& e = edgePreview(disk.path());
+    EXPECT_EQ(e.Morvel(QStringLiteral("jpg")), control::kMorvelNotSaved);
+    EXPECT_TRUE(logHas("写bmp文件失败，拍照失败!"));
+    EXPECT_FALSE(logHas("寻边模式写bmp文件成功"));
+    EXPECT_EQ(before.damaged(), QString());
+    EXPECT_EQ(before.added(), QStringList());
+}
+
+TEST_F(CaptureFaults, ADiskThatFillsDuringTheConversionKeepsTheBmp) {
+    const uint64_t jpegBytes = sceneJpegBytes();
+    ASSERT_GT(pagesFor(jpegBytes), 2u);
+    struct Case {
+        const char* format;
+        uint64_t pagesAfterBmp; // room left once the BMP is written
+        const char* failureLine;
+        bool pdfStep = false; // the PDF document itself fails, with its own code
+    };
+    const Case cases[] = {
+        {"jpg", 1, "转换jpg失败!"},
+        {"tif", 1, "转换Tif失败!"},
+        {"gif", 1, "转换gif失败!"},                   // the JPEG on the way does not fit
+        {"gif", pagesFor(jpegBytes), "转换gif失败!"}, // the JPEG fits, the GIF does not
+        {"pdf", 1, "转换PDF失败!"},
+        {"pdf", pagesFor(jpegBytes), "转换PDF失败!", true}, // the JPEG fits, the PDF does not
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(std::string(k.format) + " with " + std::to_string(k.pagesAfterBmp) + " pages left");
+        SmallDisk disk;
+        QX_NEED_DISK(disk);
+        putEarlierPicture(disk.path());
+        ASSERT_TRUE(disk.leaveFreePages(pagesFor(kBmpBytes) + k.pagesAfterBmp));
+        const FolderSnapshot before(disk.path());
+        auto& c = normalPreview(disk.path());
+        const int code = c.Morvel(QLatin1String(k.format));
+        if (k.pdfStep)
+            EXPECT_TRUE(code == -18 || code == -19) << code;
+        else
+            EXPECT_EQ(code, control::kMorvelConversionFailed);
+        EXPECT_TRUE(logHas(k.failureLine));
+        EXPECT_NE(log().last(), QStringLiteral("普通拍照成功完成!"));
+        // The captured BMP is the picture: kept, whole, and named in cPicName.
+        EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral(".bmp")));
+        EXPECT_EQ(QFileInfo(c.cPicName()).size(), static_cast<qint64>(kBmpBytes));
+        EXPECT_TRUE(identify(c.cPicName()).startsWith(QStringLiteral("BMP")));
+        EXPECT_EQ(before.damaged(), QString());
+        EXPECT_EQ(before.added(), QStringList{QFileInfo(c.cPicName()).fileName()});
+        destroyControl();
+    }
+}
+
+TEST_F(CaptureFaults, AReadOnlyFolderGetsNoPictureAndKeepsWhatItHolds) {
+    Folder folder;
+    putEarlierPicture(folder.path());
+    const FolderSnapshot before(folder.path());
+    ASSERT_TRUE(QFile::setPermissions(folder.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner |
+                                                         QFileDevice::ReadOther | QFileDevice::ExeOther));
+    {
+        ObeyFilePermissions obey;
+        if (!obey.active())
+            GTEST_SKIP() << "file permissions cannot be obeyed in this process";
+        auto& c = normalPreview(folder.path());
+        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNotSaved);
+        EXPECT_TRUE(logHas("写bmp文件失败，拍照失败!"));
+        auto& e = edgePreview(folder.path());
+        EXPECT_EQ(e.Morvel(QStringLiteral("pdf")), control::kMorvelNotSaved);
+        destroyControl();
+    }
+    QFile::setPermissions(folder.path(),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(before.damaged(), QString());
+    EXPECT_EQ(before.added(), QStringList());
+}
+
+TEST_F(CaptureFaults, AFolderThatVanishes) {
+    Folder parent;
+    const QString folder = parent.file(QStringLiteral("pictures/"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    auto& c = normalPreview(folder);
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+
+    // Gone before the capture: the save folder is refused, as any unusable one is.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), -11);
+    EXPECT_EQ(log().last(), QStringLiteral("自定义图片路径错误!"));
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    // Gone while the frame is on its way: the capture ends at once, without waiting out the frame wait.
+    ASSERT_TRUE(QDir().mkpath(folder));
+    OnEvent vanish(&c, control::kFrameCopiedEvent, [&] { QDir(folder).removeRecursively(); });
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNotSaved);
+    EXPECT_EQ(vanish.count(), 1);
+    EXPECT_TRUE(logHas("写bmp文件失败，拍照失败!"));
+    EXPECT_FALSE(logHas("等待图像帧超时，抓图失败!"));
+    EXPECT_FALSE(QFileInfo::exists(folder)); // not made again behind the user's back
+}
+
+TEST_F(CaptureFaults, APictureRemovedBeforeItsConversionIsNotReportedSaved) {
+    Folder folder;
+    auto& c = normalPreview(folder.path());
+    OnEvent remove(&c, control::kFrameSavedEvent, [&] {
+        for (const QString& bmp : QDir(folder.path()).entryList({QStringLiteral("*.bmp")}, QDir::Files))
+            QFile::remove(folder.file(bmp));
+    });
+    for (const char* format : {"jpg", "bmp", "pdf"}) {
+        SCOPED_TRACE(format);
+        EXPECT_EQ(c.Morvel(QLatin1String(format)), control::kMorvelNotSaved);
+        EXPECT_EQ(log().last(), QStringLiteral("图片文件不存在，拍照失败!"));
+    }
+    EXPECT_EQ(remove.count(), 3);
+    EXPECT_TRUE(QDir(folder.path()).isEmpty());
+}
+
+} // namespace
+} // namespace qx::test
