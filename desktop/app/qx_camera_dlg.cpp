@@ -699,10 +699,10 @@ void CQX_CameraDlg::watermark() {
     const QString path = m_pictures->pictureFile(row);
     if (path.isEmpty())
         return;
-    const QString folder = m_pictures->pictureFolder(m_list->item(row)->text());
     m_control.SetCPicName(path);
     m_control.AddWaterMark();
-    m_pictures->RebuildList(folder);
+    // The watermark replaces the picture in place: every item is redrawn from its own file.
+    m_pictures->RebuildList();
     if (const int last = m_list->count() - 1; last >= 0) {
         m_list->setCurrentRow(last);
         m_list->scrollToItem(m_list->item(last));

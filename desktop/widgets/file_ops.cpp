@@ -80,6 +80,10 @@ FileError moveFileNoReplace(const QString& from, const QString& to) {
     return fromErrno(error);
 }
 
+QString folderOfFile(const QString& path) {
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 QString fileErrorMessage(FileError error, const QString& path) {
     const char* text = "";
     switch (error) {

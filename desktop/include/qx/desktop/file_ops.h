@@ -24,6 +24,9 @@ FileError moveFileNoReplace(const QString& from, const QString& to);
 // A name that stays inside its folder: not empty, no '/' or NUL, not "." or "..".
 bool isPlainFileName(const QString& name);
 
+// The folder part of a file path, with its trailing '/'; empty for a bare name.
+QString folderOfFile(const QString& path);
+
 // The file-error message for `error` naming `path`, e.g. "%1 was not found.".
 QString fileErrorMessage(FileError error, const QString& path);
 
