@@ -7,6 +7,7 @@
 
 #include <QDebug>
 #include <utility>
+#include <vector>
 
 namespace qx::desktop {
 
@@ -19,6 +20,21 @@ std::optional<bool> fileBool(const QString& text) {
     if (text == QLatin1String("FALSE"))
         return false;
     return std::nullopt;
+}
+
+// The keys both writes carry, in the order they are written (a missing key is added in that order).
+void appendPictureKeys(std::vector<CamConfigValue>& keys, const CamSettings& v) {
+    keys.insert(keys.end(), {
+                                {"Img-Format", v.imageFormat},
+                                {"Img-Rotate", QString::number(v.rotation)},
+                                {"Img-DPI", QString::number(v.dpi)},
+                                {"Img-Color", QString::number(v.color)},
+                                {"Save-Path", v.savePath},
+                                {"Video-Path", v.videoPath},
+                                {"URL", v.url},
+                                {"UpLoad-Del", boolText(v.deleteAfterUpload)},
+                                {"PDF-Del", boolText(v.deleteAfterPdf)},
+                            });
 }
 
 } // namespace
@@ -181,39 +197,20 @@ void SettingsStore::applyDialog(const SettingsValues& d, bool accepted) {
     v.deleteAfterUpload = d.deleteAfterUpload;
     v.deleteAfterPdf = d.deleteAfterPdf;
     v.tickTime = d.interval;
-    writeExistingCamConfig(m_iniPath, {
-                                          {"camera", QString::number(v.camera)},
-                                          {"resolution", QString::number(v.resolution)},
-                                          {"Img-Format", v.imageFormat},
-                                          {"Img-Rotate", QString::number(v.rotation)},
-                                          {"Img-DPI", QString::number(v.dpi)},
-                                          {"Img-Color", QString::number(v.color)},
-                                          {"Save-Path", v.savePath},
-                                          {"Video-Path", v.videoPath},
-                                          {"URL", v.url},
-                                          {"UpLoad-Del", boolText(v.deleteAfterUpload)},
-                                          {"PDF-Del", boolText(v.deleteAfterPdf)},
-                                          {"TickTime", QString::number(v.tickTime)},
-                                      });
+    std::vector<CamConfigValue> keys = {{"camera", QString::number(v.camera)},
+                                        {"resolution", QString::number(v.resolution)}};
+    appendPictureKeys(keys, v);
+    keys.emplace_back("TickTime", QString::number(v.tickTime));
+    writeExistingCamConfig(m_iniPath, keys);
 }
 
 bool SettingsStore::writeAtShutDown(bool mergeMode, bool barcode, bool timedMode) const {
     const CamSettings& v = m_values;
-    return writeExistingCamConfig(m_iniPath, {
-                                                 {"Is-Merge", boolText(mergeMode)},
-                                                 {"BarCode", boolText(barcode)},
-                                                 {"Img-Format", v.imageFormat},
-                                                 {"Img-Rotate", QString::number(v.rotation)},
-                                                 {"Img-DPI", QString::number(v.dpi)},
-                                                 {"Img-Color", QString::number(v.color)},
-                                                 {"Save-Path", v.savePath},
-                                                 {"Video-Path", v.videoPath},
-                                                 {"URL", v.url},
-                                                 {"UpLoad-Del", boolText(v.deleteAfterUpload)},
-                                                 {"PDF-Del", boolText(v.deleteAfterPdf)},
-                                                 {"Is-TimeCap", boolText(timedMode)},
-                                                 {"TickTime", QString::number(v.tickTime)},
-                                             });
+    std::vector<CamConfigValue> keys = {{"Is-Merge", boolText(mergeMode)}, {"BarCode", boolText(barcode)}};
+    appendPictureKeys(keys, v);
+    keys.emplace_back("Is-TimeCap", boolText(timedMode));
+    keys.emplace_back("TickTime", QString::number(v.tickTime));
+    return writeExistingCamConfig(m_iniPath, keys);
 }
 
 } // namespace qx::desktop

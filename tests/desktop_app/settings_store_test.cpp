@@ -218,6 +218,26 @@ TEST_F(DesktopSettingsStore, SettingsCancelTakesNothingAndWritesNothing) {
     EXPECT_EQ(readAll(ini()), before);
 }
 
+TEST_F(DesktopSettingsStore, BothWritesAddMissingKeysInTheirOwnOrder) {
+    writeIni({"[CamConfig]"});
+    m_store.load(2);
+    m_store.values().videoPath = QStringLiteral("/v/");
+    ASSERT_TRUE(m_store.writeAtShutDown(false, true, false));
+    EXPECT_EQ(readAll(ini()),
+              crlf({"[CamConfig]", "Is-Merge=FALSE", "BarCode=TRUE", "Img-Format=jpg", "Img-Rotate=0",
+                    "Img-DPI=0", "Img-Color=0", "Save-Path=", "Video-Path=/v/", "URL=", "UpLoad-Del=FALSE",
+                    "PDF-Del=FALSE", "Is-TimeCap=FALSE", "TickTime=5"}));
+
+    writeIni({"[CamConfig]"});
+    SettingsValues answer = m_store.dialogSeed();
+    answer.rotation = 90;
+    m_store.applyDialog(answer, true);
+    EXPECT_EQ(readAll(ini()),
+              crlf({"[CamConfig]", "camera=0", "resolution=0", "Img-Format=jpg", "Img-Rotate=90", "Img-DPI=0",
+                    "Img-Color=0", "Save-Path=", "Video-Path=/v/", "URL=", "UpLoad-Del=FALSE",
+                    "PDF-Del=FALSE", "TickTime=5"}));
+}
+
 TEST_F(DesktopSettingsStore, ShutDownWritesItsKeysOnlyIntoAFileThatIsThere) {
     writeIni({"[CamConfig]", "Img-Format=bmp", "URL=http://127.0.0.1:9/up"});
     m_store.load(2);
