@@ -55,10 +55,13 @@ void HistoryCleaner::clear(const QString& savePath) const {
         if (removes(entry.fileName(), ownFolder))
             QFile::remove(entry.absoluteFilePath());
     }
-    const QString merge = folder + mergeFolderName(m_today());
+    // Without its trailing '/': a path ending in one names the folder a link points to, and
+    // remove_all would empty that folder instead of removing the link.
+    QString merge = folder + mergeFolderName(m_today());
+    merge.chop(1);
     std::error_code error;
     // remove_all removes links themselves and never follows them out of the folder.
-    std::filesystem::remove_all(std::filesystem::path(merge.toStdString()), error);
+    std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(merge).toStdString()), error);
 }
 
 } // namespace qx::desktop

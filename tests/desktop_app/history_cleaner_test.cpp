@@ -97,6 +97,12 @@ TEST_F(DesktopHistoryCleaner, LinksAreDeletedThemselvesAndNeverFollowed) {
     EXPECT_FALSE(QFileInfo::exists(merge));
     EXPECT_EQ(readAll(target), QByteArray("x"));
     EXPECT_TRUE(QFileInfo::exists(m_outside.file(QStringLiteral("dir/inside.jpg"))));
+
+    // A merge folder that is itself a link: the link goes, the folder it names stays whole.
+    ASSERT_TRUE(QFile::link(m_outside.file(QStringLiteral("dir")), merge.chopped(1)));
+    m_cleaner.clear(m_save.path());
+    EXPECT_FALSE(QFileInfo(merge.chopped(1)).isSymLink());
+    EXPECT_TRUE(QFileInfo::exists(m_outside.file(QStringLiteral("dir/inside.jpg"))));
 }
 
 TEST_F(DesktopHistoryCleaner, TheMergeFolderIsTheOneOfTheDayOfTheClear) {
