@@ -7,7 +7,6 @@
 #include "qx/desktop/picture_list.h"
 #include "qx/desktop/settings_store.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
 #include <utility>
@@ -60,19 +59,22 @@ void CaptureFlow::capture() {
         if (!m_barcodeName.isEmpty()) {
             const QString newName = m_barcodeName + QLatin1Char('.') + s.imageFormat;
             const QString newPath = folderOfFile(m_lastPicture) + newName;
-            if (newPath != m_lastPicture && QFileInfo::exists(newPath)) {
-                QFile::remove(newPath);
-                for (int i = list.count() - 1; i >= 0; --i) {
-                    const QString text = list.item(i)->text();
-                    if (text.left(text.size() - 4) == m_barcodeName)
-                        delete list.takeItem(i);
-                }
-            }
-            const FileError error = moveFileNoReplace(m_lastPicture, newPath);
+            // The new picture takes the name from an older one of that barcode in one step: the older
+            // one goes only once the newer holds its name, and stays when the move fails.
+            const bool replaces = newPath != m_lastPicture && QFileInfo::exists(newPath);
+            const FileError error = replaces ? moveFileReplacing(m_lastPicture, newPath)
+                                             : moveFileNoReplace(m_lastPicture, newPath);
             if (error != FileError::None) {
                 if (m_message)
                     m_message(fileErrorMessage(error, m_lastPicture));
                 return;
+            }
+            if (replaces) {
+                // The items of the replaced picture; another format of the barcode is another file.
+                for (int i = list.count() - 1; i >= 0; --i) {
+                    if (m_pictures.pictureFile(i) == newPath)
+                        delete list.takeItem(i);
+                }
             }
             m_pictures.AddPictureItem(newPath, newName);
             return;

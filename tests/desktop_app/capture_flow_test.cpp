@@ -9,6 +9,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -137,21 +138,51 @@ TEST_F(DesktopCaptureFlow, ABarcodeNamesThePictureAndReplacesAnOlderOneOfThatNam
     ASSERT_EQ(looked.size(), 1);
     EXPECT_FALSE(QFileInfo::exists(looked[0])); // the captured name was moved onto the barcode's
     const QDateTime first = QFileInfo(named).lastModified();
+    // A picture of that barcode in another format is another file: it and its item stay.
+    const QString bmp = m_save.file(QStringLiteral("6901234567892.bmp"));
+    ASSERT_TRUE(writeAll(bmp, "bmp"));
+    m_pictures.AddPictureItem(bmp, QStringLiteral("6901234567892.bmp"));
 
     processEvents(1100);
     m_flow.capture();
-    EXPECT_EQ(texts(), (QStringList{"keep.jpg", "6901234567892.jpg"}));
-    EXPECT_EQ(savedFiles(), (QStringList{"6901234567892.jpg", "keep.jpg"}));
+    EXPECT_EQ(texts(), (QStringList{"keep.jpg", "6901234567892.bmp", "6901234567892.jpg"}));
+    EXPECT_EQ(m_pictures.pictureFile(2), named);
+    EXPECT_EQ(savedFiles(), (QStringList{"6901234567892.bmp", "6901234567892.jpg", "keep.jpg"}));
     EXPECT_GT(QFileInfo(named).lastModified(), first); // the newer picture took the name
+    EXPECT_EQ(readAll(bmp), QByteArray("bmp"));
     EXPECT_TRUE(m_messages.isEmpty());
 
     // Without a barcode the picture keeps the name the control gave it.
     m_flow.setBarcodeLookup([](const QString&) { return QString(); });
     processEvents(1100);
     m_flow.capture();
-    ASSERT_EQ(m_list.count(), 3);
-    EXPECT_EQ(m_list.item(2)->text().size(), 23);
+    ASSERT_EQ(m_list.count(), 4);
+    EXPECT_EQ(m_list.item(3)->text().size(), 23);
     EXPECT_EQ(m_flow.barcodeName(), QString());
+}
+
+TEST_F(DesktopCaptureFlow, ABarcodeRenameThatFailsKeepsTheOlderPictureOfThatName) {
+    m_barcode = true;
+    m_flow.setBarcodeLookup([](const QString&) { return QStringLiteral("6901234567892"); });
+    m_flow.capture();
+    const QString named = m_save.file(QStringLiteral("6901234567892.jpg"));
+    ASSERT_EQ(texts(), QStringList{"6901234567892.jpg"});
+    const QByteArray older = readAll(named);
+    ASSERT_FALSE(older.isEmpty());
+
+    // The new picture is gone before it can take the name (another program, a full disk...).
+    QString vanished;
+    m_flow.setBarcodeLookup([&](const QString& picture) {
+        vanished = picture;
+        QFile::remove(picture);
+        return QStringLiteral("6901234567892");
+    });
+    processEvents(1100);
+    m_flow.capture();
+    EXPECT_EQ(m_messages, QStringList{fileErrorMessage(FileError::FileNotFound, vanished)});
+    EXPECT_EQ(readAll(named), older);
+    EXPECT_EQ(texts(), QStringList{"6901234567892.jpg"});
+    EXPECT_EQ(m_pictures.pictureFile(0), named);
 }
 
 TEST_F(DesktopCaptureFlow, ABarcodeThatIsThePicturesOwnNameLeavesItAlone) {

@@ -21,6 +21,11 @@ enum class FileError {
 // Moving a file onto its own name succeeds without doing anything.
 FileError moveFileNoReplace(const QString& from, const QString& to);
 
+// Moves `from` onto `to`, replacing a file of that name in the same step: `to` always holds one of
+// the two pictures, never neither. A folder at `to` is not replaced; the names follow the rules of
+// moveFileNoReplace.
+FileError moveFileReplacing(const QString& from, const QString& to);
+
 // A name that stays inside its folder: not empty, no '/' or NUL, not "." or "..".
 bool isPlainFileName(const QString& name);
 
