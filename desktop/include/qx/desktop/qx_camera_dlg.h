@@ -145,7 +145,7 @@ public:
     QString uploadUrl() const { return m_settings.values().url; }
     bool deleteAfterUpload() const { return m_settings.values().deleteAfterUpload; }
     bool deleteAfterPdf() const { return m_settings.values().deleteAfterPdf; }
-    QString lastPicturePath() const { return m_capture ? m_capture->lastPicture() : QString(); }
+    QString lastPicturePath() const { return m_capture->lastPicture(); }
     bool isHotkeyRegistered() const { return m_hotkeyRegistered; }
     int hotkeyModifiers() const { return m_settings.values().hotkeyModifiers; }
     int hotkeyKey() const { return m_settings.values().hotkeyKey; }
