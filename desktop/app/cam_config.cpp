@@ -82,7 +82,7 @@ bool writeCamConfig(const QString& path, const char* key, const QString& value) 
     return platform::writeProfileString(path, QLatin1String(kCamSection), QLatin1String(key), value);
 }
 
-bool writeExistingCamConfig(const QString& path, CamConfigValues values) {
+bool writeExistingCamConfig(const QString& path, std::span<const CamConfigValue> values) {
     if (!camConfigOpensExisting(path))
         return false;
     bool ok = true;

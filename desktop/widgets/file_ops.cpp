@@ -50,16 +50,39 @@ bool isPlainFileName(const QString& name) {
            !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
-FileError moveFileNoReplace(const QString& from, const QString& to) {
-    const QByteArray source = QFile::encodeName(from);
-    const QByteArray target = QFile::encodeName(to);
+namespace {
+
+// The checks both moves make before touching anything; None when the move may go ahead (or, for
+// `from` equal to `to`, has nothing to do: `same` is then set).
+FileError checkMove(const QString& from, const QString& to, bool& same) {
     struct stat st {};
-    if (::lstat(source.constData(), &st) != 0)
+    if (::lstat(QFile::encodeName(from).constData(), &st) != 0)
         return errno == ENOENT || errno == ENOTDIR ? FileError::FileNotFound : fromErrno(errno);
     if (!isPlainFileName(to.mid(to.lastIndexOf(QLatin1Char('/')) + 1)) || to.contains(QChar(0)))
         return FileError::BadPath;
-    if (from == to)
+    same = from == to;
+    return FileError::None;
+}
+
+} // namespace
+
+FileError moveFileReplacing(const QString& from, const QString& to) {
+    bool same = false;
+    if (const FileError error = checkMove(from, to, same); error != FileError::None || same)
+        return error;
+    // rename(2) swaps the name over in one step, so the older picture goes only once the newer one
+    // holds its name.
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return FileError::None;
+    return fromErrno(errno);
+}
+
+FileError moveFileNoReplace(const QString& from, const QString& to) {
+    bool same = false;
+    if (const FileError error = checkMove(from, to, same); error != FileError::None || same)
+        return error;
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
     if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
         return FileError::None;
     int error = errno;
@@ -78,6 +101,10 @@ FileError moveFileNoReplace(const QString& from, const QString& to) {
         }
     }
     return fromErrno(error);
+}
+
+QString folderOfFile(const QString& path) {
+    return path.left(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
 QString fileErrorMessage(FileError error, const QString& path) {

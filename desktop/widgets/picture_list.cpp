@@ -63,29 +63,39 @@ QString pictureFolderFor(const QString& text, const QString& saveFolder, const Q
     return isMergeSourceName(text) ? saveFolder + mergeFolderName(today) : saveFolder;
 }
 
-QStringList reorderNames(const QStringList& names, int target, std::span<const int> dragged) {
-    if (target < 0 || target >= names.size())
-        return names;
+namespace {
+
+// The rows 0 .. count - 1 in their order after the drop (see reorderNames); empty when nothing moves.
+std::vector<int> reorderedRows(int count, int target, std::span<const int> dragged) {
+    if (target < 0 || target >= count)
+        return {};
     std::vector<int> rows;
     for (int d : dragged) {
-        if (d >= 0 && d < names.size() && std::find(rows.begin(), rows.end(), d) == rows.end())
+        if (d >= 0 && d < count && std::find(rows.begin(), rows.end(), d) == rows.end())
             rows.push_back(d);
     }
     if (rows.empty() || std::find(rows.begin(), rows.end(), target) != rows.end())
-        return names;
+        return {};
     std::sort(rows.begin(), rows.end());
-    QStringList rest;
-    QStringList moved;
-    for (int i = 0; i < names.size(); ++i) {
-        if (std::binary_search(rows.begin(), rows.end(), i))
-            moved << names[i];
-        else
-            rest << names[i];
-    }
-    const int at = std::min<int>(target, int(rest.size()));
-    for (int i = 0; i < moved.size(); ++i)
-        rest.insert(at + i, moved[i]);
+    std::vector<int> rest;
+    std::vector<int> moved;
+    for (int i = 0; i < count; ++i)
+        (std::binary_search(rows.begin(), rows.end(), i) ? moved : rest).push_back(i);
+    const auto at = rest.begin() + std::min<int>(target, int(rest.size()));
+    rest.insert(at, moved.begin(), moved.end());
     return rest;
+}
+
+} // namespace
+
+QStringList reorderNames(const QStringList& names, int target, std::span<const int> dragged) {
+    const std::vector<int> order = reorderedRows(int(names.size()), target, dragged);
+    if (order.empty())
+        return names;
+    QStringList out;
+    for (int row : order)
+        out << names[row];
+    return out;
 }
 
 PictureList::PictureList(CListImageCtrl& list, UiHost& host, QObject* parent)
@@ -130,6 +140,7 @@ void PictureList::setMenuRunner(MenuRunner runner) {
 void PictureList::insertPicture(int row, const QString& file, const QString& text) {
     auto* item = new QListWidgetItem;
     item->setText(text);
+    item->setData(kPictureFileRole, file);
     item->setData(Qt::DecorationRole, QPixmap::fromImage(CListImageCtrl::MakeThumbnail(file)));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
     m_list.insertItem(row, item);
@@ -150,24 +161,34 @@ QStringList PictureList::names() const {
     return texts;
 }
 
-void PictureList::RebuildList(const std::function<QString(const QString& text)>& folderOf) {
-    // Every name is kept: a list longer than any fixed store is rebuilt whole, not cut short.
-    rebuild(names(), folderOf);
+QList<PictureList::Entry> PictureList::entries() const {
+    QList<Entry> all;
+    all.reserve(m_list.count());
+    for (int i = 0; i < m_list.count(); ++i)
+        all.append({m_list.item(i)->text(), pictureFile(i)});
+    return all;
 }
 
-void PictureList::rebuild(const QStringList& texts,
-                          const std::function<QString(const QString& text)>& folderOf) {
+void PictureList::rebuild(const QList<Entry>& entries) {
+    // Every item is kept: a list longer than any fixed store is rebuilt whole, not cut short.
     m_list.clear();
-    for (int i = 0; i < texts.size(); ++i)
-        insertPicture(i, folderOf(texts[i]) + texts[i], texts[i]);
+    for (int i = 0; i < entries.size(); ++i)
+        insertPicture(i, entries[i].file, entries[i].text);
+}
+
+void PictureList::RebuildList() {
+    rebuild(entries());
+}
+
+void PictureList::RebuildList(const std::function<QString(const QString& text)>& folderOf) {
+    QList<Entry> all = entries();
+    for (Entry& e : all)
+        e.file = folderOf(e.text) + e.text;
+    rebuild(all);
 }
 
 void PictureList::RebuildList(const QString& folder) {
     RebuildList([&folder](const QString&) { return folder; });
-}
-
-void PictureList::RebuildList() {
-    RebuildList([this](const QString& text) { return pictureFolder(text); });
 }
 
 QString PictureList::pictureFolder(const QString& text) const {
@@ -175,8 +196,10 @@ QString PictureList::pictureFolder(const QString& text) const {
 }
 
 QString PictureList::pictureFile(int row) const {
+    // The item's own file, never one found again by its name: after a change of the save folder, a
+    // new day or a refused rename that name may belong to another picture.
     const QListWidgetItem* item = m_list.item(row);
-    return item ? pictureFolder(item->text()) + item->text() : QString();
+    return item ? item->data(kPictureFileRole).toString() : QString();
 }
 
 void PictureList::runCommand(int id) {
@@ -240,25 +263,31 @@ void PictureList::endLabelEdit(int row, const QString& text) {
     QListWidgetItem* item = m_list.item(row);
     if (text.isEmpty() || !item)
         return;
-    const QString oldText = item->text();
-    const QString from = pictureFolder(oldText) + oldText;
-    // The file goes where its new name will be looked for, so later commands find this file and
-    // never another one of that name.
-    const QString to = pictureFolder(text) + text;
-    item->setText(text);
-    // A typed '/' would move the picture into another folder, out of the list's reach.
+    const QString from = pictureFile(row);
+    const QString to = folderOfFile(from) + text;
+    // A typed '/' would move the picture into another folder.
     const FileError error = isPlainFileName(text) ? moveFileNoReplace(from, to) : FileError::BadPath;
-    if (error != FileError::None)
+    if (error != FileError::None) {
+        // The item keeps its text: showing the typed name would make it look like the file of that
+        // name, which may be another picture.
         m_host.messageBox(m_list.window(), fileErrorMessage(error, from), QString(), MessageIcon::Warning,
                           false);
+        return;
+    }
+    item->setText(text);
+    item->setData(kPictureFileRole, to);
 }
 
 void PictureList::dropPictures(const DropNotification& drop) {
-    const QStringList before = names();
-    const QStringList after = reorderNames(before, drop.dropTarget, drop.dragged);
-    if (after == before)
+    const std::vector<int> order = reorderedRows(m_list.count(), drop.dropTarget, drop.dragged);
+    if (order.empty() || std::is_sorted(order.begin(), order.end()))
         return;
-    rebuild(after, [this](const QString& text) { return pictureFolder(text); });
+    const QList<Entry> before = entries();
+    QList<Entry> after;
+    after.reserve(before.size());
+    for (int row : order)
+        after.append(before[row]);
+    rebuild(after);
 }
 
 void PictureList::onRightClicked(int row, const QPoint& globalPos) {

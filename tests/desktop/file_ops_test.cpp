@@ -1,4 +1,4 @@
-// Moving picture files: never over another file, and the file-error texts of each refusal.
+// Moving picture files: never over another file unless asked, and the file-error texts of each refusal.
 #include "qx/desktop/file_ops.h"
 #include "support/test_support.h"
 
@@ -34,6 +34,29 @@ TEST(DesktopFileOps, RefusalsAreTold) {
     EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.path()), FileError::BadPath);
     EXPECT_EQ(moveFileNoReplace(dir.file("a.jpg"), dir.file("a.jpg")), FileError::None);
     EXPECT_EQ(qx::test::readAll(dir.file("a.jpg")), QByteArray("A"));
+}
+
+TEST(DesktopFileOps, AReplacingMoveSwapsTheNameOverInOneStep) {
+    qx::test::Folder dir;
+    ASSERT_TRUE(qx::test::writeAll(dir.file("a.jpg"), "A"));
+    ASSERT_TRUE(qx::test::writeAll(dir.file("b.jpg"), "B"));
+    EXPECT_EQ(moveFileReplacing(dir.file("a.jpg"), dir.file("b.jpg")), FileError::None);
+    EXPECT_FALSE(QFile::exists(dir.file("a.jpg")));
+    EXPECT_EQ(qx::test::readAll(dir.file("b.jpg")), QByteArray("A"));
+    EXPECT_EQ(moveFileReplacing(dir.file("b.jpg"), dir.file("c.jpg")), FileError::None);
+    EXPECT_EQ(qx::test::readAll(dir.file("c.jpg")), QByteArray("A"));
+
+    // A source that is gone leaves the name it would have taken as it was.
+    ASSERT_TRUE(qx::test::writeAll(dir.file("d.jpg"), "D"));
+    EXPECT_EQ(moveFileReplacing(dir.file("gone.jpg"), dir.file("d.jpg")), FileError::FileNotFound);
+    EXPECT_EQ(qx::test::readAll(dir.file("d.jpg")), QByteArray("D"));
+    // Folders are not replaced, and the names keep to their folder.
+    ASSERT_TRUE(QDir().mkpath(dir.file("sub/inner")));
+    EXPECT_EQ(moveFileReplacing(dir.file("d.jpg"), dir.file("sub")), FileError::AccessDenied);
+    EXPECT_EQ(moveFileReplacing(dir.file("d.jpg"), dir.file("..")), FileError::BadPath);
+    EXPECT_EQ(moveFileReplacing(dir.file("d.jpg"), dir.file("d.jpg")), FileError::None);
+    EXPECT_EQ(qx::test::readAll(dir.file("d.jpg")), QByteArray("D"));
+    EXPECT_TRUE(QDir(dir.file("sub/inner")).exists());
 }
 
 TEST(DesktopFileOps, MessagesNameThePath) {

@@ -19,6 +19,7 @@ using namespace qx::desktop;
 namespace {
 
 const QColor kPicture(30, 140, 60);
+const QColor kOtherPicture(200, 40, 160);
 
 class DesktopPictureList : public ::testing::Test {
 protected:
@@ -114,7 +115,7 @@ TEST(DesktopPictureNames, SaveFolderIsTheControlsOrTheTemporaryFolder) {
     EXPECT_EQ(saveFolderFor(QStringLiteral("/srv/x"), QString()), temp.path());
 }
 
-TEST_F(DesktopPictureList, AMergeSourceIsLookedForInTheCurrentDaysFolder) {
+TEST_F(DesktopPictureList, AMergeSourceKeepsItsOwnFileAfterMidnight) {
     const QString name = QStringLiteral("2026-12-08-23-59-58ForJpgMerge.jpg");
     const QString folder = dir.path() + mergeFolderName(today);
     ASSERT_TRUE(QDir().mkpath(folder));
@@ -122,12 +123,85 @@ TEST_F(DesktopPictureList, AMergeSourceIsLookedForInTheCurrentDaysFolder) {
     pictures.AddPictureItem(folder + name, name);
     EXPECT_EQ(pictures.pictureFile(0), folder + name);
     EXPECT_TRUE(qx::test::near(thumbnailOf(list.item(0)).pixel(60, 45), kPicture));
-    // After midnight the same name points into the new day's folder, where the file is not.
+    // After midnight a new merge source of that name would go into the new day's folder, but the item
+    // still stands for the file it was taken as.
     today = today.addDays(1);
+    EXPECT_EQ(pictures.pictureFolder(name), dir.path() + mergeFolderName(today));
     pictures.RebuildList();
     ASSERT_EQ(list.count(), 1);
-    EXPECT_EQ(pictures.pictureFile(0), dir.path() + mergeFolderName(today) + name);
-    EXPECT_EQ(thumbnailOf(list.item(0)).pixel(60, 45), QColor(Qt::white).rgb());
+    EXPECT_EQ(pictures.pictureFile(0), folder + name);
+    EXPECT_TRUE(qx::test::near(thumbnailOf(list.item(0)).pixel(60, 45), kPicture));
+}
+
+TEST_F(DesktopPictureList, RebuildListRedrawsEveryItemFromItsOwnFile) {
+    // Two items whose files lie in different folders, as after a change of the save folder.
+    addPictures(1);
+    qx::test::Folder other;
+    ASSERT_TRUE(qx::test::writePicture(other.file("q.jpg"), 64, 48, kOtherPicture));
+    pictures.AddPictureItem(other.file("q.jpg"), QStringLiteral("q.jpg"));
+    // The picture is replaced in place, as the watermark does.
+    ASSERT_TRUE(qx::test::writePicture(dir.file("p0.jpg"), 64, 48, kOtherPicture));
+    pictures.RebuildList();
+    ASSERT_EQ(texts(), (QStringList{"p0.jpg", "q.jpg"}));
+    EXPECT_EQ(pictures.pictureFile(0), dir.file("p0.jpg"));
+    EXPECT_EQ(pictures.pictureFile(1), other.file("q.jpg"));
+    EXPECT_TRUE(qx::test::near(thumbnailOf(list.item(0)).pixel(60, 45), kOtherPicture));
+    EXPECT_TRUE(qx::test::near(thumbnailOf(list.item(1)).pixel(60, 45), kOtherPicture));
+}
+
+TEST_F(DesktopPictureList, ADropKeepsEveryItemOnItsOwnFile) {
+    addPictures(3);
+    qx::test::Folder other;
+    ASSERT_TRUE(qx::test::writePicture(other.file("q.jpg"), 64, 48, kOtherPicture));
+    pictures.AddPictureItem(other.file("q.jpg"), QStringLiteral("q.jpg"));
+    // The save folder holds a picture of the same name that is not the item's.
+    ASSERT_TRUE(qx::test::writePicture(dir.file("q.jpg"), 64, 48, kPicture));
+    DropNotification drop;
+    drop.dropTarget = 0;
+    drop.dragged[0] = 3;
+    pictures.dropPictures(drop);
+    ASSERT_EQ(texts(), (QStringList{"q.jpg", "p0.jpg", "p1.jpg", "p2.jpg"}));
+    EXPECT_EQ(pictures.pictureFile(0), other.file("q.jpg"));
+    EXPECT_TRUE(qx::test::near(thumbnailOf(list.item(0)).pixel(60, 45), kOtherPicture));
+    for (int i = 1; i < 4; ++i)
+        EXPECT_EQ(pictures.pictureFile(i), dir.file(QStringLiteral("p%1.jpg").arg(i - 1)));
+    list.setSelectionMark(0);
+    pictures.runCommand(cmd::kDelete);
+    EXPECT_FALSE(QFile::exists(other.file("q.jpg")));
+    EXPECT_TRUE(QFile::exists(dir.file("q.jpg")));
+}
+
+TEST_F(DesktopPictureList, EveryCommandKeepsToTheItemsFileWhenTheSaveFolderChanges) {
+    addPictures(3);
+    // The save folder moves to one that holds files of the same names.
+    qx::test::Folder other;
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(qx::test::writeAll(other.file(QStringLiteral("p%1.jpg").arg(i)), "not the item's"));
+    pictures.setSaveFolder([&other] { return other.path(); });
+    EXPECT_EQ(pictures.pictureFile(0), dir.file("p0.jpg"));
+
+    list.setSelectionMark(0);
+    pictures.runCommand(cmd::kDelete);
+    EXPECT_FALSE(QFile::exists(dir.file("p0.jpg")));
+    EXPECT_EQ(qx::test::readAll(other.file("p0.jpg")), QByteArray("not the item's"));
+
+    std::vector<QString> printed;
+    pictures.setPrintHandler([&](int, const QString& file) { printed.push_back(file); });
+    list.setSelectionMark(0);
+    pictures.runCommand(cmd::kPrint);
+    pictures.runCommand(cmd::kOpenFolder);
+    EXPECT_EQ(printed, std::vector<QString>{dir.file("p1.jpg")});
+    EXPECT_EQ(opened, QStringList{dir.file("p1.jpg")});
+    qx::test::doubleClick(viewport(), centreOf(1));
+    EXPECT_EQ(opened.last(), dir.file("p2.jpg"));
+
+    // A rename keeps the file in its own folder, and the item then stands for the renamed file.
+    pictures.endLabelEdit(1, QStringLiteral("renamed.jpg"));
+    EXPECT_TRUE(host.shown().empty());
+    EXPECT_TRUE(QFile::exists(dir.file("renamed.jpg")));
+    EXPECT_FALSE(QFile::exists(other.file("renamed.jpg")));
+    EXPECT_EQ(qx::test::readAll(other.file("p2.jpg")), QByteArray("not the item's"));
+    EXPECT_EQ(pictures.pictureFile(1), dir.file("renamed.jpg"));
 }
 
 TEST_F(DesktopPictureList, RebuildKeepsEveryItemBeyondAHundred) {
@@ -360,10 +434,32 @@ TEST_F(DesktopPictureList, ARefusedRenameShowsTheFileErrorBoxAndKeepsBothFiles) 
     EXPECT_EQ(host.shown()[0].kind, QStringLiteral("message"));
     EXPECT_EQ(host.shown()[0].text, fileErrorMessage(FileError::AccessDenied, dir.file("p0.jpg")));
     EXPECT_TRUE(host.shown()[0].text.contains(dir.file("p0.jpg")));
-    // The item shows what was typed; neither file was touched.
-    EXPECT_EQ(list.item(0)->text(), QStringLiteral("p1.jpg"));
+    // The item keeps its own text and file; neither file was touched.
+    EXPECT_EQ(list.item(0)->text(), QStringLiteral("p0.jpg"));
+    EXPECT_EQ(pictures.pictureFile(0), dir.file("p0.jpg"));
     EXPECT_EQ(qx::test::readAll(dir.file("p0.jpg")), first);
     EXPECT_EQ(qx::test::readAll(dir.file("p1.jpg")), QByteArray("the other picture"));
+}
+
+TEST_F(DesktopPictureList, AfterARefusedRenameDeleteRemovesOnlyTheItemsOwnFile) {
+    addPictures(1);
+    ASSERT_TRUE(qx::test::writeAll(dir.file("taken.jpg"), QByteArray("the other picture")));
+    list.setSelectionMark(0);
+    pictures.runCommand(cmd::kRename);
+    auto* editor = list.viewport()->findChild<QLineEdit*>();
+    ASSERT_NE(editor, nullptr);
+    editor->setText(QStringLiteral("taken.jpg"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(editor, &enter);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(host.shown().size(), 1u);
+    EXPECT_EQ(list.item(0)->text(), QStringLiteral("p0.jpg"));
+
+    list.setSelectionMark(0);
+    pictures.runCommand(cmd::kDelete);
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_FALSE(QFile::exists(dir.file("p0.jpg")));
+    EXPECT_EQ(qx::test::readAll(dir.file("taken.jpg")), QByteArray("the other picture"));
 }
 
 TEST_F(DesktopPictureList, RenamingAFileThatIsGoneReportsItNotFound) {

@@ -3,6 +3,7 @@
 
 #include "qx/desktop/cam_config.h"
 #include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/morvel_qx_web.h"
 #include "qx/desktop/qx_camera_dlg.h"
 #include "qx/interface/control_factory.h"
 #include "qx/interface/identity.h"
@@ -12,6 +13,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -32,6 +34,49 @@ inline void processEvents(int ms) {
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);
     loop.exec();
 }
+
+// The real control in a window of its own on the two virtual cameras, with a temporary folder of its
+// own, reached through the program's wrapper as the main dialog reaches it.
+class StandaloneControl {
+public:
+    explicit StandaloneControl(UiHost& ui)
+        : m_tempEnv("Temp", m_temp.path()), m_cameras("QX_VIRTUAL_CAMERAS", kTwoCameras) {
+        if (!m_plugin.loadFile(binFolder() + QStringLiteral("libQXCameraCtrl.so"),
+                               QLatin1String(identity::kControlClsid))) {
+            ADD_FAILURE() << m_plugin.errorText().toStdString();
+            return;
+        }
+        m_window.resize(700, 480);
+        QWidget* control = m_plugin.factory()->createControl(&m_window, &ui);
+        control->setGeometry(0, 0, 693, 474);
+        m_control.attach(qobject_cast<QxDispatch*>(control));
+        m_window.show();
+    }
+
+    desktop::CMorvelQxWeb& wrapper() { return m_control; }
+
+    // As the main dialog starts on camera `camera`: cameras listed, the camera and its first capture
+    // size selected, the edge-finding preview running, pictures into `saveFolder` (the temporary
+    // folder when empty). Answers the number of cameras.
+    int start(const QString& saveFolder, short camera = 0) {
+        const int count = m_control.RefreshDevList();
+        m_control.SetDevNameSel(camera);
+        m_control.RefreshResolution(camera);
+        m_control.SetResolution(0);
+        m_control.SetCustomSavePath(saveFolder);
+        m_control.KelpoCapturePlay();
+        m_control.SetCropMargin(0);
+        return count;
+    }
+
+private:
+    Folder m_temp;
+    ScopedEnv m_tempEnv;
+    ScopedEnv m_cameras;
+    ControlPlugin m_plugin;
+    QWidget m_window;
+    desktop::CMorvelQxWeb m_control;
+};
 
 class DesktopMainDialog : public ::testing::Test {
 protected:

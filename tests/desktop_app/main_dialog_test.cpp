@@ -222,6 +222,43 @@ TEST_F(DesktopMainDialog, UploadWithoutUrlAsksForOneAndAFailedSendSealChangesNot
     EXPECT_TRUE(enabled(e, id::kWatermark));
 }
 
+TEST_F(DesktopMainDialog, PicturesKeepTheirFilesWhenTheSavePathChanges) {
+    writeIni({});
+    CQX_CameraDlg& d = create();
+    ASSERT_EQ(captureOnce(), 1);
+    const QString name = d.list().item(0)->text();
+    const QString file = d.pictures().pictureFile(0);
+    ASSERT_EQ(file, saveFolder() + name);
+    const auto thumbnail = [&d] {
+        return d.list().item(0)->data(Qt::DecorationRole).value<QPixmap>().toImage();
+    };
+    const QImage before = thumbnail();
+    // The new save folder holds a file of the same name that is not the picture.
+    Folder other;
+    ASSERT_TRUE(writeAll(other.file(name), "not the picture"));
+    m_ui.queueAnswer(QStringLiteral("settings"), QVariantMap{{QStringLiteral("savePath"), other.path()}});
+    ASSERT_TRUE(d.clickControl(id::kSettings));
+    ASSERT_EQ(d.savePath(), other.path());
+    EXPECT_EQ(d.pictures().pictureFile(0), file);
+
+    // The watermark stamps the item's own picture and redraws the item from it.
+    d.list().setSelectionMark(0);
+    emit d.list().listClicked(0);
+    ASSERT_TRUE(d.clickControl(id::kWatermark));
+    EXPECT_EQ(d.control().GetCPicName(), file);
+    ASSERT_EQ(d.list().count(), 1);
+    EXPECT_EQ(thumbnail(), before);
+    EXPECT_NE(thumbnail(), CListImageCtrl::MakeThumbnail(other.file(name)));
+    emit d.list().listClicked(0);
+    ASSERT_TRUE(d.clickControl(id::kUpload)); // no URL: it stops at the question, the picture named
+    EXPECT_EQ(d.control().GetCPicName(), file);
+
+    d.list().setSelectionMark(0);
+    d.pictures().runCommand(cmd::kDelete);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(readAll(other.file(name)), QByteArray("not the picture"));
+}
+
 TEST_F(DesktopMainDialog, CheckBoxesExcludeOneAnother) {
     writeIni({"Is-Merge=TRUE"});
     CQX_CameraDlg& d = create();

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <initializer_list>
+#include <span>
 #include <utility>
 
 namespace qx::desktop {
@@ -33,10 +34,14 @@ bool writeFirstRunCamConfig(const QString& path);
 QString readCamConfig(const QString& path, const char* section, const char* key, const QString& defaultValue);
 bool writeCamConfig(const QString& path, const char* key, const QString& value);
 
-using CamConfigValues = std::initializer_list<std::pair<const char*, QString>>;
+using CamConfigValue = std::pair<const char*, QString>;
+using CamConfigValues = std::initializer_list<CamConfigValue>;
 // Writes `values` into "CamConfig", in order, when the file opens as an existing file; false, and
 // nothing written, otherwise.
-bool writeExistingCamConfig(const QString& path, CamConfigValues values);
+bool writeExistingCamConfig(const QString& path, std::span<const CamConfigValue> values);
+inline bool writeExistingCamConfig(const QString& path, CamConfigValues values) {
+    return writeExistingCamConfig(path, std::span<const CamConfigValue>(values.begin(), values.size()));
+}
 
 inline QString boolText(bool value) {
     return value ? QStringLiteral("TRUE") : QStringLiteral("FALSE");

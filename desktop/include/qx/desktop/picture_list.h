@@ -20,6 +20,9 @@ class UiHost;
 
 namespace qx::desktop {
 
+// The item data that holds the file an item stands for.
+inline constexpr int kPictureFileRole = Qt::UserRole;
+
 // The commands of the list's context menu (menu 132, submenu 0).
 namespace cmd {
 inline constexpr int kDelete = 32772;
@@ -44,8 +47,8 @@ QString saveFolderFor(const QString& savePathSetting, const QString& customSaveP
 bool isMergeSourceName(const QString& text);
 // "%4d-%02d-%02d-ForMerge/" of `day`.
 QString mergeFolderName(const QDate& day);
-// The folder of an item's file: the day's merge folder inside the save folder for a merge source,
-// otherwise the save folder.
+// The folder a picture named `text` is looked for in: the day's merge folder inside the save folder
+// for a merge source, otherwise the save folder.
 QString pictureFolderFor(const QString& text, const QString& saveFolder, const QDate& today);
 
 // The names after dropping the items at `dragged` (-1 entries ignored) on `target`: they are taken out
@@ -79,30 +82,34 @@ public:
     // How the context menu is run; QMenu::exec at the cursor until set.
     void setMenuRunner(MenuRunner runner);
 
-    // Adds the thumbnail of `path` as the last item, selected, focused and in view.
+    // Adds the thumbnail of `path` as the last item, selected, focused and in view; the item stands for
+    // `path` from then on, whatever the save folder or the day becomes.
     void AddPictureItem(const QString& path, const QString& displayName);
-    // Rebuilds every item from its file: in `folder` for every item (after a watermark)...
-    void RebuildList(const QString& folder);
-    // ...or in each item's own picture folder (after a drop)...
+    // Rebuilds every item, in order, from the file it stands for (after a watermark, which replaces its
+    // picture in place). Every item is kept, however many there are.
     void RebuildList();
-    // ...or by any rule. Every item is kept, however many there are.
+    // Rebuilds every item from the file its text names in `folder`, or in the folder a rule gives,
+    // and binds the item to that file: for a caller that moved the files itself.
+    void RebuildList(const QString& folder);
     void RebuildList(const std::function<QString(const QString& text)>& folderOf);
 
     QStringList names() const;
+    // Where a picture named `text` is looked for now (see pictureFolderFor); the list's items
+    // remember their own files instead.
     QString pictureFolder(const QString& text) const;
-    // The file of item `row` (picture folder + text); empty when there is no such item.
+    // The file item `row` stands for; empty when there is no such item or it was not added here.
     QString pictureFile(int row) const;
 
-    // The context-menu commands; each acts on the list's selection mark.
+    // The context-menu commands; each acts on the file of the list's selection mark.
     void runCommand(int id);
     void deletePicture();
     void printPicture();
     void openPictureFolder();
     void renamePicture();
-    // The end of a label edit: moves the file to the new name (the item shows the new text even when
-    // the move is refused, which the file-error box reports).
+    // The end of a label edit: renames the item's file in its own folder and the item with it. A
+    // refused rename, which the file-error box reports, leaves the item's text and file as they were.
     void endLabelEdit(int row, const QString& text);
-    // The main dialog's drop handler: reorders the names and rebuilds the list.
+    // The main dialog's drop handler: reorders the items, each with its own file, and rebuilds the list.
     void dropPictures(const DropNotification& drop);
 
 signals:
@@ -113,8 +120,13 @@ signals:
 private:
     void onRightClicked(int row, const QPoint& globalPos);
     void onDoubleClicked(int row);
+    struct Entry {
+        QString text;
+        QString file;
+    };
+    QList<Entry> entries() const;
     void insertPicture(int row, const QString& file, const QString& text);
-    void rebuild(const QStringList& texts, const std::function<QString(const QString& text)>& folderOf);
+    void rebuild(const QList<Entry>& entries);
 
     CListImageCtrl& m_list;
     UiHost& m_host;

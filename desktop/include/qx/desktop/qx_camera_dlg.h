@@ -1,14 +1,17 @@
 // CQX_CameraDlg: the desktop program's main dialog around the embedded camera control.
 #pragma once
 
+#include "qx/desktop/capture_flow.h"
+#include "qx/desktop/card_panel_dock.h"
 #include "qx/desktop/global_hotkey.h"
+#include "qx/desktop/history_cleaner.h"
 #include "qx/desktop/id_card_dlg.h"
 #include "qx/desktop/morvel_qx_web.h"
 #include "qx/desktop/set_config.h"
+#include "qx/desktop/settings_store.h"
 
 #include <QDialog>
 #include <QHash>
-#include <QPointer>
 #include <QTimer>
 #include <QVariantMap>
 #include <functional>
@@ -122,31 +125,32 @@ public:
     PictureList& pictures() { return *m_pictures; }
     CListImageCtrl& list() { return *m_list; }
     QWidget* controlWidget() const { return m_controlWidget; }
-    CIDCardDlg* cardPanel() const { return m_cardPanel; }
-    bool isCardPanelShown() const { return m_panelShown; }
+    CIDCardDlg* cardPanel() const { return m_cardDock.panel(); }
+    bool isCardPanelShown() const { return m_cardDock.isShown(); }
 
-    QString iniPath() const { return m_iniPath; }
-    int cameraIndex() const { return m_camera; }
-    int resolutionIndex() const { return m_resolution; }
-    QString imageFormat() const { return m_imageFormat; }
-    QString savedImageFormat() const { return m_savedImageFormat; }
-    int tickTime() const { return m_tickTime; }
+    // The settings in use.
+    QString iniPath() const { return m_settings.iniPath(); }
+    int cameraIndex() const { return m_settings.values().camera; }
+    int resolutionIndex() const { return m_settings.values().resolution; }
+    QString imageFormat() const { return m_settings.values().imageFormat; }
+    QString savedImageFormat() const { return m_settings.values().savedImageFormat; }
+    int tickTime() const { return m_settings.values().tickTime; }
     int captureTimerInterval() const { return m_captureTimer.interval(); }
     bool isTimedRunOn() const { return m_timedRun; }
-    int rotation() const { return m_rotation; }
-    int dpi() const { return m_dpi; }
-    int colorIndex() const { return m_color; }
-    QString savePath() const { return m_savePath; }
-    QString videoPath() const { return m_videoPath; }
-    QString uploadUrl() const { return m_url; }
-    bool deleteAfterUpload() const { return m_deleteAfterUpload; }
-    bool deleteAfterPdf() const { return m_deleteAfterPdf; }
-    QString lastPicturePath() const { return m_lastPicture; }
+    int rotation() const { return m_settings.values().rotation; }
+    int dpi() const { return m_settings.values().dpi; }
+    int colorIndex() const { return m_settings.values().color; }
+    QString savePath() const { return m_settings.values().savePath; }
+    QString videoPath() const { return m_settings.values().videoPath; }
+    QString uploadUrl() const { return m_settings.values().url; }
+    bool deleteAfterUpload() const { return m_settings.values().deleteAfterUpload; }
+    bool deleteAfterPdf() const { return m_settings.values().deleteAfterPdf; }
+    QString lastPicturePath() const { return m_capture->lastPicture(); }
     bool isHotkeyRegistered() const { return m_hotkeyRegistered; }
-    int hotkeyModifiers() const { return m_hotkeyModifiers; }
-    int hotkeyKey() const { return m_hotkeyKey; }
-    QString hotkeyLetter() const { return m_hotkeyLetter; }
-    QString captureToolTip() const;
+    int hotkeyModifiers() const { return m_settings.values().hotkeyModifiers; }
+    int hotkeyKey() const { return m_settings.values().hotkeyKey; }
+    QString hotkeyLetter() const { return m_settings.values().hotkeyLetter; }
+    QString captureToolTip() const { return m_settings.values().hotkeyText(); }
     int progressValue() const;
     // The settings dialog's state when it last opened, for scripts.
     QVariantMap lastSettingsShown() const { return m_lastSettingsShown; }
@@ -169,15 +173,12 @@ private:
     void buildControls();
     BitmapButton* addButton(int id, int bitmap);
     void initDialog();
-    void readSettings(int count);
-    void firstRunSettings();
+    void applyStartupBoxes(const StartupBoxes& boxes);
     void registerHotkey();
     void updateToolTip();
     void onCheckBox(int id);
     void onTimerRun();
     void setTimerRunBitmap(int bitmap);
-    void clearHistory();
-    void followCardPanel();
     void showMessage(const QString& text, const QString& caption = {});
     bool askYesNo(const QString& text, const QString& caption);
     void enablePictureButtons(bool enabled);
@@ -187,6 +188,9 @@ private:
     UiHost* m_ui = nullptr;
     CMorvelQxWeb m_control;
     QWidget* m_controlWidget = nullptr;
+    SettingsStore m_settings;
+    HistoryCleaner m_history;
+    CardPanelDock m_cardDock;
 
     QHash<int, QWidget*> m_controls;
     QRadioButton* m_autoCrop = nullptr;
@@ -198,37 +202,13 @@ private:
     QProgressBar* m_progress = nullptr;
     CListImageCtrl* m_list = nullptr;
     std::unique_ptr<PictureList> m_pictures;
-    QPointer<CIDCardDlg> m_cardPanel;
-    bool m_panelShown = false;
-    QRect m_mainRect;
-
-    int m_camera = 0;
-    int m_resolution = 0;
-    QString m_imageFormat = QStringLiteral("jpg");
-    QString m_savedImageFormat;
-    int m_rotation = 0;
-    QString m_savePath;
-    QString m_videoPath;
-    QString m_lastPicture;
-    QString m_url;
-    bool m_deleteAfterUpload = true;
-    bool m_deleteAfterPdf = false;
-    int m_tickTime = 5;
+    std::unique_ptr<CaptureFlow> m_capture;
     bool m_timedRun = false;
-    QString m_barcodeName;
-    int m_dpi = 0;
-    int m_color = 0;
-    QString m_iniPath;
 
     GlobalHotkey m_hotkey;
     bool m_hotkeyRegistered = false;
-    int m_hotkeyModifiers = kModCtrl;
-    int m_hotkeyKey = 'Z';
-    QString m_modifierName = QStringLiteral("Ctrl");
-    QString m_hotkeyLetter = QStringLiteral("Z");
 
     QTimer m_captureTimer;
-    bool m_capturing = false;
     bool m_started = false;
     bool m_shutDown = false;
     QPoint m_dragOffset;

@@ -1,0 +1,55 @@
+// CaptureFlow: a capture from the control into the picture list (format, picture settings, barcode name) and
+// a merge.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+namespace qx::desktop {
+
+class CMorvelQxWeb;
+class PictureList;
+struct CamSettings;
+
+class CaptureFlow {
+public:
+    using Query = std::function<bool()>;
+    using BarcodeLookup = std::function<QString(const QString& picture)>;
+    using MessageSink = std::function<void(const QString& text)>;
+
+    // Borrows the control, the list and the settings in use; all must outlive the flow. A capture
+    // sets the settings' image format (merge mode forces it).
+    CaptureFlow(CMorvelQxWeb& control, PictureList& pictures, CamSettings& settings);
+
+    // Whether merge mode and barcode naming are on, asked at the moment each step needs them (the
+    // check boxes stay usable while a capture waits for its frame). Both off until set.
+    void setModes(Query mergeMode, Query barcodeNaming);
+    // The barcode found in a picture; finds nothing until set.
+    void setBarcodeLookup(BarcodeLookup lookup);
+    // Where a refused barcode rename is reported; nowhere until set.
+    void setMessageSink(MessageSink sink);
+
+    // Takes a picture with the control and adds it to the list. A capture asked for while one runs
+    // (a tick or the hotkey during the wait for the frame) is dropped.
+    void capture();
+    // In merge mode: merges the pictures taken and puts the result in the place of their items.
+    void merge();
+
+    bool isCapturing() const { return m_capturing; }
+    QString lastPicture() const { return m_lastPicture; }
+    QString barcodeName() const { return m_barcodeName; }
+
+private:
+    CMorvelQxWeb& m_control;
+    PictureList& m_pictures;
+    CamSettings& m_settings;
+    Query m_mergeMode;
+    Query m_barcodeNaming;
+    BarcodeLookup m_barcodeLookup;
+    MessageSink m_message;
+    bool m_capturing = false;
+    QString m_lastPicture;
+    QString m_barcodeName;
+};
+
+} // namespace qx::desktop

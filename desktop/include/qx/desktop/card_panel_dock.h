@@ -1,0 +1,39 @@
+// CardPanelDock: the identity-card panel docked at the main window's right edge, shown, hidden and followed.
+#pragma once
+
+#include "qx/desktop/id_card_dlg.h"
+
+#include <QPointer>
+
+namespace qx::desktop {
+
+class CardPanelDock {
+public:
+    // How long a hidden panel lives on after it is forgotten: its slide and its last read end first.
+    static constexpr int kForgetMs = 1500;
+
+    // Borrows the main window, which must outlive the dock.
+    explicit CardPanelDock(QWidget& mainWindow);
+    ~CardPanelDock();
+    CardPanelDock(const CardPanelDock&) = delete;
+    CardPanelDock& operator=(const CardPanelDock&) = delete;
+
+    // The toggle button: creates and slides out the panel, or hides it and forgets it.
+    void toggle();
+    // Keeps the panel against the main window's right edge; called when the window moves.
+    void follow();
+    // Shut-down: the panel slides away and closes.
+    void close();
+
+    CIDCardDlg* panel() const { return m_panel; }
+    bool isShown() const { return m_shown; }
+    // The artwork of the toggle button for the panel's state.
+    int toggleBitmap() const;
+
+private:
+    QWidget& m_main;
+    QPointer<CIDCardDlg> m_panel;
+    bool m_shown = false;
+};
+
+} // namespace qx::desktop
