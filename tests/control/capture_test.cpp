@@ -30,28 +30,12 @@ protected:
     // A normal preview of the first camera at its first size, saving into the pictures folder.
     control::CMorvelQxWebCtrl& normalPreview(const char* cameras) {
         setCameras(cameras);
-        auto& c = createControl();
-        EXPECT_GT(c.RefreshDevList(), 0);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        EXPECT_EQ(c.StartPreviewProc(), 0);
-        c.setCustomSavePath(m_pictures.path());
-        return c;
+        return createWithNormalPreview(m_pictures.path());
     }
     // An edge-finding preview with the real camera library; `withResize` adds the DPI library.
     control::CMorvelQxWebCtrl& edgePreview(const char* cameras, bool withResize = true) {
         setCameras(cameras);
-        for (const char* lib : {"libKelpoCameraLibrary.so", "libKelpoFilterImageResize.so"}) {
-            if (!withResize && QByteArray(lib).contains("Resize"))
-                continue;
-            EXPECT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_controlFolder.file(QLatin1String(lib))));
-        }
-        auto& c = createControl({QStringLiteral("idcard_full")});
-        EXPECT_GT(c.RefreshDevList(), 0);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        c.KelpoCapturePlay();
-        EXPECT_NE(c.state().cameraDevice, nullptr);
-        c.setCustomSavePath(m_pictures.path());
-        return c;
+        return createWithEdgePreview(m_pictures.path(), withResize);
     }
     QStringList pictures() const { return QDir(m_pictures.path()).entryList(QDir::Files, QDir::Name); }
 

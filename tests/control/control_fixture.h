@@ -32,6 +32,31 @@ protected:
         m_container.reset();
         m_control = nullptr;
     }
+    // A control with the normal preview of the first camera at its first size, saving into `folder`.
+    control::CMorvelQxWebCtrl& createWithNormalPreview(const QString& folder) {
+        auto& c = createControl();
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        EXPECT_EQ(c.StartPreviewProc(), 0);
+        c.setCustomSavePath(folder);
+        return c;
+    }
+    // A control with the edge-finding preview of the real camera library (and the real DPI library
+    // when `withResize`), saving into `folder`.
+    control::CMorvelQxWebCtrl& createWithEdgePreview(const QString& folder, bool withResize = true) {
+        QStringList libs{QStringLiteral("libKelpoCameraLibrary.so")};
+        if (withResize)
+            libs << QStringLiteral("libKelpoFilterImageResize.so");
+        for (const QString& lib : libs)
+            EXPECT_TRUE(copyFile(binFolder() + lib, m_controlFolder.file(lib)));
+        auto& c = createControl({QStringLiteral("idcard_full")});
+        EXPECT_GT(c.RefreshDevList(), 0);
+        EXPECT_GT(c.RefreshResolution(0), 0);
+        c.KelpoCapturePlay();
+        EXPECT_NE(c.state().cameraDevice, nullptr);
+        c.setCustomSavePath(folder);
+        return c;
+    }
 
     QString logPath() const { return m_tempFolder.file(QStringLiteral("QXCameraCtrlLog.txt")); }
     QStringList log() const { return logTexts(logPath()); }

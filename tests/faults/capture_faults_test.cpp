@@ -43,23 +43,11 @@ protected:
     }
 
     control::CMorvelQxWebCtrl& normalPreview(const QString& folder) {
-        auto& c = createControl();
-        EXPECT_GT(c.RefreshDevList(), 0);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        EXPECT_EQ(c.StartPreviewProc(), 0);
-        c.setCustomSavePath(folder);
-        return c;
+        return createWithNormalPreview(folder);
     }
     control::CMorvelQxWebCtrl& edgePreview(const QString& folder) {
-        for (const char* lib : {"libKelpoCameraLibrary.so", "libKelpoFilterImageResize.so"})
-            EXPECT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_controlFolder.file(QLatin1String(lib))));
-        auto& c = createControl({QStringLiteral("idcard_full")});
-        EXPECT_GT(c.RefreshDevList(), 0);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        c.KelpoCapturePlay();
-        EXPECT_NE(c.state().cameraDevice, nullptr);
+        auto& c = createWithEdgePreview(folder);
         c.DisableCrop();
-        c.setCustomSavePath(folder);
         return c;
     }
     // A small picture of the user's that was there before, and must be there after.

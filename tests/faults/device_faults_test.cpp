@@ -25,25 +25,8 @@ protected:
     void useCameras(const char* text) {
         m_camerasSet = std::make_unique<ScopedEnv>("QX_VIRTUAL_CAMERAS", QString::fromLatin1(text));
     }
-    control::CMorvelQxWebCtrl& normalPreview() {
-        auto& c = createControl();
-        EXPECT_EQ(c.RefreshDevList(), 1);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        EXPECT_EQ(c.StartPreviewProc(), 0);
-        c.setCustomSavePath(m_pictures.path());
-        return c;
-    }
-    control::CMorvelQxWebCtrl& edgePreview() {
-        for (const char* lib : {"libKelpoCameraLibrary.so", "libKelpoFilterImageResize.so"})
-            EXPECT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_controlFolder.file(QLatin1String(lib))));
-        auto& c = createControl({QStringLiteral("idcard_full")});
-        EXPECT_EQ(c.RefreshDevList(), 1);
-        EXPECT_GT(c.RefreshResolution(0), 0);
-        c.KelpoCapturePlay();
-        EXPECT_TRUE(c.state().edgePreviewOn);
-        c.setCustomSavePath(m_pictures.path());
-        return c;
-    }
+    control::CMorvelQxWebCtrl& normalPreview() { return createWithNormalPreview(m_pictures.path()); }
+    control::CMorvelQxWebCtrl& edgePreview() { return createWithEdgePreview(m_pictures.path()); }
     // Morvel's result and how long it took, in milliseconds.
     std::pair<int, qint64> timedMorvel(control::CMorvelQxWebCtrl& c) {
         QElapsedTimer t;
