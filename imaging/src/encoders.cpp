@@ -20,6 +20,7 @@
 #include <thread>
 #include <tiffio.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace qx::imaging {
@@ -189,24 +190,68 @@ constexpr std::size_t kStripBytes = 256 * 1024;
 
 } // namespace
 
-bool saveTiffLzw(const Picture& p, const QString& path, double dpiX, double dpiY) {
-    if (!isWellFormed(p))
+struct TiffPageWriter::Impl {
+    explicit Impl(const QString& path) : file(path) {}
+    ReplacingFile file;
+    TiffCloser closer{nullptr};
+    bool failed = false; // set by libtiff's error handler, or by a page that could not be written
+    int pages = 0;
+};
+
+TiffPageWriter::TiffPageWriter(const QString& path) : m_impl(std::make_unique<Impl>(path)) {
+    Impl& w = *m_impl;
+    if (!w.file.open()) {
+        w.failed = true;
+        return;
+    }
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, tiffError, &w.failed);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, tiffWarning, nullptr);
+    w.closer.tif = TIFFOpenExt(w.file.temporaryName().constData(), "w", options);
+    TIFFOpenOptionsFree(options);
+    if (!w.closer.tif)
+        w.failed = true;
+}
+
+// The temporary file goes with the ReplacingFile when commit() was never reached.
+TiffPageWriter::~TiffPageWriter() = default;
+
+int TiffPageWriter::pages() const {
+    return m_impl->pages;
+}
+
+bool TiffPageWriter::commit() {
+    Impl& w = *m_impl;
+    if (w.failed || w.pages == 0 || !w.closer.tif)
         return false;
+    TIFF* tif = std::exchange(w.closer.tif, nullptr);
+    TIFFClose(tif);
+    return !w.failed && w.file.commit();
+}
+
+bool TiffPageWriter::addPage(const Picture& p, double dpiX, double dpiY) {
+    Impl& w = *m_impl;
+    if (w.failed || !isWellFormed(p)) {
+        w.failed = true;
+        return false;
+    }
+    if (!writePage(p, dpiX, dpiY) || !TIFFWriteDirectory(w.closer.tif) || w.failed) {
+        w.failed = true;
+        return false;
+    }
+    ++w.pages;
+    return true;
+}
+
+bool saveTiffLzw(const Picture& p, const QString& path, double dpiX, double dpiY) {
+    TiffPageWriter writer(path);
+    return writer.addPage(p, dpiX, dpiY) && writer.commit();
+}
+
+bool TiffPageWriter::writePage(const Picture& p, double dpiX, double dpiY) {
+    TIFF* tif = m_impl->closer.tif;
     const double resX = dpiX > 0 ? dpiX : p.dpiX;
     const double resY = dpiY > 0 ? dpiY : p.dpiY;
-    ReplacingFile file(path);
-    if (!file.open())
-        return false;
-    bool failed = false;
-    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, tiffError, &failed);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, tiffWarning, nullptr);
-    TIFF* tif = TIFFOpenExt(file.temporaryName().constData(), "w", options);
-    TIFFOpenOptionsFree(options);
-    if (!tif)
-        return false;
-    TiffCloser closer{tif};
-
     const int bits = p.bitsPerPixel;
     const bool colour = bits == 24 || bits == 32;
     const std::vector<QRgb> palette = fullPalette(p);
@@ -306,11 +351,7 @@ bool saveTiffLzw(const Picture& p, const QString& path, double dpiX, double dpiY
             return false;
         std::vector<uint8_t>().swap(coded[index]);
     }
-    if (!TIFFFlush(tif) || failed)
-        return false;
-    closer.tif = nullptr;
-    TIFFClose(tif);
-    return !failed && file.commit();
+    return true;
 }
 
 namespace {

@@ -1,9 +1,12 @@
 // The libjpeg-turbo encoder and decoder with their error handling and a large-buffer destination.
 #include "jpeg_codec.h"
 
+#include "qx/imaging/jpeg_stream.h"
+
 #include "bmp_format.h"
 #include "file_io.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cmath>
 #include <csetjmp>
@@ -159,6 +162,31 @@ namespace {
 
 constexpr uint64_t kMaxDecodedBytes = uint64_t{1} << 31;
 
+// Adobe's CMYK JPEGs store inverted values (255 = no ink).
+void cmykToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
+    for (int x = 0; x < width; ++x) {
+        const uint8_t* k4 = &cmyk[static_cast<std::size_t>(x) * 4];
+        const int k = inverted ? k4[3] : 255 - k4[3];
+        for (int ch = 0; ch < 3; ++ch) {
+            const int ink = inverted ? k4[2 - ch] : 255 - k4[2 - ch];
+            bgr[x * 3 + ch] = static_cast<uint8_t>((ink * k + 127) / 255);
+        }
+    }
+}
+
+bool isCmyk(const jpeg_decompress_struct& d) {
+    return d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
+}
+
+// The JFIF density in dots per inch, or 0 when the file records none.
+void densityOf(const jpeg_decompress_struct& d, double& dpiX, double& dpiY) {
+    if (d.saw_JFIF_marker && d.X_density > 0 && d.Y_density > 0 && d.density_unit != 0) {
+        const double perInch = d.density_unit == 2 ? 2.54 : 1.0;
+        dpiX = d.X_density * perInch;
+        dpiY = d.Y_density * perInch;
+    }
+}
+
 bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* data, std::size_t size,
                 Picture& out, std::vector<uint8_t>& cmykRow) {
     d.err = &err.pub;
@@ -170,7 +198,7 @@ bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* dat
     jpeg_mem_src(&d, data, static_cast<unsigned long>(size));
     jpeg_read_header(&d, TRUE);
     const bool grey = d.jpeg_color_space == JCS_GRAYSCALE;
-    const bool cmyk = d.jpeg_color_space == JCS_CMYK || d.jpeg_color_space == JCS_YCCK;
+    const bool cmyk = isCmyk(d);
     d.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
     jpeg_start_decompress(&d);
     out.width = static_cast<int>(d.output_width);
@@ -193,29 +221,15 @@ bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* dat
     }
     if (grey)
         out.palette = fullPalette({}, 8);
-    if (d.saw_JFIF_marker && d.X_density > 0 && d.Y_density > 0 && d.density_unit != 0) {
-        const double perInch = d.density_unit == 2 ? 2.54 : 1.0;
-        out.dpiX = d.X_density * perInch;
-        out.dpiY = d.Y_density * perInch;
-    }
+    densityOf(d, out.dpiX, out.dpiY);
     if (cmyk)
         cmykRow.resize(static_cast<std::size_t>(out.width) * 4);
-    // Adobe's CMYK JPEGs store inverted values (255 = no ink).
-    const bool inverted = d.saw_Adobe_marker;
     while (d.output_scanline < d.output_height) {
         uint8_t* row = out.pixels.data() + static_cast<std::size_t>(d.output_scanline) * out.stride;
         JSAMPROW target = cmyk ? cmykRow.data() : row;
         jpeg_read_scanlines(&d, &target, 1);
-        if (cmyk) {
-            for (int x = 0; x < out.width; ++x) {
-                const uint8_t* k4 = &cmykRow[static_cast<std::size_t>(x) * 4];
-                const int k = inverted ? k4[3] : 255 - k4[3];
-                for (int ch = 0; ch < 3; ++ch) {
-                    const int ink = inverted ? k4[2 - ch] : 255 - k4[2 - ch];
-                    row[x * 3 + ch] = static_cast<uint8_t>((ink * k + 127) / 255);
-                }
-            }
-        }
+        if (cmyk)
+            cmykToBgr(cmykRow.data(), row, out.width, d.saw_Adobe_marker);
     }
     jpeg_finish_decompress(&d);
     jpeg_destroy_decompress(&d);
@@ -239,3 +253,148 @@ std::optional<Picture> decodeJpegFile(const QString& path) {
 }
 
 } // namespace qx::imaging::detail
+
+namespace qx::imaging {
+
+using namespace detail;
+
+namespace {
+
+struct FileCloser {
+    std::FILE* file = nullptr;
+    ~FileCloser() {
+        if (file)
+            std::fclose(file);
+    }
+};
+
+bool readInfo(jpeg_decompress_struct& d, ErrorManager& err, std::FILE* file, JpegInfo& info) {
+    d.err = &err.pub;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&d);
+        return false;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_stdio_src(&d, file);
+    jpeg_read_header(&d, TRUE);
+    info.width = static_cast<int>(d.image_width);
+    info.height = static_cast<int>(d.image_height);
+    info.components = d.num_components;
+    densityOf(d, info.dpiX, info.dpiY);
+    jpeg_destroy_decompress(&d);
+    return info.width > 0 && info.height > 0;
+}
+
+} // namespace
+
+std::optional<JpegInfo> readJpegInfo(const QString& path) {
+    FileCloser closer{std::fopen(QFile::encodeName(path).constData(), "rb")};
+    if (!closer.file)
+        return std::nullopt;
+    JpegInfo info;
+    jpeg_decompress_struct d{};
+    ErrorManager err{};
+    initErrors(err);
+    if (!readInfo(d, err, closer.file, info))
+        return std::nullopt;
+    return info;
+}
+
+struct JpegRowReader::Impl {
+    FileCloser closer;
+    jpeg_decompress_struct d{};
+    ErrorManager err{};
+    bool created = false;
+    bool failed = false;
+    bool cmyk = false;
+    std::vector<uint8_t> decoded; // a CMYK row as libjpeg gives it
+    std::vector<uint8_t> row;     // B, G, R
+
+    ~Impl() {
+        if (created)
+            jpeg_destroy_decompress(&d);
+    }
+
+    // Each libjpeg call of the reader runs in one of these two: a fatal error lands on their setjmp,
+    // and their frames hold nothing that needs destroying.
+    bool start() {
+        d.err = &err.pub;
+        if (setjmp(err.jump))
+            return false;
+        jpeg_create_decompress(&d);
+        created = true;
+        jpeg_stdio_src(&d, closer.file);
+        jpeg_read_header(&d, TRUE);
+        cmyk = isCmyk(d);
+        d.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_BGR;
+        jpeg_start_decompress(&d);
+        return d.output_width > 0 && d.output_height > 0;
+    }
+
+    bool readRow() {
+        if (setjmp(err.jump))
+            return false;
+        JSAMPROW target = cmyk ? decoded.data() : row.data();
+        if (jpeg_read_scanlines(&d, &target, 1) != 1)
+            return false;
+        if (cmyk)
+            cmykToBgr(decoded.data(), row.data(), static_cast<int>(d.output_width), d.saw_Adobe_marker);
+        return true;
+    }
+};
+
+JpegRowReader::JpegRowReader(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+JpegRowReader::~JpegRowReader() = default;
+
+std::unique_ptr<JpegRowReader> JpegRowReader::open(const QString& path) {
+    auto impl = std::make_unique<Impl>();
+    impl->closer.file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    if (!impl->closer.file)
+        return nullptr;
+    initErrors(impl->err);
+    if (!impl->start())
+        return nullptr;
+    const std::size_t width = impl->d.output_width;
+    try {
+        impl->row.resize(width * 3);
+        if (impl->cmyk)
+            impl->decoded.resize(width * 4);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    return std::unique_ptr<JpegRowReader>(new JpegRowReader(std::move(impl)));
+}
+
+int JpegRowReader::width() const {
+    return static_cast<int>(m_impl->d.output_width);
+}
+
+int JpegRowReader::height() const {
+    return static_cast<int>(m_impl->d.output_height);
+}
+
+const uint8_t* JpegRowReader::nextRow() {
+    Impl& r = *m_impl;
+    if (r.failed || r.d.output_scanline >= r.d.output_height)
+        return nullptr;
+    if (!r.readRow()) {
+        r.failed = true;
+        return nullptr;
+    }
+    return r.row.data();
+}
+
+bool writeJpegRows(int width, int height, int batch, const JpegRowFetch& fetch, const QString& path,
+                   int quality, double dpiX, double dpiY) {
+    if (width > kJpegMaxSide || height > kJpegMaxSide)
+        return false;
+    JpegRows rows;
+    rows.width = width;
+    rows.height = height;
+    rows.input = JpegInput::Bgr;
+    rows.batch = batch;
+    rows.fetch = fetch;
+    return encodeJpeg(rows, path, quality, dpiX, dpiY);
+}
+
+} // namespace qx::imaging

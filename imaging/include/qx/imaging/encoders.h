@@ -4,6 +4,7 @@
 #include "qx/imaging/picture.h"
 
 #include <QString>
+#include <memory>
 
 namespace qx::imaging {
 
@@ -21,6 +22,29 @@ bool saveJpeg(const Picture& picture, const QString& path, int quality, double d
 // 24-bit RGB) with its resolution in dots per inch (none written when it is 0). A 1-bit picture
 // whose palette is black then white is min-is-black.
 bool saveTiffLzw(const Picture& picture, const QString& path, double dpiX = 0, double dpiY = 0);
+// A multi-page TIFF written one page at a time, so only the page being written is in memory: every
+// page LZW, of its picture's depth and resolution, as saveTiffLzw writes one. The file replaces the
+// target only on commit(); a failure at any page, or a writer destroyed before commit(), leaves no
+// file and an older one at the path as it was.
+class TiffPageWriter {
+public:
+    explicit TiffPageWriter(const QString& path);
+    ~TiffPageWriter();
+    TiffPageWriter(const TiffPageWriter&) = delete;
+    TiffPageWriter& operator=(const TiffPageWriter&) = delete;
+
+    // False, and every later call fails too, when the page cannot be written.
+    bool addPage(const Picture& picture, double dpiX = 0, double dpiY = 0);
+    // False for a writer without pages or after a failure.
+    bool commit();
+    int pages() const;
+
+private:
+    bool writePage(const Picture& picture, double dpiX, double dpiY);
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
 // GIF with a 256-colour palette (the picture's own palette when it has one). A 24- or 32-bit
 // picture of at most 256 colours keeps them exactly; others get Wu's quantizer's palette.
 bool saveGif(const Picture& picture, const QString& path);
