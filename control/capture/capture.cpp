@@ -13,6 +13,7 @@
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
+#include "qx/pdf/page_placement.h"
 #include "qx/pdf/pdf_document.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/timestamp.h"
@@ -20,7 +21,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -117,14 +117,8 @@ int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
         doc.beginPage(595, 842);
         const int image = doc.loadImage(QStringLiteral("jpeg"), jpeg);
         const QSizeF size = doc.imageSize(image);
-        const double r = size.width() / size.height();
-        long x = 20, y = 20;
-        // Centred in a 555 x 802 box with a 20-point margin; the difference is truncated, then halved.
-        if (r < 555.0 / 802.0)
-            x = static_cast<long>(std::fabs(555.0 - 802.0 * r)) / 2 + 20;
-        else
-            y = static_cast<long>(std::fabs(802.0 - 555.0 / r)) / 2 + 20;
-        doc.fitImage(image, static_cast<double>(x), static_cast<double>(y), 555, 802);
+        const pdf::PagePlacement at = pdf::capturePlacement(size.width(), size.height());
+        doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
         doc.closeImage(image);
         doc.endPage();
         doc.endDocument();
