@@ -234,8 +234,7 @@ Capture::Naming Capture::applyCustomName() {
         return Naming::None;
     // A name is a file name: a separator would move the picture out of the capture folder (a web page
     // can set this property).
-    if (p.CustomImgName.contains(QLatin1Char('/')) || p.CustomImgName == QLatin1String(".") ||
-        p.CustomImgName == QLatin1String("..")) {
+    if (!isPlainName(p.CustomImgName)) {
         writeLog(QStringLiteral("自定义图片名无效:") + p.CustomImgName);
         return Naming::Failed;
     }

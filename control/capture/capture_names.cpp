@@ -19,6 +19,11 @@ QString freeTimeStamp(const QString& folder, QDateTime time) {
     return platform::fileTimeStamp(time);
 }
 
+bool isPlainName(const QString& name) {
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") &&
+           !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
 QString withExtension(const QString& path, const QString& extension) {
     const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
     return (dot < 0 ? path + QLatin1Char('.') : path.left(dot + 1)) + extension;

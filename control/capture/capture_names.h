@@ -11,6 +11,10 @@ namespace qx::control {
 // valid, listable time stamps.
 QString freeTimeStamp(const QString& folder, QDateTime time = QDateTime::currentDateTime());
 
+// A name that stays in its folder: not empty, no '/' or NUL, not "." or "..". Names a container sets
+// (a web page can) go through this before they name a file.
+bool isPlainName(const QString& name);
+
 // "<path up to and including its last dot><extension>".
 QString withExtension(const QString& path, const QString& extension);
 

@@ -44,7 +44,7 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     m_folders = std::make_unique<CaptureFolders>(context);
     m_capture = std::make_unique<Capture>(context, *m_cameras, *m_normal, *m_edge, *m_folders);
     m_images = std::make_unique<ImageList>(context, *m_folders);
-    m_merge = std::make_unique<Merge>(context);
+    m_merge = std::make_unique<Merge>(context, *m_folders, *m_capture);
     m_watermark = std::make_unique<Watermark>(context);
     m_uploads = std::make_unique<Uploads>(context);
     m_ftp = std::make_unique<FtpSending>(context);

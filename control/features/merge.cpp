@@ -1,25 +1,216 @@
-// MergeImage: merging the pictures taken in merge mode.
+// MergeImage: the waiting merge files collected in name order and written as one JPEG, TIFF or PDF.
 #include "control/features/merge.h"
 
+#include "control/capture/capture.h"
+#include "control/capture/capture_folders.h"
+#include "control/capture/capture_names.h"
 #include "control/core/control_context.h"
+#include "control/features/merge_canvas.h"
+#include "control/ui/merge_settings_dialog.h"
+#include "qx/imaging/encoders.h"
+#include "qx/imaging/jpeg_stream.h"
+#include "qx/imaging/picture.h"
+#include "qx/interface/ui_host.h"
+#include "qx/pdf/page_placement.h"
+#include "qx/pdf/pdf_document.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
 
 namespace qx::control {
 
 bool mergeMode = false;
 
-int Merge::MergeImage() {
-    // Merging the pictures of merge captures (one JPEG, a multi-page TIFF or PDF) is not built into
-    // this control yet: it answers as it does when no merge picture waits, and the merge pictures stay
-    // in their folder until the control goes.
-    m_control.ownMessageBox(QStringLiteral("没有等待合并的图片，请先在合并模式下拍照!"));
-    m_control.writeLog(QStringLiteral("没有等待合并的图片!"));
-    return -5;
-}
+namespace {
+
+// The merged JPEG takes the encoder's usual quality, not the capture's JPG_Compress.
+constexpr int kMergedJpegQuality = 75;
+
+} // namespace
 
 bool Merge::IsMerge() {
     mergeMode = true;
     m_control.writeLog(QStringLiteral("选择合并模式!"));
     return true;
+}
+
+std::vector<Merge::Picture> Merge::collect(const QString& folder, Kind& kind) {
+    const QString& last = m_capture.lastFormat();
+    // Folder listings come in no particular order here; names start with their capture time, so byte
+    // order is capture order.
+    QStringList names = QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    std::sort(names.begin(), names.end(),
+              [](const QString& a, const QString& b) { return a.toUtf8() < b.toUtf8(); });
+    std::vector<Picture> pictures;
+    bool tiff = false;
+    bool pdf = false;
+    for (const QString& name : names) {
+        const QString tail = name.right(15);
+        const bool jpg = tail == QLatin1String(kJpgMergeTail);
+        const bool tif = tail == QLatin1String(kTifMergeTail) && last == QLatin1String("tif");
+        const bool pdfPage = tail == QLatin1String(kPdfMergeTail) && last == QLatin1String("pdf");
+        if (!jpg && !tif && !pdfPage)
+            continue;
+        const QString path = folder + name;
+        const auto info = imaging::readJpegInfo(path);
+        if (!info) {
+            m_control.writeLog(QStringLiteral("合并图片无法读取，已跳过:") + path);
+            continue;
+        }
+        tiff = tiff || tif;
+        pdf = pdf || pdfPage;
+        pictures.push_back({path, info->width, info->height, info->dpiX});
+    }
+    kind = tiff ? Kind::Tiff : pdf ? Kind::Pdf : Kind::Jpeg;
+    return pictures;
+}
+
+MergeSettings Merge::askSettings() {
+    CMergeSettingDlg dialog(m_control.uiHost(), m_control.controlWindow());
+    const int result = m_control.uiHost().runDialog(
+        &dialog, QStringLiteral("merge-settings"),
+        [&dialog](const QVariant& answer) { dialog.applyAnswer(answer.toMap()); });
+    return result == QDialog::Accepted ? dialog.acceptedSettings() : CMergeSettingDlg::cancelledSettings();
+}
+
+int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path) {
+    const MergeSettings settings = askSettings();
+    std::vector<QSize> sizes;
+    std::vector<QString> paths;
+    int dpi = 0;
+    for (const Picture& p : pictures) {
+        sizes.emplace_back(p.width, p.height);
+        paths.push_back(p.path);
+        dpi = std::max(dpi, static_cast<int>(p.dpi));
+    }
+    const MergeLayout layout = layOutMerge(sizes, settings);
+    // Found out before anything is drawn: a JPEG cannot be larger than this.
+    if (layout.width > imaging::kJpegMaxSide || layout.height > imaging::kJpegMaxSide) {
+        m_control.writeLog(QStringLiteral("合并图片尺寸%1 x %2超出JPEG上限%3，合并失败!")
+                               .arg(layout.width)
+                               .arg(layout.height)
+                               .arg(imaging::kJpegMaxSide));
+        return kMergeNotWritten;
+    }
+    if (!writeMergedJpeg(layout, paths, settings, dpi, kMergedJpegQuality, path)) {
+        m_control.writeLog(QStringLiteral("写合并图片失败，合并图片已保留!"));
+        return kMergeNotWritten;
+    }
+    m_control.writeLog(QStringLiteral("生成合并图片成功!"));
+    return 0;
+}
+
+int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) {
+    // One page decoded at a time: each keeps its own depth and resolution.
+    imaging::TiffPageWriter writer(path);
+    for (const Picture& p : pictures) {
+        const auto picture = imaging::loadPicture(p.path);
+        if (!picture || !writer.addPage(*picture))
+            break;
+        if (writer.pages() == 1)
+            m_control.writeLog(QStringLiteral("生成第一页Tif!"));
+    }
+    if (writer.pages() != static_cast<int>(pictures.size()) || !writer.commit()) {
+        m_control.writeLog(QStringLiteral("写多页Tif失败，合并图片已保留!"));
+        return kMergeNotWritten;
+    }
+    m_control.writeLog(QStringLiteral("生成多页Tif!"));
+    return 0;
+}
+
+int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path) {
+    try {
+        pdf::PdfDocument doc;
+        doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
+        if (!doc.beginDocument(path)) {
+            m_control.writeLog(QStringLiteral("创建PDF失败!"));
+            return -18;
+        }
+        doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
+        doc.setInfo(QStringLiteral("Author"), QStringLiteral("QX"));
+        doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
+        doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
+        for (const Picture& p : pictures) {
+            doc.beginPage(595, 842);
+            const int image = doc.loadImage(QStringLiteral("jpeg"), p.path);
+            const QSizeF size = doc.imageSize(image);
+            const pdf::PagePlacement at = pdf::mergePlacement(size.width(), size.height());
+            doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
+            doc.closeImage(image);
+            doc.endPage();
+        }
+        // The document is written here, each JPEG read as its page is; a failure leaves no file.
+        doc.endDocument();
+    } catch (const pdf::PdfError& e) {
+        m_control.writeLog(QStringLiteral("PDFlib exception occurred!"));
+        qWarning("PDF: %s", e.what());
+        return -19;
+    }
+    m_control.writeLog(QStringLiteral("生成多页Pdf!"));
+    return 0;
+}
+
+int Merge::MergeImage() {
+    ControlProperties& props = m_control.properties();
+    // The merge captures wrote into the dated folder, or into the capture folder when it could not
+    // be made.
+    const std::optional<QString> captureFolder = m_folders.captureFolder();
+    const QString source =
+        !m_folders.mergeFolder().isEmpty() ? m_folders.mergeFolder() : captureFolder.value_or(QString());
+    Kind kind = Kind::Jpeg;
+    const std::vector<Picture> pictures = source.isEmpty() ? std::vector<Picture>{} : collect(source, kind);
+    if (pictures.empty()) {
+        m_control.ownMessageBox(QStringLiteral("没有等待合并的图片，请先在合并模式下拍照!"));
+        m_control.writeLog(QStringLiteral("没有等待合并的图片!"));
+        return kMergeNothingWaiting;
+    }
+    if (!captureFolder) {
+        m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
+        m_control.writeLog(QStringLiteral("合并:自定义图片路径错误!"));
+        return kMergeBadSavePath;
+    }
+    const QString folder = *captureFolder;
+    // Two merges within one second take two names, as captures do.
+    const QString stamp = freeTimeStamp(folder);
+    QString output;
+    QString pdfName;
+    int code = 0;
+    switch (kind) {
+    case Kind::Tiff:
+        output = folder + stamp + QStringLiteral("-Merge.tif");
+        code = writeTiff(pictures, output);
+        break;
+    case Kind::Pdf:
+        if (!props.CustomImgName.isEmpty()) {
+            pdfName = props.CustomImgName + QStringLiteral(".pdf");
+            if (!isPlainName(props.CustomImgName)) {
+                m_control.writeLog(QStringLiteral("自定义图片名无效:") + props.CustomImgName);
+                return kMergeBadName;
+            }
+        }
+        output = folder + (pdfName.isEmpty() ? stamp + QStringLiteral("-Merge.pdf") : pdfName);
+        code = writePdf(pictures, output);
+        break;
+    case Kind::Jpeg:
+        output = folder + stamp + QStringLiteral("-Merge.jpg");
+        code = writeJpeg(pictures, output);
+        break;
+    }
+    if (code != 0)
+        return code;
+    if (!pdfName.isEmpty())
+        props.CustomImgName = pdfName;
+    props.cPicName = output;
+    // Only what went into the merged file goes; merge files still waiting for another kind of merge
+    // stay, and so does the dated folder while it holds them.
+    for (const Picture& p : pictures)
+        QFile::remove(p.path);
+    if (source == m_folders.mergeFolder())
+        QDir().rmdir(source);
+    return 0;
 }
 
 } // namespace qx::control

@@ -88,15 +88,12 @@ void CaptureFlow::merge() {
         return;
     if (m_control.MergeImage() != 0)
         return;
-    const QString& format = m_settings.imageFormat;
-    const bool tif = format == QLatin1String("tif");
-    const bool jpgOrBmp = format == QLatin1String("jpg") || format == QLatin1String("bmp");
-    const QString suffix = tif ? QStringLiteral("ForTifMerge.jpg") : QStringLiteral("ForJpgMerge.jpg");
+    // The items of the pictures that went into the merged file: the control removed exactly those
+    // files (sources of another kind of merge stay, and so do their items).
     CListImageCtrl& list = m_pictures.list();
-    if (tif || jpgOrBmp) {
-        for (int i = 0; i < list.count(); ++i)
-            while (i < list.count() && list.item(i)->text().endsWith(suffix))
-                delete list.takeItem(i);
+    for (int i = list.count() - 1; i >= 0; --i) {
+        if (isMergeSourceName(list.item(i)->text()) && !QFileInfo::exists(m_pictures.pictureFile(i)))
+            delete list.takeItem(i);
     }
     m_lastPicture = m_control.GetCPicName();
     m_pictures.AddPictureItem(m_lastPicture, mergeDisplayName(m_lastPicture));

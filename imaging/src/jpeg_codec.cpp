@@ -335,7 +335,9 @@ struct JpegRowReader::Impl {
         if (setjmp(err.jump))
             return false;
         JSAMPROW target = cmyk ? decoded.data() : row.data();
-        if (jpeg_read_scanlines(&d, &target, 1) != 1)
+        // A file that ends early or holds corrupt data reads on with warnings (the rest grey): that is
+        // no picture to pass on.
+        if (jpeg_read_scanlines(&d, &target, 1) != 1 || err.pub.num_warnings > 0)
             return false;
         if (cmyk)
             cmykToBgr(decoded.data(), row.data(), static_cast<int>(d.output_width), d.saw_Adobe_marker);

@@ -198,17 +198,43 @@ TEST_F(DesktopCaptureFlow, ABarcodeThatIsThePicturesOwnNameLeavesItAlone) {
     EXPECT_TRUE(m_messages.isEmpty());
 }
 
-TEST_F(DesktopCaptureFlow, AMergeThatFindsNothingChangesNothing) {
+TEST_F(DesktopCaptureFlow, AMergeReplacesTheItemsOfItsPicturesWithTheMergedOne) {
+    m_flow.capture(); // an ordinary picture stays through the merge
     m_merge = true;
     m_flow.capture();
+    processEvents(1100); // another time stamp
+    m_flow.capture();
+    ASSERT_EQ(m_list.count(), 3);
+    const QString first = m_pictures.pictureFile(1);
+    const QString second = m_pictures.pictureFile(2);
+    const QSize a = QImageReader(first).size(), b = QImageReader(second).size();
+    ASSERT_TRUE(a.isValid() && b.isValid());
+    m_ui.queueAnswer(QStringLiteral("merge-settings"), QVariantMap{{QStringLiteral("gap"), 6}});
+    m_flow.merge();
+    ASSERT_EQ(m_list.count(), 2);
+    const QString merged = m_flow.lastPicture();
+    EXPECT_TRUE(merged.endsWith(QStringLiteral("-Merge.jpg"))) << merged.toStdString();
+    EXPECT_EQ(m_list.item(1)->text(), merged.right(29));
+    EXPECT_EQ(m_pictures.pictureFile(1), merged);
+    EXPECT_FALSE(QFileInfo::exists(first));
+    EXPECT_FALSE(QFileInfo::exists(second));
+    // The two pictures one above the other with a gap of 6.
+    EXPECT_EQ(QImageReader(merged).size(),
+              QSize(std::max(a.width(), b.width()), a.height() + 6 + b.height()));
+    EXPECT_TRUE(QFileInfo::exists(m_pictures.pictureFile(0)));
+}
+
+TEST_F(DesktopCaptureFlow, AMergeThatFindsNothingChangesNothing) {
+    m_flow.capture();
     ASSERT_EQ(m_list.count(), 1);
-    const QString source = m_flow.lastPicture();
+    const QString picture = m_flow.lastPicture();
     const std::size_t before = m_ui.shown().size();
+    m_merge = true;
     m_flow.merge();
     EXPECT_EQ(m_ui.shown().size(), before + 1); // the control's own "nothing to merge" box
     EXPECT_EQ(m_list.count(), 1);
-    EXPECT_EQ(m_flow.lastPicture(), source);
-    EXPECT_TRUE(QFileInfo::exists(source));
+    EXPECT_EQ(m_flow.lastPicture(), picture);
+    EXPECT_TRUE(QFileInfo::exists(picture));
     // Out of merge mode the control is not asked at all.
     m_merge = false;
     m_flow.merge();

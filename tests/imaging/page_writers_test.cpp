@@ -103,6 +103,15 @@ TEST_F(PageWriters, RowsReadOneByOneAreTheDecodedPicturesRows) {
     }
     ASSERT_TRUE(writeAll(file("text.jpg"), "not a picture"));
     EXPECT_EQ(imaging::JpegRowReader::open(file("text.jpg")), nullptr);
+    // A file cut short reads up to where its data ends, and no further.
+    const QByteArray bytes = readAll(file("colour.jpg"));
+    ASSERT_TRUE(writeAll(file("cut.jpg"), bytes.left(bytes.size() / 2)));
+    auto cut = imaging::JpegRowReader::open(file("cut.jpg"));
+    ASSERT_NE(cut, nullptr);
+    int rows = 0;
+    while (cut->nextRow())
+        ++rows;
+    EXPECT_LT(rows, cut->height());
 }
 
 TEST_F(PageWriters, BandWiseJpegHasItsSizeRowsAndDensity) {

@@ -35,8 +35,8 @@ public:
 
     int width() const;
     int height() const;
-    // The next row (width() * 3 bytes, valid until the next call); null past the last row or when the
-    // data cannot be decoded.
+    // The next row (width() * 3 bytes, valid until the next call); null past the last row, and from
+    // the first row whose data is corrupt or missing (a file cut short) on.
     const uint8_t* nextRow();
 
 private:
