@@ -3,6 +3,7 @@
 #include "control/capture/capture.h"
 #include "control/capture/frame_events.h"
 #include "control/control_fixture.h"
+#include "control/features/merge.h"
 #include "faults/fault_support.h"
 
 #include <QDir>
@@ -140,6 +141,38 @@ TEST_F(CaptureFaults, ADiskThatFillsDuringTheConversionKeepsTheBmp) {
         EXPECT_EQ(before.damaged(), QString());
         EXPECT_EQ(before.added(), QStringList{QFileInfo(c.cPicName()).fileName()});
         destroyControl();
+    }
+}
+
+TEST_F(CaptureFaults, ADiskThatFillsDuringAMergeKeepsEveryMergeFile) {
+    struct Case {
+        const char* format;
+        int code;
+        const char* failureLine;
+    };
+    const Case cases[] = {
+        {"jpg", control::kMergeNotWritten, "写合并图片失败，合并图片已保留!"},
+        {"tif", control::kMergeNotWritten, "写多页Tif失败，合并图片已保留!"},
+        {"pdf", -19, "PDFlib exception occurred!"},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.format);
+        SmallDisk disk;
+        QX_NEED_DISK(disk);
+        putEarlierPicture(disk.path());
+        auto& c = normalPreview(disk.path());
+        for (int i = 0; i < 2; ++i) {
+            c.IsMerge();
+            ASSERT_EQ(c.Morvel(QLatin1String(k.format)), 0);
+        }
+        ASSERT_TRUE(disk.leaveFreePages(2)); // far less than the merged file needs
+        const FolderSnapshot before(disk.path());
+        EXPECT_EQ(c.MergeImage(), k.code);
+        EXPECT_TRUE(logHas(k.failureLine));
+        EXPECT_EQ(before.damaged(), QString());
+        EXPECT_EQ(before.added(), QStringList()); // no partial merged file
+        destroyControl();
+        control::mergeMode = false;
     }
 }
 

@@ -1,6 +1,9 @@
 // Runs qxscript as a separate process on small scripts and checks its output, status and the log.
 #include "support/test_support.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -81,6 +84,29 @@ TEST_F(QxScriptTest, HostRecordsMessagesAndAnswersDialogs) {
                             {}, {jpg});
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, QStringLiteral("2 a.jpg\n0\n[\"没有Qorvane拍摄仪!\"]\nforty-two true\n"));
+}
+
+TEST_F(QxScriptTest, MergeCapturesMergedThroughTheSettingsDialogsAnswer) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240"));
+    Folder pictures;
+    const ScriptRun r = run(R"JS(
+        control.RefreshDevList(); control.RefreshResolution(0); control.StartPreviewProc();
+        control.CustomSavePath = host.args[0];
+        for (var i = 0; i < 3; ++i) { control.IsMerge(); control.Morvel("jpg"); }
+        host.answer("merge-settings", {gap: 8, red: 0, green: 0, blue: 255, vertical: false, columns: 3});
+        print(control.MergeImage());
+        print(control.cPicName);
+    )JS",
+                            {}, {pictures.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("0"));
+    const QImage merged(lines[1]);
+    ASSERT_EQ(merged.size(), QSize(3 * 320 + 2 * 8, 240)) << lines[1].toStdString();
+    EXPECT_GT(qBlue(merged.pixel(323, 100)), 200);
+    EXPECT_LT(qRed(merged.pixel(323, 100)), 60);
+    EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files), QStringList{QFileInfo(lines[1]).fileName()});
 }
 
 TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
