@@ -6,9 +6,11 @@
 #include <QDoubleValidator>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
@@ -65,6 +67,7 @@ CMergeSettingDlg::CMergeSettingDlg(UiHost& ui, QWidget* parent) : QDialog(parent
     grid->addWidget(ok, 2, 1);
     grid->addWidget(cancel, 2, 2);
 
+    setColour(m_colour);
     connect(m_colourButton, &QPushButton::clicked, this, &CMergeSettingDlg::chooseColour);
     connect(m_vertical, &QRadioButton::toggled, this, &CMergeSettingDlg::updateColumns);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
@@ -80,7 +83,15 @@ void CMergeSettingDlg::updateColumns() {
 void CMergeSettingDlg::chooseColour() {
     // The chooser opens on white, whatever colour was chosen before.
     if (const auto chosen = m_ui.pickColor(this, QColor(255, 255, 255)))
-        m_colour = *chosen;
+        setColour(*chosen);
+}
+
+void CMergeSettingDlg::setColour(const QColor& colour) {
+    m_colour = colour;
+    // The button shows the colour the gaps will have.
+    QPixmap swatch(14, 14);
+    swatch.fill(m_colour);
+    m_colourButton->setIcon(QIcon(swatch));
 }
 
 void CMergeSettingDlg::applyAnswer(const QVariantMap& answer) {
@@ -88,9 +99,9 @@ void CMergeSettingDlg::applyAnswer(const QVariantMap& answer) {
         m_gap->setText(answer.value(QStringLiteral("gap")).toString());
     if (answer.contains(QStringLiteral("red")) || answer.contains(QStringLiteral("green")) ||
         answer.contains(QStringLiteral("blue")))
-        m_colour = QColor(component(answer.value(QStringLiteral("red")), m_colour.red()),
-                          component(answer.value(QStringLiteral("green")), m_colour.green()),
-                          component(answer.value(QStringLiteral("blue")), m_colour.blue()));
+        setColour(QColor(component(answer.value(QStringLiteral("red")), m_colour.red()),
+                         component(answer.value(QStringLiteral("green")), m_colour.green()),
+                         component(answer.value(QStringLiteral("blue")), m_colour.blue())));
     if (answer.contains(QStringLiteral("vertical"))) {
         if (answer.value(QStringLiteral("vertical")).toBool())
             m_vertical->setChecked(true);

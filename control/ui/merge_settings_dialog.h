@@ -45,6 +45,7 @@ public:
 
 private:
     void chooseColour();
+    void setColour(const QColor& colour);
     void updateColumns();
 
     UiHost& m_ui;
