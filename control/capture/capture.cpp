@@ -2,6 +2,7 @@
 // rotation, the conversions to the requested format, custom names and the one-page PDF.
 #include "control/capture/capture.h"
 
+#include "control/capture/a4_pdf.h"
 #include "control/capture/cameras.h"
 #include "control/capture/capture_folders.h"
 #include "control/capture/capture_names.h"
@@ -13,8 +14,6 @@
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
-#include "qx/pdf/page_placement.h"
-#include "qx/pdf/pdf_document.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/timestamp.h"
 
@@ -103,31 +102,8 @@ void Capture::applyRotation(const QString& bmp) {
 }
 
 int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
-    try {
-        pdf::PdfDocument doc;
-        doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
-        if (!doc.beginDocument(pdfPath)) {
-            writeLog(QStringLiteral("创建PDF失败!"));
-            return -18;
-        }
-        doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
-        doc.setInfo(QStringLiteral("Author"), QStringLiteral("QX"));
-        doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
-        doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
-        doc.beginPage(595, 842);
-        const int image = doc.loadImage(QStringLiteral("jpeg"), jpeg);
-        const QSizeF size = doc.imageSize(image);
-        const pdf::PagePlacement at = pdf::capturePlacement(size.width(), size.height());
-        doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
-        doc.closeImage(image);
-        doc.endPage();
-        doc.endDocument();
-    } catch (const pdf::PdfError& e) {
-        writeLog(QStringLiteral("PDFlib exception occurred!"));
-        qWarning("PDF: %s", e.what());
-        return -19;
-    }
-    return 0;
+    return writeA4Pdf({jpeg}, pdf::capturePlacement, pdfPath,
+                      [this](const QString& line) { writeLog(line); });
 }
 
 bool Capture::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi) {

@@ -1,6 +1,7 @@
 // MergeImage: the waiting merge files collected in name order and written as one JPEG, TIFF or PDF.
 #include "control/features/merge.h"
 
+#include "control/capture/a4_pdf.h"
 #include "control/capture/capture.h"
 #include "control/capture/capture_folders.h"
 #include "control/capture/capture_names.h"
@@ -11,8 +12,6 @@
 #include "qx/imaging/jpeg_stream.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
-#include "qx/pdf/page_placement.h"
-#include "qx/pdf/pdf_document.h"
 
 #include <QDir>
 #include <QFile>
@@ -122,35 +121,14 @@ int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) 
 }
 
 int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path) {
-    try {
-        pdf::PdfDocument doc;
-        doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
-        if (!doc.beginDocument(path)) {
-            m_control.writeLog(QStringLiteral("创建PDF失败!"));
-            return -18;
-        }
-        doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
-        doc.setInfo(QStringLiteral("Author"), QStringLiteral("QX"));
-        doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
-        doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
-        for (const Picture& p : pictures) {
-            doc.beginPage(595, 842);
-            const int image = doc.loadImage(QStringLiteral("jpeg"), p.path);
-            const QSizeF size = doc.imageSize(image);
-            const pdf::PagePlacement at = pdf::mergePlacement(size.width(), size.height());
-            doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
-            doc.closeImage(image);
-            doc.endPage();
-        }
-        // The document is written here, each JPEG read as its page is; a failure leaves no file.
-        doc.endDocument();
-    } catch (const pdf::PdfError& e) {
-        m_control.writeLog(QStringLiteral("PDFlib exception occurred!"));
-        qWarning("PDF: %s", e.what());
-        return -19;
-    }
-    m_control.writeLog(QStringLiteral("生成多页Pdf!"));
-    return 0;
+    std::vector<QString> jpegs;
+    for (const Picture& p : pictures)
+        jpegs.push_back(p.path);
+    const int code = writeA4Pdf(jpegs, pdf::mergePlacement, path,
+                                [this](const QString& line) { m_control.writeLog(line); });
+    if (code == 0)
+        m_control.writeLog(QStringLiteral("生成多页Pdf!"));
+    return code;
 }
 
 int Merge::MergeImage() {
