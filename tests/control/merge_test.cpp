@@ -38,7 +38,7 @@ protected:
         return runTool(QString::fromLatin1(program), args).text();
     }
     // A JPEG of one grey level, `w` x `h`, as a merge file of the folder.
-    QString handMade(const QString& folder, const QString& name, int w, int h) {
+    QString handMade(const QString& folder, const QString& name, int w, int h, double dpi = 0) {
         imaging::Picture p;
         p.width = w;
         p.height = h;
@@ -46,7 +46,7 @@ protected:
         p.stride = (w + 3) & ~3;
         p.pixels.assign(static_cast<std::size_t>(p.stride) * h, 90);
         const QString path = folder + name;
-        EXPECT_TRUE(imaging::saveJpeg(p, path, 75));
+        EXPECT_TRUE(imaging::saveJpeg(p, path, 75, dpi, dpi));
         return path;
     }
     // Folders named like the merged file of the next minute: the output cannot be renamed into place.
@@ -221,6 +221,16 @@ TEST_F(MergeTest, UnreadableAndOtherMergesFilesAreLeftAndTheFolderWithThem) {
     mergeCapture(c, "jpg");
     QFile::remove(c.cPicName());
     EXPECT_EQ(c.MergeImage(), control::kMergeNothingWaiting);
+}
+
+TEST_F(MergeTest, TheMergedJpegTakesTheLargestResolutionOfItsPictures) {
+    auto& c = start();
+    const QString folder = QFileInfo(mergeCapture(c, "jpg")).path() + QLatin1Char('/');
+    handMade(folder, QStringLiteral("2000-01-01-00-00-01ForJpgMerge.jpg"), 40, 30, 100);
+    handMade(folder, QStringLiteral("2000-01-01-00-00-02ForJpgMerge.jpg"), 40, 30, 217);
+    ASSERT_EQ(c.MergeImage(), 0);
+    EXPECT_EQ(tool("identify", {QStringLiteral("-format"), QStringLiteral("%x %U"), c.cPicName()}).trimmed(),
+              QStringLiteral("217 PixelsPerInch"));
 }
 
 TEST_F(MergeTest, TwoMergesWithinOneSecondKeepBothFiles) {
