@@ -1,0 +1,312 @@
+// The multipart upload over libcurl: one POST whose body is exactly head, file and tail.
+#include "qx/net/http_upload.h"
+#include "curl_easy.h"
+#include "qx/net/multipart.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace qx::net {
+
+namespace {
+
+constexpr int kServiceHttp = 3;
+constexpr int kServiceHttps = 4107;
+
+std::string lowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    return text;
+}
+
+// The whole body as three pieces handed to libcurl in turn, so the file is never copied.
+struct Body {
+    std::string head;
+    std::string file;
+    std::string tail;
+    curl_off_t position = 0;
+
+    curl_off_t size() const { return curl_off_t(head.size() + file.size() + tail.size()); }
+
+    size_t read(char* out, size_t room) {
+        size_t written = 0;
+        for (const std::string* piece : {&head, &file, &tail}) {
+            const auto start = curl_off_t(piece == &head   ? 0
+                                          : piece == &file ? head.size()
+                                                           : head.size() + file.size());
+            const curl_off_t end = start + curl_off_t(piece->size());
+            if (position >= end || written == room)
+                continue;
+            const size_t offset = size_t(position - start);
+            const size_t n = std::min(room - written, piece->size() - offset);
+            std::memcpy(out + written, piece->data() + offset, n);
+            written += n;
+            position += curl_off_t(n);
+        }
+        return written;
+    }
+};
+
+size_t readBody(char* out, size_t size, size_t count, void* body) {
+    return static_cast<Body*>(body)->read(out, size * count);
+}
+
+// A proxy that asks for credentials again, or a connection that is re-established, rewinds.
+int seekBody(void* body, curl_off_t offset, int origin) {
+    auto& b = *static_cast<Body*>(body);
+    if (origin != SEEK_SET || offset < 0 || offset > b.size())
+        return CURL_SEEKFUNC_CANTSEEK;
+    b.position = offset;
+    return CURL_SEEKFUNC_OK;
+}
+
+size_t appendAnswer(char* data, size_t size, size_t count, void* answer) {
+    static_cast<std::string*>(answer)->append(data, size * count);
+    return size * count;
+}
+
+// The cause codes file errors have always been reported with.
+int fileCause(int error) {
+    switch (error) {
+    case ENOENT:
+        return 2; // file not found
+    case ENOTDIR:
+    case ENAMETOOLONG:
+        return 3; // bad path
+    case EMFILE:
+    case ENFILE:
+        return 4; // too many open files
+    case EACCES:
+    case EPERM:
+        return 5; // access denied
+    case EIO:
+        return 10; // hard I/O error
+    default:
+        return 1; // generic
+    }
+}
+
+enum class FileRead { Ok, CannotOpen, Empty, ReadError, NoMemory };
+
+FileRead readWholeFile(const std::string& path, std::string& bytes, int& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return FileRead::CannotOpen;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return FileRead::CannotOpen;
+    }
+    if (info.st_size == 0) {
+        ::close(fd);
+        return FileRead::Empty;
+    }
+    try {
+        bytes.resize(size_t(info.st_size));
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        error = ENOMEM;
+        return FileRead::NoMemory;
+    }
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            ::close(fd);
+            return FileRead::ReadError;
+        }
+        done += size_t(n);
+    }
+    ::close(fd);
+    return FileRead::Ok;
+}
+
+} // namespace
+
+std::string UploadUrl::transportUrl() const {
+    return std::string(secure() ? "https://" : "http://") + server + ":" + std::to_string(port) + object;
+}
+
+std::optional<UploadUrl> parseUploadUrl(const std::string& url) {
+    CURLU* parts = curl_url();
+    if (!parts)
+        return std::nullopt;
+    std::optional<UploadUrl> result;
+    char* scheme = nullptr;
+    char* host = nullptr;
+    char* port = nullptr;
+    char* path = nullptr;
+    char* query = nullptr;
+    if (curl_url_set(parts, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(parts, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK &&
+        curl_url_get(parts, CURLUPART_HOST, &host, 0) == CURLUE_OK && host[0] != '\0') {
+        const std::string kind = lowerAscii(scheme);
+        if (kind == "http" || kind == "https") {
+            UploadUrl parsed;
+            parsed.server = host;
+            parsed.serviceType = kind == "https" ? kServiceHttps : kServiceHttp;
+            parsed.port = kind == "https" ? 443 : 80;
+            bool portOk = true;
+            if (curl_url_get(parts, CURLUPART_PORT, &port, 0) == CURLUE_OK) {
+                char* end = nullptr;
+                const long value = std::strtol(port, &end, 10);
+                portOk = *end == '\0' && value > 0 && value <= 65535;
+                parsed.port = int(value);
+            }
+            if (curl_url_get(parts, CURLUPART_PATH, &path, 0) == CURLUE_OK)
+                parsed.object = path;
+            if (parsed.object.empty())
+                parsed.object = "/";
+            if (curl_url_get(parts, CURLUPART_QUERY, &query, 0) == CURLUE_OK)
+                parsed.object += std::string("?") + query;
+            if (portOk)
+                result = parsed;
+        }
+    }
+    for (char* part : {scheme, host, port, path, query})
+        curl_free(part);
+    curl_url_cleanup(parts);
+    return result;
+}
+
+HttpUploadResult uploadMultipart(const HttpUploadRequest& request, const LogSink& log) {
+    using Failure = HttpUploadResult::Failure;
+    HttpUploadResult result;
+
+    const auto url = parseUploadUrl(request.url);
+    if (!url) {
+        log("解析URL失败!");
+        result.failure = Failure::BadUrl;
+        return result;
+    }
+    log("解析URL为" + url->server + " : " + std::to_string(url->port) + " : " + url->object + " :" +
+        std::to_string(url->serviceType));
+
+    Body body;
+    body.head = multipartHead(request.formFileName, request.contentType);
+    body.tail = multipartTail();
+    int fileError = 0;
+    switch (readWholeFile(request.filePath, body.file, fileError)) {
+    case FileRead::Ok:
+        break;
+    case FileRead::CannotOpen:
+        log(request.missingFileLog);
+        result.failure = Failure::MissingFile;
+        return result;
+    case FileRead::Empty:
+        result.failure = Failure::EmptyFile;
+        return result;
+    case FileRead::ReadError:
+        result.failure = Failure::File;
+        result.errorBox = "FileException occur!\r\n" + std::to_string(fileCause(fileError));
+        result.errorLog = "文件出错!";
+        return result;
+    case FileRead::NoMemory:
+        result.failure = Failure::Unknown;
+        result.errorBox = "Unknow Exception occur!\r\n" + std::to_string(fileError);
+        result.errorLog = "发生未知错误!";
+        return result;
+    }
+
+    std::string proxy = request.proxyServer;
+    if (proxy.empty()) {
+        const EnvironmentProxy found = environmentProxy(url->secure());
+        if (found.state == EnvironmentProxy::State::Empty) {
+            log("不使用代理服务器!");
+        } else if (found.state == EnvironmentProxy::State::Set) {
+            proxy = found.value;
+            result.proxyFromEnvironment = found.value;
+            log("获取代理服务器，值为：" + found.value);
+        }
+    }
+
+    detail::CurlEasy easy;
+    if (!easy) {
+        log("发送请求的参数错误!");
+        result.failure = Failure::RequestFailed;
+        return result;
+    }
+    CURL* curl = easy.get();
+    const std::string target = url->transportUrl();
+    curl_easy_setopt(curl, CURLOPT_URL, target.c_str());
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, body.size());
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readBody);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &body);
+    curl_easy_setopt(curl, CURLOPT_SEEKFUNCTION, &seekBody);
+    curl_easy_setopt(curl, CURLOPT_SEEKDATA, &body);
+    std::string answer;
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendAnswer);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(request.connectTimeout.count()));
+    easy.watchIdle(request.sendIdle, request.receiveIdle, request.cancel);
+    if (url->secure()) {
+        log("设置https请求安全标志!");
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    }
+
+    // Our own headers, and empty ones for those libcurl would add on its own.
+    const std::string headers = multipartHeaders(url->server, url->port);
+    curl_slist* list = nullptr;
+    for (size_t start = 0; start < headers.size();) {
+        const size_t end = headers.find("\r\n", start);
+        list = curl_slist_append(list, headers.substr(start, end - start).c_str());
+        start = end + 2;
+    }
+    for (const char* extra : {"Pragma: no-cache", "Cache-Control: no-cache", "Expect:", "Accept:"})
+        list = curl_slist_append(list, extra);
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, list);
+    log("发送请求成功!");
+    if (url->secure())
+        log("设置https文件安全标志!");
+
+    // The proxy and its bypass list are always set, so no variable of the environment is consulted
+    // behind our back (libcurl reads them when these options are left alone).
+    const std::string effectiveProxy = proxyFromSetting(proxy, url->secure());
+    curl_easy_setopt(curl, CURLOPT_PROXY, effectiveProxy.c_str());
+    curl_easy_setopt(curl, CURLOPT_NOPROXY, "");
+    if (!proxy.empty()) {
+        log("设置代理服务器，值为：" + proxy);
+        if (!request.proxyUser.empty() && !request.proxyPassword.empty()) {
+            curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, request.proxyUser.c_str());
+            curl_easy_setopt(curl, CURLOPT_PROXYPASSWORD, request.proxyPassword.c_str());
+            log("设置代理服务器用户名和密码!");
+        }
+    }
+
+    const CURLcode code = easy.perform();
+    curl_slist_free_all(list);
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    // A server or proxy that refuses the request often answers before it has read the body and
+    // then closes, which resets the connection under the rest of the body. Its answer is the
+    // outcome that matters; an error after a 2xx status stays an error, as the body may be cut.
+    const bool refusedEarly = code != CURLE_OK && result.status >= 300;
+    if (code != CURLE_OK && !refusedEarly) {
+        result.status = 0;
+        result.failure = Failure::Internet;
+        result.errorBox = "InternetException occur!\r\n" + easy.errorText(code);
+        result.errorLog = "网络出错!";
+        return result;
+    }
+    result.response = answer.substr(0, answer.find('\0'));
+    log("服务器返回:" + result.response);
+    if (result.status == 200)
+        log("上传图片成功!");
+    else
+        log("上传图片失败，服务器返回状态码" + std::to_string(result.status) + "!");
+    return result;
+}
+
+} // namespace qx::net
