@@ -10,6 +10,7 @@
 #include "control/capture/preview_surface.h"
 #include "control/features/ftp.h"
 #include "control/features/idcard.h"
+#include "control/features/network_transfer.h"
 #include "control/features/tools.h"
 #include "control/features/upload.h"
 #include "control/features/watermark.h"
@@ -46,8 +47,9 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     m_images = std::make_unique<ImageList>(context, *m_folders);
     m_merge = std::make_unique<Merge>(context, *m_folders, *m_capture);
     m_watermark = std::make_unique<Watermark>(context);
-    m_uploads = std::make_unique<Uploads>(context);
-    m_ftp = std::make_unique<FtpSending>(context);
+    m_transfer = std::make_unique<NetworkTransfer>(context);
+    m_uploads = std::make_unique<Uploads>(context, *m_transfer);
+    m_ftp = std::make_unique<FtpSending>(context, *m_transfer);
     m_cards = std::make_unique<CardReading>(context, *m_uploads);
     m_recording = std::make_unique<Recording>(context);
     m_tools = std::make_unique<Tools>(context);

@@ -28,6 +28,7 @@ class PreviewSurface;
 class Recording;
 class Tools;
 class Uploads;
+class NetworkTransfer;
 class Watermark;
 
 // A property's read and write accessors: every write but bIsRecord's marks the control modified.
@@ -243,6 +244,7 @@ private:
     std::unique_ptr<ImageList> m_images;
     std::unique_ptr<Merge> m_merge;
     std::unique_ptr<Watermark> m_watermark;
+    std::unique_ptr<NetworkTransfer> m_transfer;
     std::unique_ptr<Uploads> m_uploads;
     std::unique_ptr<FtpSending> m_ftp;
     std::unique_ptr<CardReading> m_cards;

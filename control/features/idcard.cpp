@@ -15,7 +15,7 @@ bool CardReading::IDCardRead(const QString&) {
 
 bool CardReading::HttpSendIDCard(const QString& strURL) {
     const ControlProperties& p = m_control.properties();
-    return m_uploads.uploadFile(strURL, p.strCardImgSavePath + p.ImgName, p.ImgName,
+    return m_uploads.uploadFile(strURL, p.strCardImgSavePath + p.ImgName, Uploads::formFileName(p.ImgName),
                                 QStringLiteral("image/bmp"), QStringLiteral("找不到待上传照片!"));
 }
 
@@ -23,7 +23,7 @@ bool CardReading::HttpSendIDCHeadImg(const QString& strURL) {
     const ControlProperties& p = m_control.properties();
     const QString formName = p.idNum + QLatin1String("-head.bmp");
     const QString file = p.strCardImgSavePath + (p.IDHeadImgName.isEmpty() ? formName : p.IDHeadImgName);
-    return m_uploads.uploadFile(strURL, file, formName, QStringLiteral("image/bmp"),
+    return m_uploads.uploadFile(strURL, file, Uploads::formFileName(formName), QStringLiteral("image/bmp"),
                                 QStringLiteral("找不到待上传照片!"));
 }
 

@@ -2,7 +2,10 @@
 #include "control/features/upload.h"
 
 #include "control/core/control_context.h"
+#include "control/features/network_transfer.h"
 #include "qx/interface/ui_host.h"
+#include "qx/net/http_upload.h"
+#include "qx/net/multipart.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,18 +18,93 @@ constexpr qint64 kMaxLocalImageBytes = 1048576;
 QString fileNamePart(const QString& path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
+
+std::string utf8(const QString& text) {
+    return text.toUtf8().toStdString();
+}
 } // namespace
 
-bool Uploads::uploadFile(const QString&, const QString&, const QString&, const QString&, const QString&) {
-    // No HTTP client is built into this control: every upload fails before a connection is made.
+QString base64Text(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes.toBase64());
+}
+
+QByteArray Uploads::formFileName(const QString& name) {
+    return QByteArray::fromStdString(net::quotableFileName(utf8(name)));
+}
+
+bool Uploads::uploadFile(const QString& url, const QString& file, const QByteArray& formFileName,
+                         const QString& contentType, const QString& missingFileLog) {
+    if (m_transfer.busy()) {
+        m_transfer.logRefusal();
+        return false;
+    }
+    // Everything the exchange depends on is taken now: a script may change the properties while
+    // the transfer runs.
+    ControlProperties& p = m_control.properties();
+    net::HttpUploadRequest request;
+    request.url = utf8(url);
+    request.filePath = QFile::encodeName(file).toStdString();
+    request.formFileName = formFileName.toStdString();
+    request.contentType = utf8(contentType);
+    request.missingFileLog = utf8(missingFileLog);
+    request.proxyServer = utf8(p.strProxyServer);
+    request.proxyUser = utf8(p.ProxyUser);
+    request.proxyPassword = utf8(p.ProxyPassword);
+    const bool showBox = p.bShowMsgBox;
+
+    const net::HttpUploadResult result = m_transfer.run<net::HttpUploadResult>(
+        [&request](const net::LogSink& log, const net::CancelFlag* cancel) {
+            net::HttpUploadRequest r = request;
+            r.cancel = cancel;
+            return net::uploadMultipart(r, log);
+        });
+
+    // Once read from the environment the proxy stays, as the property shows it.
+    if (result.proxyFromEnvironment)
+        m_control.properties().strProxyServer = QString::fromStdString(*result.proxyFromEnvironment);
+    using Failure = net::HttpUploadResult::Failure;
+    switch (result.failure) {
+    case Failure::None:
+        m_control.properties().HttpResponse = QString::fromUtf8(result.response);
+        if (showBox)
+            m_control.ownMessageBox(result.ok()
+                                        ? QStringLiteral("上传成功")
+                                        : QStringLiteral("上传失败，服务器返回状态码%1").arg(result.status));
+        return result.ok();
+    case Failure::Internet:
+    case Failure::File:
+    case Failure::Unknown:
+        // These boxes are shown whatever bShowMsgBox says.
+        m_control.ownMessageBox(QString::fromUtf8(result.errorBox));
+        m_control.writeLog(QString::fromUtf8(result.errorLog));
+        return false;
+    case Failure::BadUrl:
+    case Failure::MissingFile:
+    case Failure::EmptyFile:
+    case Failure::RequestFailed:
+        return false;
+    }
     return false;
 }
 
 int Uploads::SendSeal(const QString& strURL) {
-    return uploadFile(strURL, m_control.properties().cPicName, fileNamePart(m_control.properties().cPicName),
-                      QStringLiteral("image/pjpeg"), QStringLiteral("没指定上传图片，请拍照!"))
-               ? 1
-               : 0;
+    if (m_transfer.busy()) {
+        m_transfer.logRefusal();
+        return kTransferBusy;
+    }
+    const ControlProperties& p = m_control.properties();
+    const QString picture = p.cPicName;
+    const bool deleteAfter = p.bUploadDel;
+    const QString name = fileNamePart(picture);
+    const QByteArray formName = p.bGB2312Encode
+                                    ? QByteArray::fromStdString(net::percentEncodeFileName(utf8(name)))
+                                    : formFileName(name);
+    const bool ok = uploadFile(strURL, picture, formName, QStringLiteral("image/pjpeg"),
+                               QStringLiteral("没指定上传图片，请拍照!"));
+    // Only a picture the server has taken is deleted: a failed upload never costs the picture.
+    if (ok && deleteAfter)
+        QFile::remove(picture);
+    return ok ? 1 : 0;
 }
 
 bool Uploads::SelectLocalImgs() {
@@ -64,13 +142,19 @@ short Uploads::RefreshLocalImg() const {
 }
 
 short Uploads::UploadLocalImg(const QString& strURL) {
+    if (m_transfer.busy()) {
+        m_transfer.logRefusal();
+        return kTransferBusy;
+    }
     if (m_localImages.isEmpty())
         return 0;
+    // Scripts may edit the list while an upload runs; this call sends the list it was given.
+    const QStringList images = m_localImages;
     int last = 0;
-    for (qsizetype i = 0; i < m_localImages.size(); ++i) {
-        m_control.properties().cPicName = m_localImages[i];
+    for (qsizetype i = 0; i < images.size(); ++i) {
+        m_control.properties().cPicName = images[i];
         last = SendSeal(strURL);
-        if (!last) {
+        if (last != 1) {
             m_control.writeLog(QStringLiteral("第%1张照片上传失败").arg(i));
             return 0;
         }
@@ -93,7 +177,7 @@ bool Uploads::GetBase64String(const QString& Img) {
         m_control.properties().Img2Base64.clear();
         return false;
     }
-    const QString text = QString::fromLatin1(data.toBase64());
+    const QString text = base64Text(data);
     m_control.writeLog(QStringLiteral("图片转字符串成功!"));
     m_control.writeLog(QStringLiteral("长度为 %1 个字节").arg(data.size()));
     m_control.properties().Img2Base64 = text;

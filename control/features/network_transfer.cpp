@@ -1,0 +1,75 @@
+// The worker thread of a network transfer and the event loop the control's thread waits in.
+#include "control/features/network_transfer.h"
+
+#include "control/core/control_context.h"
+
+#include <QEventLoop>
+#include <QString>
+#include <QTimer>
+
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace qx::control {
+
+// What the worker and the waiting thread share; kept alive by both.
+struct NetworkTransfer::Shared {
+    std::mutex mutex;
+    std::vector<std::string> lines;
+    std::atomic<bool> done{false};
+    net::CancelFlag cancel{false};
+
+    std::vector<std::string> takeLines() {
+        std::lock_guard lock(mutex);
+        return std::exchange(lines, {});
+    }
+};
+
+NetworkTransfer::NetworkTransfer(ControlContext& control) : m_control(control) {}
+
+NetworkTransfer::~NetworkTransfer() {
+    if (m_current)
+        m_current->cancel = true;
+}
+
+void NetworkTransfer::logRefusal() {
+    m_control.writeLog(QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!"));
+}
+
+void NetworkTransfer::runOnWorker(
+    const std::function<void(const net::LogSink&, const net::CancelFlag*)>& job) {
+    auto shared = std::make_shared<Shared>();
+    m_current = shared;
+    m_running = true;
+    const auto writeLines = [&] {
+        for (const std::string& line : shared->takeLines())
+            m_control.writeLog(QString::fromUtf8(line));
+    };
+    std::thread worker([shared, &job] {
+        const net::LogSink sink = [&shared](const std::string& line) {
+            std::lock_guard lock(shared->mutex);
+            shared->lines.push_back(line);
+        };
+        job(sink, &shared->cancel);
+        shared->done = true;
+    });
+    {
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            writeLines();
+            if (shared->done)
+                loop.quit();
+        });
+        poll.start(10);
+        loop.exec();
+    }
+    worker.join();
+    writeLines();
+    m_running = false;
+    m_current.reset();
+}
+
+} // namespace qx::control
