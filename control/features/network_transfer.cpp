@@ -47,16 +47,20 @@ void NetworkTransfer::runOnWorker(
         for (const std::string& line : shared->takeLines())
             m_control.writeLog(QString::fromUtf8(line));
     };
-    std::thread worker([shared, &job] {
+    // The loop outlives the worker, so the worker's wake-up call can never reach a loop that is gone.
+    QEventLoop loop;
+    std::thread worker([shared, &job, &loop] {
         const net::LogSink sink = [&shared](const std::string& line) {
             std::lock_guard lock(shared->mutex);
             shared->lines.push_back(line);
         };
         job(sink, &shared->cancel);
         shared->done = true;
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
     {
-        QEventLoop loop;
+        // Log lines are written as they come; the poll also ends the wait should the wake-up be
+        // consumed by a loop nested inside this one.
         QTimer poll;
         QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
             writeLines();
@@ -64,7 +68,8 @@ void NetworkTransfer::runOnWorker(
                 loop.quit();
         });
         poll.start(10);
-        loop.exec();
+        if (!shared->done)
+            loop.exec();
     }
     worker.join();
     writeLines();

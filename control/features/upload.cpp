@@ -10,6 +10,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <array>
+#include <cstring>
+
 namespace qx::control {
 
 namespace {
@@ -25,7 +28,37 @@ std::string utf8(const QString& text) {
 } // namespace
 
 QString base64Text(const QByteArray& bytes) {
-    return QString::fromLatin1(bytes.toBase64());
+    return base64Text(QByteArrayView(bytes));
+}
+
+QString base64Text(QByteArrayView bytes) {
+    static constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    // Two characters per 12 bits: pictures of several megabytes are encoded straight into the
+    // property's UTF-16 text, with no byte text in between.
+    static const auto pairs = [] {
+        std::array<std::array<char16_t, 2>, 4096> table{};
+        for (int i = 0; i < 4096; ++i)
+            table[i] = {char16_t(kAlphabet[i >> 6]), char16_t(kAlphabet[i & 63])};
+        return table;
+    }();
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    QString text((size + 2) / 3 * 4, Qt::Uninitialized);
+    auto* out = reinterpret_cast<char16_t*>(text.data());
+    qsizetype i = 0;
+    for (; i + 3 <= size; i += 3, out += 4) {
+        const unsigned group = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
+        std::memcpy(out, pairs[group >> 12].data(), 4);
+        std::memcpy(out + 2, pairs[group & 0xfff].data(), 4);
+    }
+    if (const qsizetype rest = size - i; rest > 0) {
+        const unsigned group = unsigned(in[i]) << 16 | (rest == 2 ? unsigned(in[i + 1]) << 8 : 0u);
+        out[0] = char16_t(kAlphabet[group >> 18]);
+        out[1] = char16_t(kAlphabet[(group >> 12) & 63]);
+        out[2] = rest == 2 ? char16_t(kAlphabet[(group >> 6) & 63]) : u'=';
+        out[3] = u'=';
+    }
+    return text;
 }
 
 QByteArray Uploads::formFileName(const QString& name) {
@@ -170,21 +203,30 @@ bool Uploads::GetBase64String(const QString& Img) {
         return false;
     }
     m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片成功!"));
-    const QByteArray data = f.readAll();
-    f.close();
+    const qint64 size = f.size();
+    // Mapped rather than copied; a file that cannot be mapped (a pipe, a special file) is read.
+    QByteArray read;
+    const uchar* mapped = size > 0 ? f.map(0, size) : nullptr;
+    if (!mapped)
+        read = f.readAll();
+    const QByteArrayView data = mapped ? QByteArrayView(mapped, size) : QByteArrayView(read);
     if (data.isEmpty()) {
         m_control.writeLog(QStringLiteral("待转换base64字符串的图片为空!"));
         m_control.properties().Img2Base64.clear();
         return false;
     }
-    const QString text = base64Text(data);
+    QString text = base64Text(data);
     m_control.writeLog(QStringLiteral("图片转字符串成功!"));
     m_control.writeLog(QStringLiteral("长度为 %1 个字节").arg(data.size()));
-    m_control.properties().Img2Base64 = text;
+    m_control.properties().Img2Base64 = std::move(text);
+    if (mapped)
+        f.unmap(const_cast<uchar*>(mapped));
+    read.clear();
+    f.close();
     m_control.writeLog(QStringLiteral("清空文件buffer!"));
     m_control.writeLog(QStringLiteral("清空内存buffer!"));
     if (m_control.properties().markdown)
-        m_control.writeLog(text);
+        m_control.writeLog(m_control.properties().Img2Base64);
     return true;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +12,7 @@ class ControlContext;
 class NetworkTransfer;
 
 // Base64 (RFC 4648, padded, one line) of `bytes`: the text pictures are handed to web pages in.
+QString base64Text(QByteArrayView bytes);
 QString base64Text(const QByteArray& bytes);
 
 class Uploads {

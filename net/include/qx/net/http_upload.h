@@ -61,7 +61,7 @@ struct HttpUploadResult {
         EmptyFile,     // nothing to send, nothing logged
         RequestFailed, // the request could not be prepared
         Internet,      // the transport failed while connecting, sending or reading
-        File,          // the file could not be read after it was opened
+        File,          // the file could not be read while it was sent (or shrank meanwhile)
         Unknown,       // anything else (memory)
     };
     Failure failure = Failure::None;
