@@ -1,5 +1,6 @@
 // The main dialog on the real control: start-up from the settings file, capture, the buttons, shut-down.
 #include "app_fixture.h"
+#include "local_servers.h"
 
 #include "qx/desktop/bitmap_button.h"
 #include "qx/desktop/list_image_ctrl.h"
@@ -220,6 +221,29 @@ TEST_F(DesktopMainDialog, UploadWithoutUrlAsksForOneAndAFailedSendSealChangesNot
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_TRUE(enabled(e, id::kUpload));
     EXPECT_TRUE(enabled(e, id::kWatermark));
+}
+
+TEST_F(DesktopMainDialog, UploadSendsThePictureAndTakesItOffTheListWhenAskedTo) {
+    NoProxyEnvironment noProxy;
+    HttpReceiver receiver;
+    ASSERT_TRUE(receiver.start(QStringLiteral("200")));
+    const QByteArray urlLine = "URL=" + receiver.url().toUtf8();
+    writeIni({urlLine.constData(), "UpLoad-Del=TRUE"});
+    CQX_CameraDlg& d = create();
+    ASSERT_EQ(captureOnce(), 1);
+    const QString file = d.pictures().pictureFile(0);
+    const QByteArray bytes = readAll(file);
+    d.list().setSelectionMark(0);
+    emit d.list().listClicked(0);
+    ASSERT_TRUE(d.clickControl(id::kUpload));
+    ASSERT_EQ(receiver.requests().size(), 1u);
+    const auto form = parseWithEmailPackage(receiver.requests()[0]);
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->file == bytes);
+    EXPECT_EQ(form->fileName, QFileInfo(file).fileName());
+    EXPECT_EQ(d.list().count(), 0);
+    EXPECT_FALSE(QFileInfo::exists(file));
+    EXPECT_EQ(m_ui.messages().last(), QStringLiteral("上传成功"));
 }
 
 TEST_F(DesktopMainDialog, PicturesKeepTheirFilesWhenTheSavePathChanges) {

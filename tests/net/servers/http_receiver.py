@@ -21,6 +21,7 @@ parser.add_argument("--mode", default="200")
 parser.add_argument("--record", required=True)
 parser.add_argument("--port", type=int, default=0)
 parser.add_argument("--delay", type=float, default=0.0)
+parser.add_argument("--discard", action="store_true", help="do not record requests")
 parser.add_argument("--cert")
 parser.add_argument("--key")
 args = parser.parse_args()
@@ -66,8 +67,9 @@ def serve(conn):
         number = counter
     try:
         request, complete = read_request(conn, args.mode)
-        with open(os.path.join(args.record, "request-%d.bin" % number), "wb") as f:
-            f.write(request)
+        if not args.discard:
+            with open(os.path.join(args.record, "request-%d.bin" % number), "wb") as f:
+                f.write(request)
         if args.mode == "reset":
             conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             conn.close()
