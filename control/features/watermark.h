@@ -1,6 +1,8 @@
 // AddWaterMark: stamping the last picture through the watermark dialog.
 #pragma once
 
+#include <QString>
+
 namespace qx::control {
 
 class ControlContext;
@@ -9,10 +11,15 @@ class Watermark {
 public:
     explicit Watermark(ControlContext& control) : m_control(control) {}
 
+    // Always 0. The picture is replaced only by a stamped picture that was written and reads back.
     int AddWaterMark();
 
 private:
-    [[maybe_unused]] ControlContext& m_control;
+    // Puts the stamped BMP in place of the picture by its extension; false (logged) when nothing
+    // was replaced.
+    bool replacePicture(const QString& picture, const QString& stamped);
+
+    ControlContext& m_control;
 };
 
 } // namespace qx::control

@@ -1,0 +1,114 @@
+// Stamping a picture: QPainter on a 24-bit copy, written as a BMP beside the temporary files.
+#include "control/features/watermark_stamp.h"
+
+#include "qx/imaging/picture.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <cmath>
+#include <cstring>
+
+namespace qx::control {
+
+namespace {
+
+int component(double value) {
+    // Toward zero, then the low eight bits, as a colour component has always been made.
+    if (!std::isfinite(value))
+        return 0;
+    return int(std::trunc(std::clamp(value, -2147483648.0, 2147483647.0))) & 0xff;
+}
+
+int position(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    return int(std::trunc(std::clamp(value, -1.0e9, 1.0e9)));
+}
+
+QImage toImage(const imaging::Picture& p) {
+    QImage image(p.width, p.height, QImage::Format_RGB32);
+    for (int y = 0; y < p.height; ++y) {
+        const uint8_t* row = p.pixels.data() + size_t(y) * size_t(p.stride);
+        auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < p.width; ++x) {
+            if (p.bitsPerPixel == 24 || p.bitsPerPixel == 32) {
+                const uint8_t* px = row + size_t(x) * size_t(p.bitsPerPixel / 8);
+                out[x] = qRgb(px[2], px[1], px[0]);
+                continue;
+            }
+            const int index = p.bitsPerPixel == 8 ? row[x] : (row[x / 8] >> (7 - x % 8)) & 1;
+            if (p.palette.empty())
+                out[x] = p.bitsPerPixel == 8 ? qRgb(index, index, index)
+                                             : (index ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+            else
+                out[x] = size_t(index) < p.palette.size() ? p.palette[size_t(index)] : qRgb(0, 0, 0);
+        }
+    }
+    return image;
+}
+
+imaging::Picture toPicture(const QImage& image, double dpi) {
+    imaging::Picture p;
+    p.width = image.width();
+    p.height = image.height();
+    p.bitsPerPixel = 24;
+    p.stride = (p.width * 3 + 3) & ~3;
+    p.pixels.assign(size_t(p.stride) * size_t(p.height), 0);
+    for (int y = 0; y < p.height; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        uint8_t* row = p.pixels.data() + size_t(y) * size_t(p.stride);
+        for (int x = 0; x < p.width; ++x) {
+            row[3 * x] = uint8_t(qBlue(in[x]));
+            row[3 * x + 1] = uint8_t(qGreen(in[x]));
+            row[3 * x + 2] = uint8_t(qRed(in[x]));
+        }
+    }
+    p.dpiX = p.dpiY = dpi;
+    return p;
+}
+
+} // namespace
+
+QString stampedPath(const QString& tempFolder, const QString& picture) {
+    const QString name = picture.mid(picture.lastIndexOf(QLatin1Char('/')) + 1);
+    return tempFolder + name.left(std::max<qsizetype>(0, name.size() - 4)) + QStringLiteral("AW.bmp");
+}
+
+StampResult stampWatermark(const QString& picture, const WatermarkSettings& settings,
+                           const QString& tempFolder) {
+    StampResult result;
+    const auto source = imaging::loadPicture(picture);
+    if (!source || source->isNull()) {
+        result.failure = QStringLiteral("添加水印失败，无法读取图片:") + picture;
+        return result;
+    }
+    // QPainter cannot draw on indexed pictures: 1- and 8-bit sources are drawn on a colour copy.
+    QImage canvas = toImage(*source);
+    {
+        QPainter painter(&canvas);
+        if (!settings.text.isEmpty()) {
+            painter.setRenderHint(QPainter::TextAntialiasing);
+            painter.setFont(toQFont(settings.font));
+            painter.setPen(
+                QColor(component(settings.red), component(settings.green), component(settings.blue)));
+            painter.drawText(QRectF(position(settings.textX), position(settings.textY), 0, 0),
+                             Qt::AlignLeft | Qt::AlignTop | Qt::TextDontClip, settings.text.left(256));
+        }
+        if (!settings.image.isEmpty()) {
+            QImageReader reader(settings.image);
+            const QImage mark = reader.read();
+            if (!mark.isNull())
+                painter.drawImage(QPoint(position(settings.imageX), position(settings.imageY)), mark);
+        }
+    }
+    result.path = stampedPath(tempFolder, picture);
+    if (!imaging::saveBmp(toPicture(canvas, source->dpiX), result.path)) {
+        result.failure = QStringLiteral("添加水印失败，无法写入:") + result.path;
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+} // namespace qx::control
