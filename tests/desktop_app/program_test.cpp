@@ -3,6 +3,7 @@
 
 #include "qx/desktop/script_hook.h"
 
+#include <QColor>
 #include <QImage>
 #include <QProcess>
 
@@ -76,6 +77,31 @@ TEST_F(DesktopProgram, ScriptDrivesTheDialogAndTheProgramShutsDownAfterIt) {
     EXPECT_EQ(lines[5], QStringLiteral("true true"));
     // The shut-down after the script stored the check box.
     EXPECT_TRUE(readAll(m_config.file(QStringLiteral("QX_CamConfig.ini"))).contains("Is-Merge=TRUE\r\n"));
+}
+
+TEST_F(DesktopProgram, TheWatermarkButtonStampsTheSelectedPicture) {
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nImg-Format=jpg\r\n"));
+    QImage square(30, 30, QImage::Format_RGB32);
+    square.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(square.save(m_temp.file(QStringLiteral("mark.png"))));
+    const QString path = script(R"JS(
+        if (!app.click(1005)) throw new Error("capture refused");
+        app.select(0);
+        host.answer("watermark", {text: "", image: host.env("Temp") + "/mark.png", imageX: 5, imageY: 6});
+        app.click(1010);
+        print(app.file(0), host.messages.join("|"));
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList fields = r.out.trimmed().split(QLatin1Char(' '));
+    ASSERT_EQ(fields.size(), 2) << r.out.toStdString();
+    EXPECT_EQ(fields[1], QStringLiteral("添加水印成功"));
+    const QImage stamped(fields[0], "JPG");
+    ASSERT_FALSE(stamped.isNull()) << fields[0].toStdString();
+    EXPECT_GT(qBlue(stamped.pixel(20, 20)), 200);
+    EXPECT_LT(qRed(stamped.pixel(20, 20)), 60);
 }
 
 TEST_F(DesktopProgram, ExitStatusTellsHowTheScriptEnded) {

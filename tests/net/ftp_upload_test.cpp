@@ -56,6 +56,10 @@ TEST_F(FtpUpload, StoresTheFileInAnExistingFolderOverOneConnection) {
     FtpServer server;
     ASSERT_TRUE(server.start());
     ASSERT_TRUE(QDir(server.root()).mkdir(QStringLiteral("in")));
+    // Proxies of the environment are not for FTP: these lead nowhere and must not be used.
+    const QString nowhere = QStringLiteral("http://127.0.0.1:%1").arg(freePort());
+    ScopedEnv ftpProxy("ftp_proxy", nowhere);
+    ScopedEnv allProxy("all_proxy", nowhere);
     const auto result = send(request(server.port(), "in"));
     EXPECT_EQ(result.outcome, Outcome::Stored) << result.errorText;
     EXPECT_TRUE(readAll(server.root() + QStringLiteral("/in/remote.jpg")) == m_bytes);

@@ -11,8 +11,8 @@
 namespace qx::test {
 
 namespace {
-const char* const kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
-                                       "all_proxy",  "ALL_PROXY",  "no_proxy",    "NO_PROXY"};
+const char* const kProxyVariables[] = {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "ftp_proxy",
+                                       "FTP_PROXY",  "all_proxy",  "ALL_PROXY",   "no_proxy",    "NO_PROXY"};
 } // namespace
 
 NoProxyEnvironment::NoProxyEnvironment() {

@@ -1,6 +1,7 @@
 // Runs qxscript as a separate process on small scripts and checks its output, status and the log.
 #include "support/test_support.h"
 
+#include <QColor>
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
@@ -107,6 +108,36 @@ TEST_F(QxScriptTest, MergeCapturesMergedThroughTheSettingsDialogsAnswer) {
     EXPECT_GT(qBlue(merged.pixel(323, 100)), 200);
     EXPECT_LT(qRed(merged.pixel(323, 100)), 60);
     EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files), QStringList{QFileInfo(lines[1]).fileName()});
+}
+
+TEST_F(QxScriptTest, ACaptureIsStampedThroughTheWatermarkDialogsAnswer) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:640x480"));
+    Folder pictures;
+    QImage square(40, 30, QImage::Format_RGB32);
+    square.fill(QColor(0, 0, 255));
+    ASSERT_TRUE(square.save(pictures.file(QStringLiteral("mark.png"))));
+    const ScriptRun r = run(R"JS(
+        control.RefreshDevList(); control.RefreshResolution(0); control.StartPreviewProc();
+        control.CustomSavePath = host.args[0];
+        print(control.Morvel("jpg"));
+        var picture = control.cPicName;
+        host.answer("watermark", {text: "", image: host.args[0] + "mark.png", imageX: 20.9, imageY: 10});
+        print(control.AddWaterMark());
+        print(control.cPicName == picture ? picture : "moved");
+        print(host.messages.join("|"));
+    )JS",
+                            {}, {pictures.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("0"));
+    EXPECT_EQ(lines[1], QStringLiteral("0"));
+    EXPECT_EQ(lines[3], QStringLiteral("添加水印成功"));
+    const QImage stamped(lines[2], "JPG");
+    ASSERT_EQ(stamped.size(), QSize(640, 480)) << lines[2].toStdString();
+    EXPECT_GT(qBlue(stamped.pixel(40, 25)), 200);
+    EXPECT_LT(qRed(stamped.pixel(40, 25)), 60);
+    EXPECT_TRUE(QFileInfo::exists(m_temp.file(QStringLiteral("WaterMarkData.ini"))));
 }
 
 TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
