@@ -110,17 +110,17 @@ CWaterMarkDlg::CWaterMarkDlg(UiHost& ui, QString picture, QString tempFolder, QW
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
     if (m_file.exists()) {
-        show(m_file.read());
+        showSettings(m_file.read());
     } else {
         // A first dialog starts empty and leaves the file behind at once.
         WatermarkSettings empty;
         empty.text.clear();
-        show(empty);
+        showSettings(empty);
         m_file.writeInitial(settings());
     }
 }
 
-void CWaterMarkDlg::show(const WatermarkSettings& s) {
+void CWaterMarkDlg::showSettings(const WatermarkSettings& s) {
     m_font = s.font;
     m_red = s.red;
     m_green = s.green;
@@ -176,7 +176,7 @@ void CWaterMarkDlg::chooseFontAndColour() {
     shown.red = m_red;
     shown.green = m_green;
     shown.blue = m_blue;
-    show(shown);
+    showSettings(shown);
 }
 
 void CWaterMarkDlg::browse() {

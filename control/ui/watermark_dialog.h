@@ -50,7 +50,7 @@ public:
     void browse();
 
 private:
-    void show(const WatermarkSettings& settings);
+    void showSettings(const WatermarkSettings& settings);
     void applyTextLook();
 
     UiHost& m_ui;
