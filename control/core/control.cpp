@@ -47,10 +47,12 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     m_images = std::make_unique<ImageList>(context, *m_folders);
     m_merge = std::make_unique<Merge>(context, *m_folders, *m_capture);
     m_watermark = std::make_unique<Watermark>(context);
-    m_transfer = std::make_unique<NetworkTransfer>(context);
+    m_transfer =
+        std::make_unique<NetworkTransfer>(context, QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!"));
     m_uploads = std::make_unique<Uploads>(context, *m_transfer);
     m_ftp = std::make_unique<FtpSending>(context, *m_transfer);
-    m_cards = std::make_unique<CardReading>(context, *m_uploads);
+    m_cardWorker = std::make_unique<NetworkTransfer>(context, QStringLiteral("正在读卡，忽略本次读卡请求!"));
+    m_cards = std::make_unique<CardReading>(context, *m_uploads, *m_cardWorker);
     m_recording = std::make_unique<Recording>(context);
     m_tools = std::make_unique<Tools>(context);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);

@@ -196,7 +196,7 @@ public:
     void setModifiedFlag() { m_modified = true; }
 
     // Folder of the control file, with a trailing '/'.
-    QString controlFolder() const { return m_controlFolder; }
+    QString controlFolder() const override { return m_controlFolder; }
     // Where "OCXConfig.ini" lives: the control folder when it is writable, else the data folder.
     QString settingsPath() const;
     // A snapshot of the state the features hold, for diagnostics and tests.
@@ -247,6 +247,7 @@ private:
     std::unique_ptr<NetworkTransfer> m_transfer;
     std::unique_ptr<Uploads> m_uploads;
     std::unique_ptr<FtpSending> m_ftp;
+    std::unique_ptr<NetworkTransfer> m_cardWorker;
     std::unique_ptr<CardReading> m_cards;
     std::unique_ptr<Recording> m_recording;
     std::unique_ptr<Tools> m_tools;

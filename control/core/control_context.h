@@ -34,6 +34,8 @@ public:
     // The values of "OCXConfig.ini"; the black-and-white mode resets a threshold out of range.
     virtual ControlSettings& settings() = 0;
     virtual OutsideLibraries& libraries() = 0;
+    // The folder of the control's own file, with a trailing '/'.
+    virtual QString controlFolder() const = 0;
 
 protected:
     ~ControlContext() = default;

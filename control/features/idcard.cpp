@@ -2,15 +2,238 @@
 #include "control/features/idcard.h"
 
 #include "control/core/control_context.h"
+#include "control/core/outside_libraries.h"
+#include "control/features/card_record.h"
+#include "control/features/network_transfer.h"
 #include "control/features/upload.h"
+#include "qx/imaging/bmp_layout.h"
+#include "qx/imaging/picture.h"
+#include "qx/platform/codepage.h"
+#include "qx/platform/folders.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <cstring>
+#include <vector>
 
 namespace qx::control {
 
-bool CardReading::IDCardRead(const QString&) {
-    // Without the card-reading functions the read fails as a failed card read does. The record parse
-    // and the card image are not built into this control, so a bound library is not called either.
-    m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
-    return false;
+namespace {
+
+constexpr int kRecordBytes = 2048;
+
+// A file name a container may set: it must stay in the card folder and hold no control character.
+bool isSafeCardFileName(const QString& name) {
+    if (name.isEmpty() || name.contains(QLatin1Char('/')) || name.contains(QLatin1String("..")))
+        return false;
+    for (const QChar c : name)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    return true;
+}
+
+// Writes `bytes` to `target` through a unique temporary file beside it and a rename, so an older
+// file of that name is only ever replaced by a complete one.
+bool replaceWith(const QString& target, const QByteArray& bytes) {
+    QSaveFile file(target);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+struct LibraryRead {
+    int32_t result = -1;
+    QByteArray record;
+    QByteArray imageName;
+    bool imageAsked = false;
+};
+
+} // namespace
+
+bool CardReading::IDCardRead(const QString& folder) {
+    if (m_worker.busy()) {
+        // The panel's timer or a page's script must not stack reads on one reader.
+        m_worker.logRefusal();
+        return false;
+    }
+    ControlProperties& p = m_control.properties();
+    // Nothing of the previous holder may pass for this one's photo.
+    p.strIDHeadData.clear();
+    OutsideLibraries& libs = m_control.libraries();
+    if (!libs.idInfoChar || !libs.idInfoBmp) {
+        m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
+        return false;
+    }
+    const qint64 readStart = QDateTime::currentMSecsSinceEpoch();
+    const IDInfoCharFn idInfoChar = libs.idInfoChar;
+    const IDInfoBMPFn idInfoBmp = libs.idInfoBmp;
+    const QByteArray folderBytes = QFile::encodeName(folder);
+
+    // The library blocks for the whole exchange with the reader (seconds): the control's thread
+    // keeps handling events meanwhile.
+    LibraryRead read = m_worker.run<LibraryRead>([&](const net::LogSink&, const net::CancelFlag*) {
+        LibraryRead r;
+        std::vector<char> buffer(kRecordBytes + 1, '\0');
+        int32_t length = 0;
+        r.result = idInfoChar(buffer.data(), &length);
+        buffer[kRecordBytes] = '\0';
+        r.record = QByteArray(buffer.data(), qsizetype(std::strlen(buffer.data())));
+        return r;
+    });
+    if (read.result != 0) {
+        m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
+        return false;
+    }
+    m_control.writeLog(QStringLiteral("拍摄仪：读二代证成功！"));
+    const QByteArray record = withoutLineBreaks(read.record);
+    p.sIDInfoChar = platform::fromGbk(record);
+    if (const auto fields = parseCardRecord(record)) {
+        p.idName = fields->name;
+        p.idSex = fields->sex;
+        p.idNation = fields->nation;
+        p.idBirthYear = fields->birthYear;
+        p.idBirthMonth = fields->birthMonth;
+        p.idBirthDay = fields->birthDay;
+        p.idBirth =
+            fields->birthYear + QLatin1Char('-') + fields->birthMonth + QLatin1Char('-') + fields->birthDay;
+        p.idAddress = fields->address;
+        p.idNum = fields->number;
+        p.idIssue = fields->issue;
+        p.idValidity = fields->validity;
+    }
+
+    p.strCardImgSavePath = folder;
+    if (folder.isEmpty()) {
+        m_control.writeLog(QStringLiteral("拍摄仪：二代证路径为空，不生成合成图片！"));
+        return true;
+    }
+    read = m_worker.run<LibraryRead>([&](const net::LogSink&, const net::CancelFlag*) {
+        LibraryRead r;
+        const char* name = idInfoBmp(folderBytes.constData());
+        r.imageName = name ? QByteArray(name) : QByteArray();
+        return r;
+    });
+    const QString imageName = QString::fromUtf8(read.imageName);
+    if (imageName.isEmpty() || !isSafeCardFileName(imageName)) {
+        m_control.writeLog(QStringLiteral("生成二代证图片失败!"));
+        return true;
+    }
+    p.ImgName = imageName;
+    m_control.writeLog(QStringLiteral("拍摄仪：生成二代证合成图片成功！"));
+    const QString source = folder + imageName;
+    const QString wanted = p.IDCardImgName;
+    if (!wanted.isEmpty() && !isSafeCardFileName(wanted)) {
+        m_control.writeLog(QStringLiteral("二代证合成图片名无效，保留原名:") + wanted);
+        rewriteAs24Bit(folder, source, imageName);
+    } else if (!wanted.isEmpty()) {
+        if (rewriteAs24Bit(folder, source, wanted)) {
+            m_control.writeLog(QStringLiteral("拍摄仪：重命名二代证合成图片成功！"));
+            p.ImgName = wanted;
+        }
+    } else {
+        rewriteAs24Bit(folder, source, imageName);
+    }
+    return takePhoto(folder, readStart);
+}
+
+bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, const QString& name) {
+    const auto picture = imaging::loadBmp(source);
+    if (!picture || picture->isNull()) {
+        m_control.writeLog(QStringLiteral("拍摄仪：二代证图片无法解码，保留原图片！"));
+        return false;
+    }
+    bmp::Header h;
+    h.width = picture->width;
+    h.height = picture->height;
+    h.bitsPerPixel = 24;
+    const size_t stride = bmp::rowStride(h.width, 24);
+    h.imageSize = uint32_t(stride * size_t(h.height));
+    QByteArray bytes(qsizetype(bmp::kHeadersSize + h.imageSize), '\0');
+    auto* out = reinterpret_cast<uint8_t*>(bytes.data());
+    bmp::writeHeaders(h, out);
+    m_control.writeLog(QStringLiteral("拍摄仪：二代证图片文件头写入成功！"));
+    m_control.writeLog(QStringLiteral("拍摄仪：二代证图片图像头写入成功！"));
+    // Bottom-up B, G, R rows, whatever the depth of the library's picture.
+    for (int y = 0; y < h.height; ++y) {
+        const uint8_t* in = picture->pixels.data() + size_t(y) * size_t(picture->stride);
+        uint8_t* row = out + bmp::kHeadersSize + size_t(h.height - 1 - y) * stride;
+        for (int x = 0; x < h.width; ++x) {
+            QRgb rgb;
+            if (picture->bitsPerPixel >= 24) {
+                const uint8_t* px = in + size_t(x) * size_t(picture->bitsPerPixel / 8);
+                rgb = qRgb(px[2], px[1], px[0]);
+            } else {
+                const int index = picture->bitsPerPixel == 8 ? in[x] : (in[x / 8] >> (7 - x % 8)) & 1;
+                rgb = size_t(index) < picture->palette.size()
+                          ? picture->palette[size_t(index)]
+                          : (picture->bitsPerPixel == 8 ? qRgb(index, index, index)
+                                                        : (index ? 0xffffffffu : 0xff000000u));
+            }
+            row[3 * x] = uint8_t(qBlue(rgb));
+            row[3 * x + 1] = uint8_t(qGreen(rgb));
+            row[3 * x + 2] = uint8_t(qRed(rgb));
+        }
+    }
+    m_control.writeLog(QStringLiteral("拍摄仪：二代证图片行数为 %1").arg(h.height));
+    const QString target = folder + name;
+    if (!replaceWith(target, bytes)) {
+        m_control.writeLog(QStringLiteral("拍摄仪：二代证图片32位转24位失败，保留原图片！"));
+        return false;
+    }
+    m_control.writeLog(QStringLiteral("拍摄仪：二代证图片数据写入成功！写入大小 %1").arg(h.imageSize));
+    m_control.writeLog(QStringLiteral("拍摄仪：复制24位图片成功！"));
+    // The library's picture goes only now that its successor is in place, and never when the two
+    // are one file.
+    if (QFileInfo(source).absoluteFilePath() != QFileInfo(target).absoluteFilePath() && QFile::remove(source))
+        m_control.writeLog(QStringLiteral("拍摄仪：删除32位图片成功！"));
+    m_control.writeLog(QStringLiteral("拍摄仪：二代证图片32位转24位成功！"));
+    return true;
+}
+
+bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
+    ControlProperties& p = m_control.properties();
+    const QString photo = platform::dataFolder(m_control.controlFolder()) + QStringLiteral("ImgTemp.bmp");
+    QFile file(photo);
+    // A photo older than this read belongs to an earlier holder (a library that failed to replace it).
+    const QFileInfo info(photo);
+    const bool fresh = info.isFile() && info.lastModified().toMSecsSinceEpoch() >= readStartMs - 1000;
+    if (!fresh || !file.open(QIODevice::ReadOnly)) {
+        m_control.writeLog(QStringLiteral("打开二代证头像图片失败!"));
+        return false;
+    }
+    m_control.writeLog(QStringLiteral("打开二代证头像图片成功!"));
+    const QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.isEmpty())
+        return false;
+    p.strIDHeadData = base64Text(bytes);
+    m_control.writeLog(QStringLiteral("二代证头像图片转字符串成功!"));
+    m_control.writeLog(QStringLiteral("清空文件buffer!"));
+    m_control.writeLog(QStringLiteral("清空内存buffer!"));
+
+    QString copy;
+    if (!p.IDHeadImgName.isEmpty()) {
+        if (!isSafeCardFileName(p.IDHeadImgName)) {
+            m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + p.IDHeadImgName);
+        } else if (replaceWith(folder + p.IDHeadImgName, bytes)) {
+            copy = folder + p.IDHeadImgName;
+            m_control.writeLog(QStringLiteral("拍摄仪：复制自定义名称头像图片成功！"));
+        }
+    } else {
+        const QString name = p.idNum + QStringLiteral("-head.bmp");
+        if (!isSafeCardFileName(name)) {
+            m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + name);
+        } else if (replaceWith(folder + name, bytes)) {
+            copy = folder + name;
+            m_control.writeLog(QStringLiteral("拍摄仪：复制头像图片成功！"));
+        }
+    }
+    if (p.bDeleteIDBmp) {
+        if (!copy.isEmpty())
+            QFile::remove(copy);
+        QFile::remove(folder + p.ImgName);
+    }
+    return true;
 }
 
 bool CardReading::HttpSendIDCard(const QString& strURL) {

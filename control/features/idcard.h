@@ -6,19 +6,28 @@
 namespace qx::control {
 
 class ControlContext;
+class NetworkTransfer;
 class Uploads;
 
 class CardReading {
 public:
-    CardReading(ControlContext& control, Uploads& uploads) : m_control(control), m_uploads(uploads) {}
+    // `worker` runs the library's calls off the control's thread, one read at a time.
+    CardReading(ControlContext& control, Uploads& uploads, NetworkTransfer& worker)
+        : m_control(control), m_uploads(uploads), m_worker(worker) {}
 
     bool IDCardRead(const QString& m_strBmpPath);
     bool HttpSendIDCard(const QString& strURL);
     bool HttpSendIDCHeadImg(const QString& strURL);
 
 private:
+    // The card picture as a 24-bit BMP named `name` beside it; false (logged) when it could not be.
+    bool rewriteAs24Bit(const QString& folder, const QString& source, const QString& name);
+    // Step 8 and on: the holder's photo as Base64 and its copy; the method's result.
+    bool takePhoto(const QString& folder, qint64 readStartMs);
+
     ControlContext& m_control;
     Uploads& m_uploads;
+    NetworkTransfer& m_worker;
 };
 
 } // namespace qx::control

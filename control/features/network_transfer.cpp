@@ -27,7 +27,8 @@ struct NetworkTransfer::Shared {
     }
 };
 
-NetworkTransfer::NetworkTransfer(ControlContext& control) : m_control(control) {}
+NetworkTransfer::NetworkTransfer(ControlContext& control, QString refusal)
+    : m_control(control), m_refusal(std::move(refusal)) {}
 
 NetworkTransfer::~NetworkTransfer() {
     if (m_current)
@@ -35,7 +36,7 @@ NetworkTransfer::~NetworkTransfer() {
 }
 
 void NetworkTransfer::logRefusal() {
-    m_control.writeLog(QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!"));
+    m_control.writeLog(m_refusal);
 }
 
 void NetworkTransfer::runOnWorker(

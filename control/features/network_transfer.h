@@ -1,7 +1,10 @@
-// Runs a network transfer on a worker thread while the control's thread keeps handling events.
+// Runs a network transfer (or a card read) on a worker thread while the control's thread keeps
+// handling events.
 #pragma once
 
 #include "qx/net/transfer.h"
+
+#include <QString>
 
 #include <functional>
 #include <memory>
@@ -18,7 +21,8 @@ inline constexpr int kTransferBusy = -21;
 // also means a script or a button can call again meanwhile; such calls are refused (busy()).
 class NetworkTransfer {
 public:
-    explicit NetworkTransfer(ControlContext& control);
+    // `refusal` is logged for a call refused while a run is going on.
+    NetworkTransfer(ControlContext& control, QString refusal);
     // Asks a running transfer to stop; it ends at its next progress check.
     ~NetworkTransfer();
     NetworkTransfer(const NetworkTransfer&) = delete;
@@ -43,6 +47,7 @@ private:
     void runOnWorker(const std::function<void(const net::LogSink&, const net::CancelFlag*)>& job);
 
     ControlContext& m_control;
+    QString m_refusal;
     bool m_running = false;
     std::shared_ptr<Shared> m_current;
 };

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 #define QX_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -36,15 +37,50 @@ QX_EXPORT int32_t GetKelpoDeviceModuleID(int32_t i) {
 #endif
 
 #if defined(QX_FAKE_IDCARD)
+// With QX_FAKE_CARD_RECORD naming a file, a read succeeds with that file's bytes as the record (all
+// 2048 of them when the file is that long: no terminator then); else it fails.
 QX_EXPORT int32_t IDInfoChar(char* buffer, int32_t* length) {
     mark("IDInfoChar");
-    std::strcpy(buffer, "");
     *length = 0;
-    return 1;
+    // QX_FAKE_CARD_DELAY_MS: how long the reader takes, so a test can call in meanwhile.
+    if (const char* delay = std::getenv("QX_FAKE_CARD_DELAY_MS"))
+        usleep(static_cast<useconds_t>(std::atoi(delay)) * 1000);
+    const char* path = std::getenv("QX_FAKE_CARD_RECORD");
+    FILE* f = path ? std::fopen(path, "rb") : nullptr;
+    if (!f) {
+        std::strcpy(buffer, "");
+        return 1;
+    }
+    const size_t n = std::fread(buffer, 1, 2048, f);
+    std::fclose(f);
+    if (n < 2048)
+        buffer[n] = '\0';
+    *length = static_cast<int32_t>(n);
+    return 0;
 }
 #if !defined(QX_FAKE_PARTIAL)
-QX_EXPORT const char* IDInfoBMP(const char*) {
-    return "";
+// With QX_FAKE_CARD_IMAGE naming a file, that file is copied into the folder under
+// QX_FAKE_CARD_IMAGE_NAME (default "card.bmp"), and that name is returned.
+QX_EXPORT const char* IDInfoBMP(const char* folder) {
+    static char name[256];
+    const char* image = std::getenv("QX_FAKE_CARD_IMAGE");
+    const char* wanted = std::getenv("QX_FAKE_CARD_IMAGE_NAME");
+    std::snprintf(name, sizeof name, "%s", wanted ? wanted : "card.bmp");
+    FILE* in = image ? std::fopen(image, "rb") : nullptr;
+    if (!in)
+        return "";
+    char target[4096];
+    std::snprintf(target, sizeof target, "%s%s", folder, name);
+    FILE* out = std::fopen(target, "wb");
+    char chunk[65536];
+    size_t n = 0;
+    while (out && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        std::fwrite(chunk, 1, n, out);
+    std::fclose(in);
+    if (!out)
+        return "";
+    std::fclose(out);
+    return name;
 }
 #endif
 #endif
