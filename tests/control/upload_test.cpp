@@ -75,6 +75,40 @@ TEST_F(UploadTest, SendSealUploadsThePictureAndDeletesItOnlyAfterStatus200) {
     EXPECT_EQ(m_ui.messages().size(), boxes);
 }
 
+TEST_F(UploadTest, CardUploadsSendThePictureAndThePhotoUnderTheirFormNames) {
+    HttpReceiver receiver;
+    ASSERT_TRUE(receiver.start(QStringLiteral("200")));
+    auto& c = createControl();
+    c.setBShowMsgBox(false);
+    const QByteArray card = randomBytes(50000, 5);
+    const QByteArray face = randomBytes(3000, 6);
+    picture(QStringLiteral("card.bmp"), card);
+    picture(QStringLiteral("face.bmp"), face);
+    picture(QStringLiteral("1101X-head.bmp"), face + "default");
+    c.setStrCardImgSavePath(m_files.path());
+    c.setImgName(QStringLiteral("card.bmp"));
+    c.setIdNum(QStringLiteral("1101X"));
+    EXPECT_TRUE(c.HttpSendIDCard(receiver.url()));
+    c.setIDHeadImgName(QStringLiteral("face.bmp"));
+    EXPECT_TRUE(c.HttpSendIDCHeadImg(receiver.url()));
+    c.setIDHeadImgName(QString());
+    EXPECT_TRUE(c.HttpSendIDCHeadImg(receiver.url()));
+    const auto requests = receiver.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const std::vector<std::pair<QString, QByteArray>> expected{
+        {QStringLiteral("card.bmp"), card},
+        {QStringLiteral("1101X-head.bmp"), face},
+        {QStringLiteral("1101X-head.bmp"), face + "default"}};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto form = parseWithEmailPackage(requests[i]);
+        ASSERT_TRUE(form);
+        EXPECT_EQ(form->fileName, expected[i].first) << i;
+        EXPECT_TRUE(form->file == expected[i].second) << i;
+        EXPECT_EQ(form->submit, QStringLiteral("submit"));
+        EXPECT_TRUE(requests[i].body.contains("\r\nContent-Type: image/bmp\r\n")) << i;
+    }
+}
+
 TEST_F(UploadTest, TransportErrorsShowTheirBoxWhateverBShowMsgBoxSays) {
     auto& c = createControl();
     c.setBShowMsgBox(false);

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 namespace qx::test {
@@ -138,6 +139,121 @@ TEST_F(QxScriptTest, ACaptureIsStampedThroughTheWatermarkDialogsAnswer) {
     EXPECT_GT(qBlue(stamped.pixel(40, 25)), 200);
     EXPECT_LT(qRed(stamped.pixel(40, 25)), 60);
     EXPECT_TRUE(QFileInfo::exists(m_temp.file(QStringLiteral("WaterMarkData.ini"))));
+}
+
+// A copy of the control with the real camera and card libraries beside it, so the holder's photo
+// "ImgTemp.bmp" lies in a folder of the test's own.
+class CardScriptTest : public QxScriptTest {
+protected:
+    void SetUp() override {
+        for (const char* lib : {"libQXCameraCtrl.so", "libqx_media.so", "libKelpoCameraLibrary.so",
+                                "libQX_IDCardRead.so", "libqmrapi.so"})
+            ASSERT_TRUE(copyFile(binFolder() + QLatin1String(lib), m_control.file(QLatin1String(lib))))
+                << lib;
+    }
+    ScriptRun read(const QString& cardJson, const QByteArray& script, const QStringList& args = {}) {
+        ScopedEnv reader("QX_VIRTUAL_READER", cardJson);
+        return run(script,
+                   {QStringLiteral("--control"), m_control.file(QStringLiteral("libQXCameraCtrl.so"))}, args);
+    }
+    static QString card(const char* name) {
+        return QStringLiteral(QX_TEST_DATA_DIR "/cards/") + QLatin1String(name);
+    }
+    QString photo() const { return m_control.file(QStringLiteral("ImgTemp.bmp")); }
+
+    Folder m_control;
+    Folder m_cards;
+};
+
+const QByteArray kPrintCard = R"JS(
+    var ok = control.IDCardRead(host.args[0]);
+    print(ok);
+    print([control.idName, control.idSex, control.idNation, control.idBirth, control.idBirthYear,
+           control.idBirthMonth, control.idBirthDay, control.idNum, control.idValidity].join("|"));
+    print(control.idAddress);
+    print(control.idIssue);
+    print(control.ImgName);
+    print(control.strIDHeadData);
+    print(control.sIDInfoChar);
+)JS";
+
+TEST_F(CardScriptTest, ACardReadOnTheVirtualReaderFillsEveryField) {
+    const ScriptRun r = read(card("card1.json"), kPrintCard, {m_cards.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 8) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("true"));
+    EXPECT_EQ(lines[1],
+              QStringLiteral("王小明|男|汉|1990-03-07|1990|03|07|110101199003070011|2015.03.01-2035.03.01"));
+    EXPECT_EQ(lines[2], QStringLiteral("北京市东城区示例路1号院2单元301室"));
+    EXPECT_EQ(lines[3], QStringLiteral("北京市公安局东城分局"));
+    EXPECT_FALSE(lines[6].contains(QLatin1Char(0x0d)));
+    EXPECT_TRUE(lines[6].contains(QStringLiteral("name='王小明'")));
+
+    // The card picture, rewritten as 24-bit, read by ImageMagick.
+    const QString picture = m_cards.file(lines[4]);
+    const QByteArray bmp = readAll(picture);
+    ASSERT_GT(bmp.size(), 54) << picture.toStdString();
+    EXPECT_EQ(uint8_t(bmp[28]), 24);
+    EXPECT_EQ(uint8_t(bmp[10]), 54);
+    QProcess identify;
+    identify.start(QStringLiteral("identify"),
+                   {QStringLiteral("-format"), QStringLiteral("%m %z %w"), picture});
+    ASSERT_TRUE(identify.waitForFinished(30000));
+    const QStringList shown = QString::fromUtf8(identify.readAllStandardOutput()).split(QLatin1Char(' '));
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_EQ(shown[0], QStringLiteral("BMP3"));
+    EXPECT_EQ(shown[1], QStringLiteral("8"));
+    EXPECT_EQ(shown[2].toInt(), int(qFromLittleEndian<qint32>(bmp.constData() + 18)));
+
+    // The photo's copy is the library's photo, and its Base64 is coreutils'.
+    const QByteArray holder = readAll(photo());
+    ASSERT_FALSE(holder.isEmpty());
+    EXPECT_EQ(readAll(m_cards.file(QStringLiteral("110101199003070011-head.bmp"))), holder);
+    QProcess base64;
+    base64.start(QStringLiteral("base64"), {QStringLiteral("-w0"), photo()});
+    ASSERT_TRUE(base64.waitForFinished(30000));
+    EXPECT_EQ(lines[5].toLatin1(), base64.readAllStandardOutput());
+}
+
+TEST_F(CardScriptTest, WantedNamesDeletionAndTheEmptyFolder) {
+    const ScriptRun r = read(card("card2.json"), R"JS(
+        control.IDCardImgName = "card.bmp";
+        control.IDHeadImgName = "face.bmp";
+        print(control.IDCardRead(host.args[0]), control.ImgName, control.idValidity, control.idSex);
+        control.bDeleteIDBmp = true;
+        print(control.IDCardRead(host.args[0]), control.strIDHeadData.length > 0);
+        print(control.IDCardRead(""), control.strCardImgSavePath == "");
+    )JS",
+                             {m_cards.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("true card.bmp 2010.05.20-长期 女"));
+    EXPECT_EQ(lines[1], QStringLiteral("true true"));
+    EXPECT_EQ(lines[2], QStringLiteral("true true"));
+    // After the deleting read nothing is left in the folder.
+    EXPECT_EQ(QDir(m_cards.path()).entryList(QDir::Files), QStringList());
+    EXPECT_TRUE(log().contains(QStringLiteral("拍摄仪：二代证路径为空，不生成合成图片！")));
+}
+
+TEST_F(CardScriptTest, NoCardAndAMuteReaderFailTheRead) {
+    ASSERT_TRUE(writeAll(m_cards.file(QStringLiteral("none.json")), R"({"card": null})"));
+    ScriptRun r = read(m_cards.file(QStringLiteral("none.json")), "print(control.IDCardRead(host.args[0]));",
+                       {m_cards.path()});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("false\n"));
+    EXPECT_TRUE(log().contains(QStringLiteral("读取二代证信息失败!")));
+    EXPECT_FALSE(QFileInfo::exists(photo()));
+
+    QByteArray mute = readAll(card("card1.json"));
+    mute.replace("\"sam_id\"", "\"faults\": {\"mute_after_reports\": 3}, \"sam_id\"");
+    ASSERT_TRUE(writeAll(m_cards.file(QStringLiteral("mute.json")), mute));
+    const QString copied = m_cards.file(QStringLiteral("card1_photo.jpg"));
+    ASSERT_TRUE(copyFile(card("card1_photo.jpg"), copied));
+    r = read(m_cards.file(QStringLiteral("mute.json")), "print(control.IDCardRead(''), control.idName);");
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("false \n"));
 }
 
 TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
