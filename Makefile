@@ -35,7 +35,7 @@ test-sanitize: deps
 fuzz:
 	@scripts/install-deps fuzz
 	cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DQX_FUZZ=ON $(CMAKE_FLAGS)
-	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_profile fuzz_bmp fuzz_picture fuzz_cardtext fuzz_hid_descriptor fuzz_virtual_cameras
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target fuzz_profile fuzz_bmp fuzz_picture fuzz_cardtext fuzz_cardrecord fuzz_hid_descriptor fuzz_virtual_cameras
 	scripts/run-fuzz $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 format:
