@@ -42,7 +42,7 @@ protected:
         p.fillRect(rect(), Qt::white);
         if (m_photo.isNull())
             return;
-        // Half-tone stretching in the original: a smooth scale, not a pixel-doubling one.
+        // Half-tone stretching: a smooth scale, not a pixel-doubling one.
         p.setRenderHint(QPainter::SmoothPixmapTransform);
         p.drawImage(QRectF(rect()), m_photo, QRectF(m_photo.rect()));
     }
