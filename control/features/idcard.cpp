@@ -155,20 +155,9 @@ bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, c
     m_control.writeLog(QStringLiteral("拍摄仪：二代证图片图像头写入成功！"));
     // Bottom-up B, G, R rows, whatever the depth of the library's picture.
     for (int y = 0; y < h.height; ++y) {
-        const uint8_t* in = picture->pixels.data() + size_t(y) * size_t(picture->stride);
         uint8_t* row = out + bmp::kHeadersSize + size_t(h.height - 1 - y) * stride;
         for (int x = 0; x < h.width; ++x) {
-            QRgb rgb;
-            if (picture->bitsPerPixel >= 24) {
-                const uint8_t* px = in + size_t(x) * size_t(picture->bitsPerPixel / 8);
-                rgb = qRgb(px[2], px[1], px[0]);
-            } else {
-                const int index = picture->bitsPerPixel == 8 ? in[x] : (in[x / 8] >> (7 - x % 8)) & 1;
-                rgb = size_t(index) < picture->palette.size()
-                          ? picture->palette[size_t(index)]
-                          : (picture->bitsPerPixel == 8 ? qRgb(index, index, index)
-                                                        : (index ? 0xffffffffu : 0xff000000u));
-            }
+            const QRgb rgb = picture->colourAt(x, y);
             row[3 * x] = uint8_t(qBlue(rgb));
             row[3 * x + 1] = uint8_t(qGreen(rgb));
             row[3 * x + 2] = uint8_t(qRed(rgb));

@@ -29,21 +29,9 @@ int position(double value) {
 QImage toImage(const imaging::Picture& p) {
     QImage image(p.width, p.height, QImage::Format_RGB32);
     for (int y = 0; y < p.height; ++y) {
-        const uint8_t* row = p.pixels.data() + size_t(y) * size_t(p.stride);
         auto* out = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < p.width; ++x) {
-            if (p.bitsPerPixel == 24 || p.bitsPerPixel == 32) {
-                const uint8_t* px = row + size_t(x) * size_t(p.bitsPerPixel / 8);
-                out[x] = qRgb(px[2], px[1], px[0]);
-                continue;
-            }
-            const int index = p.bitsPerPixel == 8 ? row[x] : (row[x / 8] >> (7 - x % 8)) & 1;
-            if (p.palette.empty())
-                out[x] = p.bitsPerPixel == 8 ? qRgb(index, index, index)
-                                             : (index ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
-            else
-                out[x] = size_t(index) < p.palette.size() ? p.palette[size_t(index)] : qRgb(0, 0, 0);
-        }
+        for (int x = 0; x < p.width; ++x)
+            out[x] = p.colourAt(x, y);
     }
     return image;
 }

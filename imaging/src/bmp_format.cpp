@@ -18,6 +18,18 @@ bool Picture::isGreyPalette() const {
     return detail::isGrey(palette);
 }
 
+QRgb Picture::colourAt(int x, int y) const {
+    const uint8_t* row = pixels.data() + size_t(y) * size_t(stride);
+    if (bitsPerPixel == 24 || bitsPerPixel == 32) {
+        const uint8_t* px = row + size_t(x) * size_t(bitsPerPixel / 8);
+        return qRgb(px[2], px[1], px[0]);
+    }
+    const int index = bitsPerPixel == 8 ? row[x] : (row[x / 8] >> (7 - x % 8)) & 1;
+    if (palette.empty())
+        return bitsPerPixel == 8 ? qRgb(index, index, index) : (index ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    return size_t(index) < palette.size() ? palette[size_t(index)] : qRgb(0, 0, 0);
+}
+
 namespace detail {
 
 namespace {

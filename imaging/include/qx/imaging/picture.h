@@ -27,6 +27,9 @@ struct Picture {
     bool isNull() const { return width <= 0 || height <= 0 || pixels.empty(); }
     // Whether every palette entry is grey (r == g == b): such 8-bit pictures encode as one component.
     bool isGreyPalette() const;
+    // The colour of pixel (x, y) whatever the depth, by the palette rules above; x and y must lie in
+    // the picture.
+    QRgb colourAt(int x, int y) const;
 };
 
 // Reads an uncompressed BMP of 1, 8, 24 or 32 bits (bottom-up or top-down), never past the file's end.
