@@ -7,7 +7,8 @@
 
 namespace qx::desktop {
 
-CardPanelDock::CardPanelDock(QWidget& mainWindow) : m_main(mainWindow) {}
+CardPanelDock::CardPanelDock(QWidget& mainWindow, CardPanelOwner owner)
+    : m_main(mainWindow), m_owner(std::move(owner)) {}
 
 CardPanelDock::~CardPanelDock() {
     if (m_panel)
@@ -20,7 +21,7 @@ int CardPanelDock::toggleBitmap() const {
 
 void CardPanelDock::toggle() {
     if (!m_panel) {
-        m_panel = new CIDCardDlg(&m_main);
+        m_panel = new CIDCardDlg(&m_main, m_owner);
         m_shown = true;
         follow();
         m_panel->slideShow();

@@ -90,6 +90,7 @@ CQX_CameraDlg::CQX_CameraDlg(MainDialogOptions options, QWidget* parent)
     setFont(dialogFont());
     setWindowIcon(QIcon(artwork(res::kIcon)));
     buildControls();
+    m_cardDock.setOwner({&m_control, m_ui, m_settings.iniPath(), m_options.cardPhotoFolder});
     connect(&m_captureTimer, &QTimer::timeout, this, &CQX_CameraDlg::onCaptureTimer);
     connect(&m_hotkey, &GlobalHotkey::activated, this, &CQX_CameraDlg::onHotkey);
 }

@@ -22,7 +22,75 @@
 
 namespace qx::desktop {
 
-ScriptApp::ScriptApp(CQX_CameraDlg& dialog, QObject* parent) : QObject(parent), m_dialog(dialog) {}
+ScriptPanel::ScriptPanel(CQX_CameraDlg& dialog, QObject* parent) : QObject(parent), m_dialog(dialog) {}
+
+bool ScriptPanel::click(int id) {
+    CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel && panel->clickControl(id);
+}
+
+QString ScriptPanel::text(int id) const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel ? panel->controlText(id) : QString();
+}
+
+bool ScriptPanel::enabled(int id) const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    const QWidget* w = panel ? panel->controlById(id) : nullptr;
+    return w && w->isEnabled();
+}
+
+int ScriptPanel::bitmap() const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel ? panel->pauseResumeBitmap() : 0;
+}
+
+QVariantList ScriptPanel::rows() const {
+    QVariantList out;
+    if (const CIDCardDlg* panel = m_dialog.cardPanel())
+        for (const QStringList& row : panel->logRows())
+            out << QVariant(row);
+    return out;
+}
+
+QStringList ScriptPanel::headers() const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel ? panel->logHeaders() : QStringList();
+}
+
+bool ScriptPanel::photo() const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel && panel->hasPhoto();
+}
+
+QVariantMap ScriptPanel::state() const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    if (!panel)
+        return {};
+    return {{QStringLiteral("readingEnabled"), panel->isReadingEnabled()},
+            {QStringLiteral("folder"), panel->compositeFolder()},
+            {QStringLiteral("interval"), panel->readInterval()},
+            {QStringLiteral("timerActive"), panel->isTimerActive()},
+            {QStringLiteral("timerInterval"), panel->timerInterval()},
+            {QStringLiteral("ticks"), panel->tickCount()},
+            {QStringLiteral("reads"), panel->readCount()},
+            {QStringLiteral("skipped"), panel->skippedTicks()},
+            {QStringLiteral("reading"), panel->isReading()},
+            {QStringLiteral("photoPath"), panel->photoPath()}};
+}
+
+QVariantMap ScriptPanel::settingsShown() const {
+    const CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel ? panel->lastSettingsShown() : QVariantMap();
+}
+
+bool ScriptPanel::screenshot(const QString& path) const {
+    CIDCardDlg* panel = m_dialog.cardPanel();
+    return panel && panel->grab().save(path);
+}
+
+ScriptApp::ScriptApp(CQX_CameraDlg& dialog, QObject* parent)
+    : QObject(parent), m_dialog(dialog), m_panel(new ScriptPanel(dialog, this)) {}
 
 bool ScriptApp::click(int id) {
     return m_dialog.clickControl(id);

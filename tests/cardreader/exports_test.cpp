@@ -221,4 +221,43 @@ TEST_F(Exports, ManagementInformationIsSixteenBytes) {
     EXPECT_TRUE(untouched(info, QMR_MNG_INFO_SIZE));
 }
 
+// The holder's name as the text block's first field stores it (UCS-2, padded with spaces).
+QString nameIn(const std::vector<uint8_t>& text) {
+    return QString::fromUtf16(reinterpret_cast<const char16_t*>(text.data()), 15).trimmed();
+}
+
+TEST_F(Exports, ChangingTheFileLaysAnotherCardOnTheReaderAndRemovingItTakesTheCardOff) {
+    useReader(sampleReader(QStringLiteral("card1.json")));
+    const QString path = folder() + QStringLiteral("reader.json");
+    std::vector<uint8_t> found(16);
+    std::vector<uint8_t> text(QMR_BASE_MSG_BLOCKS_MAX);
+    std::vector<uint8_t> photo(QMR_BASE_MSG_BLOCKS_MAX);
+    uint32_t textLength = 0;
+    uint32_t photoLength = 0;
+    ASSERT_EQ(QMR_StartFindIDCard(0, found.data(), 0), 0x9F);
+    ASSERT_EQ(QMR_ReadBaseMsg(0, text.data(), &textLength, photo.data(), &photoLength, 0), 0x90);
+    EXPECT_EQ(nameIn(text), QStringLiteral("王小明"));
+
+    ASSERT_TRUE(QFile::remove(path));
+    EXPECT_EQ(QMR_StartFindIDCard(0, found.data(), 0), 0x80);
+    EXPECT_EQ(QMR_SelectIDCard(0, found.data(), 0), 0x81);
+
+    // Another card, written at once under the same name (same second, maybe the same size).
+    QJsonObject second = sampleReader(QStringLiteral("card2.json"));
+    second.insert(QLatin1String("record"), recordPath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QJsonDocument(second).toJson());
+    file.close();
+    ASSERT_EQ(QMR_StartFindIDCard(0, found.data(), 0), 0x9F);
+    ASSERT_EQ(QMR_ReadBaseMsg(0, text.data(), &textLength, photo.data(), &photoLength, 0), 0x90);
+    EXPECT_EQ(nameIn(text), QStringLiteral("赵丽华"));
+
+    // A file that does not parse leaves the card as it was.
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("{ not json");
+    file.close();
+    EXPECT_EQ(QMR_StartFindIDCard(0, found.data(), 0), 0x9F);
+}
+
 } // namespace

@@ -33,7 +33,9 @@ TEST_F(DesktopCardPanelDock, TheFirstToggleSlidesThePanelOutAtTheRightEdgeAndItF
     EXPECT_TRUE(m_dock->isShown());
     EXPECT_EQ(m_dock->toggleBitmap(), 161);
     EXPECT_TRUE(m_dock->panel()->isVisible());
-    EXPECT_TRUE(m_dock->panel()->isReadingEnabled());
+    // A new panel reads nothing until its 1016 is clicked.
+    EXPECT_FALSE(m_dock->panel()->isReadingEnabled());
+    EXPECT_EQ(m_dock->panel()->pauseResumeBitmap(), 157);
     EXPECT_EQ(m_dock->panel()->pos(), edge());
     m_main.move(m_main.pos() + QPoint(40, 25));
     processEvents(50);
@@ -44,6 +46,8 @@ TEST_F(DesktopCardPanelDock, TheFirstToggleSlidesThePanelOutAtTheRightEdgeAndItF
 TEST_F(DesktopCardPanelDock, TheSecondToggleStopsReadingForgetsThePanelAndDestroysItLater) {
     m_dock->toggle();
     QPointer<CIDCardDlg> panel = m_dock->panel();
+    ASSERT_TRUE(panel->clickControl(card_id::kPauseResume));
+    EXPECT_TRUE(panel->isReadingEnabled());
     m_dock->toggle();
     EXPECT_EQ(m_dock->panel(), nullptr);
     EXPECT_FALSE(m_dock->isShown());

@@ -4,6 +4,7 @@
 #include "qx/desktop/script_hook.h"
 
 #include <QColor>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 
@@ -18,16 +19,19 @@ protected:
         QString err;
     };
 
-    Run run(const QStringList& arguments, const QString& cameras = kTwoCameras) {
+    Run run(const QStringList& arguments, const QString& cameras = kTwoCameras, const QString& program = {},
+            const QString& cardReader = {}) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QX_VIRTUAL_CAMERAS"), cameras);
+        if (!cardReader.isEmpty())
+            env.insert(QStringLiteral("QX_VIRTUAL_READER"), cardReader);
         env.insert(QStringLiteral("QX_CAMERA_CONFIG_DIR"), m_config.path());
         env.insert(QStringLiteral("Temp"), m_temp.path());
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         process.setProcessEnvironment(env);
-        process.start(binFolder() + QStringLiteral("QX_Camera"), arguments);
+        process.start(program.isEmpty() ? binFolder() + QStringLiteral("QX_Camera") : program, arguments);
         EXPECT_TRUE(process.waitForFinished(60000));
         Run r;
         r.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -102,6 +106,77 @@ TEST_F(DesktopProgram, TheWatermarkButtonStampsTheSelectedPicture) {
     ASSERT_FALSE(stamped.isNull()) << fields[0].toStdString();
     EXPECT_GT(qBlue(stamped.pixel(20, 20)), 200);
     EXPECT_LT(qRed(stamped.pixel(20, 20)), 60);
+}
+
+// The program, the control and the card libraries copied into one folder, as they are installed: the
+// panel finds the photo the card library leaves beside them without being told where.
+TEST_F(DesktopProgram, TheCardPanelReadsShowsAndExportsThroughTheScriptHook) {
+    Folder install;
+    for (const char* file : {"QX_Camera", "libQXCameraCtrl.so", "libqx_media.so", "libKelpoCameraLibrary.so",
+                             "libKelpoFilterImageResize.so", "libQX_IDCardRead.so", "libqmrapi.so"}) {
+        ASSERT_TRUE(copyFile(binFolder() + QLatin1String(file), install.file(QLatin1String(file)))) << file;
+    }
+    ASSERT_TRUE(QFile::setPermissions(install.file(QStringLiteral("QX_Camera")),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nIDCTimeCount=4000\r\n"));
+    const QString shot = m_temp.file(QStringLiteral("panel.png"));
+    const QString book = m_temp.file(QStringLiteral("log.xls"));
+    const QString path = script(R"JS(
+        var p = app.panel;
+        print(p.bitmap(), p.rows().length, p.photo());           // no panel yet
+        app.click(1024);
+        print(p.bitmap(), p.state().timerActive, p.text(1016), p.enabled(1018));
+        host.answer("card-settings", {seconds: 0, folder: host.args[2]});
+        p.click(1017);
+        print(p.settingsShown().slider, p.settingsShown().seconds, p.state().interval, p.state().folder);
+        p.click(1016);
+        for (var i = 0; i < 600 && p.rows().length < 1; ++i) host.wait(50);
+        p.click(1016);
+        print(JSON.stringify(p.rows()[0].slice(0, 3)), p.photo(), p.text(1022), p.text(1029));
+        print(p.headers().join("|"));
+        p.screenshot(host.args[0]);
+        host.answer("file-save", host.args[1]);
+        p.click(1016);
+        p.click(1018);
+        print(p.bitmap(), p.state().readingEnabled, host.messages.length);
+    )JS");
+    const Run r =
+        run({QStringLiteral("--script"), path, shot, book, m_pictures.path()}, kTwoCameras,
+            install.file(QStringLiteral("QX_Camera")), QStringLiteral(QX_TEST_DATA_DIR "/cards/card1.json"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 6) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("0 0 false"));
+    EXPECT_EQ(lines[1], QStringLiteral("157 false 暂停读卡 true"));
+    EXPECT_EQ(lines[2], QStringLiteral("4 4 0 ") + m_pictures.path());
+    EXPECT_EQ(
+        lines[3],
+        QStringLiteral("[\"   1   \",\"110101199003070011\",\"王小明\"] true 王小明 110101199003070011"));
+    EXPECT_EQ(lines[4], QStringLiteral("序号|身份证号|姓    名|刷卡时间"));
+    EXPECT_EQ(lines[5], QStringLiteral("157 false 0"));
+    EXPECT_TRUE(QFileInfo::exists(install.file(QStringLiteral("ImgTemp.bmp"))));
+    // The settings reached the file: 0 seconds stored as "0".
+    EXPECT_TRUE(readAll(m_config.file(QStringLiteral("QX_CamConfig.ini"))).contains("IDCTimeCount=0\r\n"));
+    // With a folder set the control also composed the card picture there.
+    EXPECT_TRUE(QFileInfo::exists(m_pictures.file(QStringLiteral("110101199003070011.bmp"))));
+
+    EXPECT_FALSE(QFileInfo::exists(book));
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral("-c"),
+                  QStringLiteral("import openpyxl, sys\n"
+                                 "s = openpyxl.load_workbook(sys.argv[1])['刷卡流水记录']\n"
+                                 "print(s.max_row, s.cell(2, 1).data_type, repr(s.cell(2, 1).value))"),
+                  book + QLatin1Char('x')});
+    ASSERT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(QString::fromUtf8(python.readAllStandardOutput()).trimmed(), QStringLiteral("2 s '   1   '"))
+        << python.readAllStandardError().toStdString();
+
+    const QImage panel(shot);
+    ASSERT_FALSE(panel.isNull());
+    EXPECT_EQ(panel.size(), QSize(363, 668));
 }
 
 TEST_F(DesktopProgram, ExitStatusTellsHowTheScriptEnded) {

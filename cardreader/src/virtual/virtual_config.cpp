@@ -159,6 +159,7 @@ bool readFaults(const QJsonObject& f, VirtualReaderConfig& config, QString& erro
 
 VirtualReaderConfig loadVirtualReaderConfig(const QString& path) {
     VirtualReaderConfig config;
+    config.sourcePath = path;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return failed(config, QStringLiteral("cannot read %1").arg(path));
@@ -204,6 +205,19 @@ VirtualReaderConfig loadVirtualReaderConfig(const QString& path) {
     if (!record.isEmpty())
         config.recordPath = resolved(base, record);
     return config;
+}
+
+bool reloadVirtualReaderCard(const QString& path, VirtualReaderConfig& config, QString& error) {
+    VirtualReaderConfig fresh = loadVirtualReaderConfig(path);
+    if (!fresh.error.isEmpty()) {
+        error = fresh.error;
+        return false;
+    }
+    config.cardPresent = fresh.cardPresent;
+    config.card = fresh.card;
+    config.photo = fresh.photo;
+    config.newAddress = fresh.newAddress;
+    return true;
 }
 
 } // namespace qmr

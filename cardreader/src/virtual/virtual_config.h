@@ -50,9 +50,17 @@ struct VirtualReaderConfig {
 
     // Where every report is recorded, one line each; empty for none.
     QString recordPath;
+
+    // The file the configuration came from; the card is taken from it again when it changes.
+    QString sourcePath;
 };
 
 // Reads the file; relative paths inside it are relative to its folder.
 VirtualReaderConfig loadVirtualReaderConfig(const QString& path);
+
+// Takes the card (text, photo, appended message, or no card) from the file at `path` into `config`
+// and leaves everything else of it as it is. False, with `error` set and `config` unchanged, when the
+// file cannot be used.
+bool reloadVirtualReaderCard(const QString& path, VirtualReaderConfig& config, QString& error);
 
 } // namespace qmr

@@ -3,6 +3,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -105,8 +107,17 @@ std::string decoyPath(size_t index) {
 
 } // namespace
 
+FileStamp fileStamp(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino),
+            static_cast<long long>(st.st_size),
+            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+}
+
 VirtualReaderBackend::VirtualReaderBackend(VirtualReaderConfig config)
-    : m_config(std::move(config)), m_present(m_config.attached) {
+    : m_config(std::move(config)), m_present(m_config.attached), m_stamp(fileStamp(m_config.sourcePath)) {
     // The library has no other channel for this, and a silently absent reader would be hard to tell
     // from a real one.
     if (!m_config.error.isEmpty())
@@ -200,7 +211,24 @@ int VirtualReaderBackend::getInputReport(int generation, uint8_t* report, size_t
     return static_cast<int>(n);
 }
 
+void VirtualReaderBackend::refreshCard() {
+    const FileStamp now = fileStamp(m_config.sourcePath);
+    if (now == m_stamp)
+        return;
+    m_stamp = now;
+    if (!now.exists) {
+        // The file is gone: the card was taken off the reader.
+        m_config.cardPresent = false;
+        return;
+    }
+    QString error;
+    if (!reloadVirtualReaderCard(m_config.sourcePath, m_config, error))
+        std::fprintf(stderr, "qmrapi: virtual reader: %s; the card stays as it was\n", qUtf8Printable(error));
+}
+
 void VirtualReaderBackend::answer(const uint8_t* data, size_t length) {
+    // A test lays a card on the reader or takes it off by changing the file between commands.
+    refreshCard();
     uint8_t frame[64] = {};
     std::memcpy(frame, data, std::min<size_t>(length, sizeof frame));
     // A new request replaces whatever reply was still waiting.

@@ -12,8 +12,8 @@ public:
     // How long a hidden panel lives on after it is forgotten: its slide and its last read end first.
     static constexpr int kForgetMs = 1500;
 
-    // Borrows the main window, which must outlive the dock.
-    explicit CardPanelDock(QWidget& mainWindow);
+    // Borrows the main window, which must outlive the dock; panels it creates reach `owner`.
+    explicit CardPanelDock(QWidget& mainWindow, CardPanelOwner owner = {});
     ~CardPanelDock();
     CardPanelDock(const CardPanelDock&) = delete;
     CardPanelDock& operator=(const CardPanelDock&) = delete;
@@ -24,6 +24,8 @@ public:
     void follow();
     // Shut-down: the panel slides away and closes.
     void close();
+    // What the next panel created reaches: the control, the UI host, the settings file.
+    void setOwner(CardPanelOwner owner) { m_owner = std::move(owner); }
 
     CIDCardDlg* panel() const { return m_panel; }
     bool isShown() const { return m_shown; }
@@ -32,6 +34,7 @@ public:
 
 private:
     QWidget& m_main;
+    CardPanelOwner m_owner;
     QPointer<CIDCardDlg> m_panel;
     bool m_shown = false;
 };

@@ -86,6 +86,9 @@ struct MainDialogOptions {
     std::function<void(const QString& file)> openFile;
     // Runs the TIFF tool; the ShowPlatform of the tool library beside the program when unset.
     std::function<void()> tifTool;
+    // Where the card panel finds the holder's photo "ImgTemp.bmp": the data folder of the program's
+    // folder when empty (where the card library beside the program leaves it).
+    QString cardPhotoFolder;
     // Whether to try the session-wide hotkey (tests of the rest of the dialog leave it off).
     bool useGlobalHotkey = true;
 };

@@ -14,11 +14,36 @@ namespace qx::desktop {
 
 class CQX_CameraDlg;
 
+// The script's `app.panel`: the card panel as a user reaches it, while the main dialog shows one
+// (before that every call answers false, "" or an empty list).
+class ScriptPanel : public QObject {
+    Q_OBJECT
+public:
+    explicit ScriptPanel(CQX_CameraDlg& dialog, QObject* parent = nullptr);
+
+    Q_INVOKABLE bool click(int id);
+    Q_INVOKABLE QString text(int id) const;
+    Q_INVOKABLE bool enabled(int id) const;
+    Q_INVOKABLE int bitmap() const;
+    Q_INVOKABLE QVariantList rows() const;
+    Q_INVOKABLE QStringList headers() const;
+    Q_INVOKABLE bool photo() const;
+    Q_INVOKABLE QVariantMap state() const;
+    Q_INVOKABLE QVariantMap settingsShown() const;
+    Q_INVOKABLE bool screenshot(const QString& path) const;
+
+private:
+    CQX_CameraDlg& m_dialog;
+};
+
 // The script's `app`: the main dialog as a user reaches it.
 class ScriptApp : public QObject {
     Q_OBJECT
+    Q_PROPERTY(QObject* panel READ panel CONSTANT)
 public:
     explicit ScriptApp(CQX_CameraDlg& dialog, QObject* parent = nullptr);
+
+    QObject* panel() const { return m_panel; }
 
     Q_INVOKABLE bool click(int id);
     Q_INVOKABLE bool checked(int id) const;
@@ -40,6 +65,7 @@ public:
 
 private:
     CQX_CameraDlg& m_dialog;
+    ScriptPanel* m_panel;
 };
 
 // Runs `scriptPath` against the started dialog with the globals `control` (the embedded control
