@@ -4,6 +4,7 @@
 #include "qx/desktop/cam_config.h"
 #include "qx/desktop/dialog_units.h"
 #include "qx/interface/ui_host.h"
+#include "qx/platform/folders.h"
 #include "qx/platform/profile.h"
 
 #include <QLabel>
@@ -104,19 +105,14 @@ void CIDCSettingDlg::onBrowse() {
                                         QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (!chosen || chosen->isEmpty())
         return;
-    QString path = *chosen;
-    if (!path.endsWith(QLatin1Char('/')))
-        path += QLatin1Char('/');
-    m_folderEdit->setPlainText(path);
-    m_folder = path;
+    m_folder = platform::withTrailingSlash(*chosen);
+    m_folderEdit->setPlainText(m_folder);
 }
 
 void CIDCSettingDlg::onSave() {
-    m_folder = m_folderEdit->toPlainText().trimmed();
     // The control puts the picture's name straight after the folder: a typed folder gets the
     // separator 浏览 would have given it.
-    if (!m_folder.isEmpty() && !m_folder.endsWith(QLatin1Char('/')))
-        m_folder += QLatin1Char('/');
+    m_folder = platform::withTrailingSlash(m_folderEdit->toPlainText().trimmed());
     m_seconds = m_slider->value();
     accept();
 }
