@@ -22,6 +22,7 @@ constexpr const char* kBootstrap = R"JS(
         get: function (dispid) { return h.get(dispid); },
         put: function (dispid, value) { h.put(dispid, value); },
         env: function (name) { return h.env(String(name)); },
+        window: function (kind) { return h.window(String(kind)); },
         args: h.args,
         controlInfo: h.controlInfo
     };

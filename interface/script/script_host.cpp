@@ -1,5 +1,6 @@
 // Implements the host object and the conversions between script values and automation values.
 #include "script_host.h"
+#include "script_window.h"
 
 #include <QEventLoop>
 #include <QJSEngine>
@@ -18,6 +19,13 @@ void ScriptHost::answer(const QString& kind, const QJSValue& value) {
         m_ui->queueAnswer(kind, QVariant());
     else
         m_ui->queueAnswer(kind, value.toVariant());
+}
+
+QJSValue ScriptHost::window(const QString& kind) {
+    QWidget* open = m_ui->openWindow(kind);
+    if (!open)
+        return QJSValue(QJSValue::NullValue);
+    return m_engine->newQObject(new ScriptWindow(open));
 }
 
 void ScriptHost::wait(int ms) {

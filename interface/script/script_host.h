@@ -34,6 +34,8 @@ public:
     Q_INVOKABLE void put(int dispid, const QJSValue& value);
     Q_INVOKABLE QString env(const QString& name) const;
     Q_INVOKABLE void printLine(const QString& line);
+    // The open window of `kind` ("video", "print-preview") as a ScriptWindow, or null.
+    Q_INVOKABLE QJSValue window(const QString& kind);
 
 private:
     void throwStatus(DispatchStatus status, int dispid);

@@ -10,6 +10,37 @@
 
 namespace qx {
 
+void UiHost::windowOpened(const QString& kind, QWidget* window) {
+    m_windows[kind] = window;
+}
+
+void UiHost::windowClosed(const QString& kind, QWidget* window) {
+    const auto it = m_windows.find(kind);
+    if (it != m_windows.end() && it->second == window)
+        m_windows.erase(it);
+}
+
+QWidget* UiHost::openWindow(const QString& kind) const {
+    const auto it = m_windows.find(kind);
+    return it == m_windows.end() ? nullptr : it->second.data();
+}
+
+void setControlId(QWidget* control, int id) {
+    control->setProperty(kControlIdProperty, id);
+}
+
+QWidget* findControl(const QWidget* window, int id) {
+    if (!window)
+        return nullptr;
+    const auto children = window->findChildren<QWidget*>();
+    for (QWidget* child : children) {
+        const QVariant v = child->property(kControlIdProperty);
+        if (v.isValid() && v.toInt() == id)
+            return child;
+    }
+    return nullptr;
+}
+
 namespace {
 QString captionOr(const QString& caption) {
     return caption.isEmpty() ? QApplication::applicationDisplayName() : caption;

@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -52,7 +53,25 @@ public:
     // Returns QDialog::Accepted or QDialog::Rejected.
     virtual int runDialog(QDialog* dialog, const QString& kind,
                           const std::function<void(const QVariant& answer)>& applyAnswer) = 0;
+
+    // Windows that stay open beside their caller (the recording window, the print preview) cannot be
+    // answered like a dialog: the host only keeps the open window of each kind, so that a scripted
+    // caller can reach it while it is open. A window registers when it opens and leaves when it
+    // closes; a destroyed window drops out by itself.
+    void windowOpened(const QString& kind, QWidget* window);
+    void windowClosed(const QString& kind, QWidget* window);
+    QWidget* openWindow(const QString& kind) const; // null when none of that kind is open
+
+private:
+    std::map<QString, QPointer<QWidget>> m_windows;
 };
+
+// The identifier of a control in a window of the system (its dialog resource id), by which scripts
+// address it; a window's controls carry it as this dynamic property.
+inline constexpr char kControlIdProperty[] = "qxControlId";
+void setControlId(QWidget* control, int id);
+// The first child of `window` carrying `id`, or null.
+QWidget* findControl(const QWidget* window, int id);
 
 // Real Qt dialogs.
 class QtUiHost : public UiHost {
