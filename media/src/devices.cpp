@@ -218,16 +218,21 @@ std::vector<VideoFormat> yuy2Formats(const VideoDevice& device) {
     return out;
 }
 
-std::optional<VideoFormat> findYuy2Format(const VideoDevice& device, int width, int height) {
+std::optional<VideoFormat> findFormat(const VideoDevice& device, const QString& fourcc, int width,
+                                      int height) {
     std::optional<VideoFormat> best;
     for (const VideoFormat& f : device.formats) {
-        if (f.fourcc != QLatin1String("YUY2") || f.width != width || f.height != height)
+        if (f.fourcc != fourcc || f.width != width || f.height != height)
             continue;
         if (!best ||
             static_cast<double>(f.rateNum) / f.rateDen > static_cast<double>(best->rateNum) / best->rateDen)
             best = f;
     }
     return best;
+}
+
+std::optional<VideoFormat> findYuy2Format(const VideoDevice& device, int width, int height) {
+    return findFormat(device, QStringLiteral("YUY2"), width, height);
 }
 
 } // namespace qx::media

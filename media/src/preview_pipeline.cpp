@@ -3,6 +3,7 @@
 #include "qx/media/preview_pipeline.h"
 #include "qx/media/v4l2_controls.h"
 #include "qx/media/virtual_camera.h"
+#include "virtual_feed.h"
 
 #include <gst/app/gstappsink.h>
 #include <gst/app/gstappsrc.h>
@@ -11,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <set>
-#include <thread>
 
 namespace qx::media {
 
@@ -19,12 +19,6 @@ namespace {
 constexpr auto kFirstFrameTimeout = std::chrono::seconds(5);
 constexpr guint kGrabberQueue = 2;
 
-ElementRef makeElement(const char* factory, const char* name) {
-    ElementRef e = adoptElement(gst_element_factory_make(factory, name));
-    if (!e)
-        qWarning("GStreamer element \"%s\" is missing (is its plugin package installed?)", factory);
-    return e;
-}
 } // namespace
 
 namespace {
@@ -51,78 +45,13 @@ struct PreviewPipeline::Impl {
     FrameCallback callback;
     PreviewPipeline* owner = nullptr;
 
-    // Virtual source state, touched only by appsrc's streaming thread once playing.
-    std::shared_ptr<VirtualCamera> camera;
-    std::unique_ptr<VirtualCamera::Generator> generator;
-    uint64_t frameNumber = 0;
-    bool unplugPosted = false;
-    int rateNum = 30;
-    int rateDen = 1;
-    std::chrono::steady_clock::time_point nextFrame;
-    std::atomic<bool> stopping{false};
+    VirtualFeed feed;
 
     std::mutex mutex;
     std::condition_variable firstFrame;
     bool gotFrame = false;
     QString error;
     bool streamOver = false; // an error or the end of the stream was seen on the bus
-
-    static void needData(GstAppSrc* src, guint, gpointer self) { static_cast<Impl*>(self)->pushFrame(src); }
-
-    void pushFrame(GstAppSrc* src) {
-        if (stopping)
-            return;
-        // The faults act right after the frame they follow, before the wait for the next one. On a tie
-        // the unplug acts: the stream ends either way, and the unplug is the fault that says so.
-        const VirtualCameraSpec& spec = camera->spec();
-        if (camera->unplugged() || (spec.unplugAfter && frameNumber >= *spec.unplugAfter)) {
-            unplug(src);
-            return;
-        }
-        // A hung camera: nothing is pushed, so appsrc waits for data that does not come, until the
-        // pipeline stops and flushes it.
-        if (spec.stallAfter && frameNumber >= *spec.stallAfter)
-            return;
-        // Live pacing: one frame per frame interval, waiting in short steps so a stop is not held up.
-        const auto interval = std::chrono::nanoseconds(1000000000LL * rateDen / rateNum);
-        auto now = std::chrono::steady_clock::now();
-        if (frameNumber == 0)
-            nextFrame = now;
-        while (now < nextFrame && !stopping) {
-            std::this_thread::sleep_for(
-                std::min<std::chrono::nanoseconds>(nextFrame - now, std::chrono::milliseconds(20)));
-            now = std::chrono::steady_clock::now();
-        }
-        if (stopping)
-            return;
-        nextFrame += interval;
-        if (nextFrame < now)
-            nextFrame = now; // fell behind: do not burst to catch up
-        GstBuffer* buffer = gst_buffer_new_allocate(nullptr, generator->frameBytes(), nullptr);
-        GstMapInfo map;
-        if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
-            gst_buffer_unref(buffer);
-            return;
-        }
-        generator->frame(frameNumber, map.data);
-        gst_buffer_unmap(buffer, &map);
-        GST_BUFFER_PTS(buffer) = gst_util_uint64_scale(frameNumber, GST_SECOND * rateDen, rateNum);
-        GST_BUFFER_DURATION(buffer) = gst_util_uint64_scale(1, GST_SECOND * rateDen, rateNum);
-        ++frameNumber;
-        gst_app_src_push_buffer(src, buffer);
-    }
-
-    // As a V4L2 source whose device is gone: an error on the bus, then the end of the stream so the
-    // streaming thread stops asking for frames. The camera is gone for every later enumeration.
-    void unplug(GstAppSrc* src) {
-        if (unplugPosted)
-            return;
-        unplugPosted = true;
-        camera->unplug();
-        GST_ELEMENT_ERROR(src, RESOURCE, NOT_FOUND, ("Virtual camera was unplugged"),
-                          ("after %" G_GUINT64_FORMAT " frames of this stream", frameNumber));
-        gst_app_src_end_of_stream(src);
-    }
 
     static GstFlowReturn newSample(GstAppSink* sink, gpointer self) {
         return static_cast<Impl*>(self)->onSample(sink);
@@ -220,17 +149,8 @@ struct PreviewPipeline::Impl {
 
         if (device.virtualCamera) {
             virtualPath = device.devicePath;
-            camera = device.virtualCamera;
-            unplugPosted = false;
-            generator = std::make_unique<VirtualCamera::Generator>(*device.virtualCamera, width, height);
-            rateNum = chosen->rateNum > 0 ? chosen->rateNum : 30;
-            rateDen = chosen->rateNum > 0 ? chosen->rateDen : 1;
-            frameNumber = 0;
-            g_object_set(source, "caps", caps.get(), "is-live", TRUE, "format", GST_FORMAT_TIME,
-                         "max-buffers", guint64{2}, "block", FALSE, nullptr);
-            GstAppSrcCallbacks callbacks{};
-            callbacks.need_data = &Impl::needData;
-            gst_app_src_set_callbacks(GST_APP_SRC(source), &callbacks, this, nullptr);
+            feed.attach(source, device.virtualCamera, width, height, chosen->rateNum, chosen->rateDen,
+                        caps.get());
             controls = std::shared_ptr<CameraControls>(device.virtualCamera, device.virtualCamera.get());
         } else if (!device.node.isEmpty()) {
             controls = V4l2Controls::open(device.node);
@@ -311,7 +231,6 @@ PreviewStep PreviewPipeline::run() {
     Impl& d = *m_impl;
     if (!d.pipeline)
         return PreviewStep::Run;
-    d.stopping = false;
     {
         std::lock_guard lock(d.mutex);
         d.gotFrame = false;
@@ -353,7 +272,7 @@ void PreviewPipeline::stop() {
     Impl& d = *m_impl;
     m_running = false;
     if (d.pipeline) {
-        d.stopping = true;
+        d.feed.stop();
         gst_element_set_state(d.pipeline.get(), GST_STATE_NULL);
         d.pipeline.reset();
     }
@@ -364,8 +283,7 @@ void PreviewPipeline::stop() {
     d.virtualPath.clear();
     d.source = nullptr;
     d.flip = nullptr;
-    d.generator.reset();
-    d.camera.reset();
+    d.feed.reset();
     d.callback = nullptr;
     m_controls.reset();
     m_frameWidth = 0;

@@ -10,11 +10,15 @@ QString fileTimeStamp(const QDateTime& t) {
                              tm.minute(), tm.second());
 }
 
-QString logTimePrefix(const QDateTime& t) {
+QString spacedTimeStamp(const QDateTime& t) {
     const QDate d = t.date();
     const QTime tm = t.time();
-    return QString::asprintf("%4d-%02d-%02d %02d-%02d-%02d : ", d.year(), d.month(), d.day(), tm.hour(),
+    return QString::asprintf("%4d-%02d-%02d %02d-%02d-%02d", d.year(), d.month(), d.day(), tm.hour(),
                              tm.minute(), tm.second());
+}
+
+QString logTimePrefix(const QDateTime& t) {
+    return spacedTimeStamp(t) + QStringLiteral(" : ");
 }
 
 QString dateStamp(const QDateTime& t) {

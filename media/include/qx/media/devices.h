@@ -42,6 +42,11 @@ std::optional<std::vector<VideoDevice>> enumerateVideoDevices();
 // The YUY2 sizes of a device, in its order, without repeats.
 std::vector<VideoFormat> yuy2Formats(const VideoDevice& device);
 
+// The format `fourcc` ("YUY2", "MJPG") of `width` x `height` at the highest rate the device offers it,
+// or nothing when the device does not offer it.
+std::optional<VideoFormat> findFormat(const VideoDevice& device, const QString& fourcc, int width,
+                                      int height);
+
 // The YUY2 format of `width` x `height`, or nothing when the device does not offer that size.
 std::optional<VideoFormat> findYuy2Format(const VideoDevice& device, int width, int height);
 

@@ -46,6 +46,9 @@ inline ElementRef adoptElement(GstElement* made) {
     return ElementRef(made ? GST_ELEMENT(gst_object_ref_sink(made)) : nullptr);
 }
 
+// Makes an element of `factory` (null, with a warning naming the factory, when its plugin is missing).
+ElementRef makeElement(const char* factory, const char* name);
+
 // Puts an element into a bin, which then holds it: returns the element (the bin's), or null when the
 // bin refuses it (its name is taken there, it has another parent), and then it is released with
 // `element`.
