@@ -53,7 +53,7 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     m_ftp = std::make_unique<FtpSending>(context, *m_transfer);
     m_cardWorker = std::make_unique<NetworkTransfer>(context, QStringLiteral("正在读卡，忽略本次读卡请求!"));
     m_cards = std::make_unique<CardReading>(context, *m_uploads, *m_cardWorker);
-    m_recording = std::make_unique<Recording>(context);
+    m_recording = std::make_unique<Recording>(context, *m_cameras, *m_normal);
     m_tools = std::make_unique<Tools>(context);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);

@@ -202,6 +202,8 @@ public:
     // A snapshot of the state the features hold, for diagnostics and tests.
     ControlState state() const;
     CControlLog& log() { return m_log; }
+    // The recording feature, whose window tests and hosts look at.
+    Recording& recording() { return *m_recording; }
 
     // ControlContext, public for the control's own helpers and hosts.
     UiHost& uiHost() override { return *m_ui; }

@@ -1,29 +1,56 @@
-// VideoRecord: opening the video recording window.
+// VideoRecord: opening the recording window, and destroying it with the control.
 #include "control/features/video.h"
 
+#include "control/capture/cameras.h"
+#include "control/capture/preview.h"
 #include "control/core/control_context.h"
+#include "control/ui/video_dialog.h"
 
-#include <QWidget>
+#include <QApplication>
 
 namespace qx::control {
 
 bool recordingActive = false;
 
+Recording::Recording(ControlContext& control, Cameras& cameras, NormalPreview& preview)
+    : m_control(control), m_cameras(cameras), m_preview(preview) {}
+
 Recording::~Recording() {
     closeWindow();
 }
 
-int Recording::VideoRecord(const QString&) {
-    // No recording window is built into this control, so none can be created and none records.
+int Recording::VideoRecord(const QString& VideoPath) {
+    // The window streams the auxiliary camera itself: the control's preview lets go of it first.
+    if (m_cameras.selectedDevice() >= 0 && m_cameras.selectedDevice() == m_cameras.auxCameraIndex())
+        m_preview.StopPreview();
+    if (CVideoDlg* open = window(); open && !open->isClosed())
+        open->close();
+    delete m_videoDialog.data();
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        // Windows need a widget application; a container without one gets no window.
+        m_control.properties().bIsRecord = recordingActive;
+        m_control.writeLog(QStringLiteral("打开录像界面失败!"));
+        return -1;
+    }
+    auto* dialog = new CVideoDlg([&control = m_control](const QString& text) { control.writeLog(text); },
+                                 m_control.uiHost());
+    m_videoDialog = dialog;
+    dialog->setVideoFolder(VideoPath);
+    dialog->setBitRate(m_control.properties().asfBitRate);
+    dialog->startUp();
     m_control.properties().bIsRecord = recordingActive;
-    m_control.writeLog(QStringLiteral("打开录像界面失败!"));
-    return -1;
+    m_control.writeLog(QStringLiteral("打开录像界面成功!"));
+    return 0;
+}
+
+CVideoDlg* Recording::window() const {
+    return static_cast<CVideoDlg*>(m_videoDialog.data());
 }
 
 bool Recording::closeWindow() {
     if (!m_videoDialog)
         return false;
-    delete m_videoDialog;
+    delete m_videoDialog.data();
     m_videoDialog = nullptr;
     return true;
 }

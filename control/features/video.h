@@ -1,29 +1,37 @@
 // VideoRecord: the video recording window of the auxiliary camera.
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QString>
-
-class QWidget;
 
 namespace qx::control {
 
+class Cameras;
 class ControlContext;
+class CVideoDlg;
+class NormalPreview;
 
-// Whether a video recording runs in the process; RefreshDevList copies it into bIsRecord.
+// Whether the recording window's camera runs in the process (its live picture or a recording);
+// VideoRecord and RefreshDevList copy it into bIsRecord.
 extern bool recordingActive;
 
 class Recording {
 public:
-    explicit Recording(ControlContext& control) : m_control(control) {}
+    Recording(ControlContext& control, Cameras& cameras, NormalPreview& preview);
     ~Recording();
 
     int VideoRecord(const QString& VideoPath);
-    // Destroys the recording window, if one exists; true when there was one.
+    // Destroys the recording window, a recording in it ended properly; true when there was one.
     bool closeWindow();
+    // The recording window, null before the first VideoRecord.
+    CVideoDlg* window() const;
 
 private:
     ControlContext& m_control;
-    QWidget* m_videoDialog = nullptr;
+    Cameras& m_cameras;
+    NormalPreview& m_preview;
+    QPointer<QDialog> m_videoDialog; // a CVideoDlg
 };
 
 } // namespace qx::control

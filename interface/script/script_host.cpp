@@ -25,7 +25,7 @@ QJSValue ScriptHost::window(const QString& kind) {
     QWidget* open = m_ui->openWindow(kind);
     if (!open)
         return QJSValue(QJSValue::NullValue);
-    return m_engine->newQObject(new ScriptWindow(open));
+    return m_engine->newQObject(new ScriptWindow(*m_ui, kind, open));
 }
 
 void ScriptHost::wait(int ms) {

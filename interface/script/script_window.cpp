@@ -25,16 +25,21 @@ bool sameCaption(const QString& shown, const QString& wanted) {
 }
 } // namespace
 
-ScriptWindow::ScriptWindow(QWidget* window, QObject* parent) : QObject(parent), m_window(window) {}
+ScriptWindow::ScriptWindow(UiHost& host, QString kind, QWidget* window, QObject* parent)
+    : QObject(parent), m_host(host), m_kind(std::move(kind)), m_window(window) {}
+
+QWidget* ScriptWindow::open() const {
+    return m_window && m_host.openWindow(m_kind) == m_window ? m_window.data() : nullptr;
+}
 
 QWidget* ScriptWindow::widget(const QJSValue& control) const {
-    if (!m_window || !control.isNumber())
+    if (!open() || !control.isNumber())
         return nullptr;
     return findControl(m_window, control.toInt());
 }
 
 QObject* ScriptWindow::target(const QJSValue& control) const {
-    if (!m_window)
+    if (!open())
         return nullptr;
     if (control.isNumber())
         return widget(control);
@@ -107,14 +112,16 @@ bool ScriptWindow::visible() const {
 }
 
 bool ScriptWindow::close() {
-    if (!m_window)
+    QWidget* window = open();
+    if (!window)
         return false;
-    m_window->close();
+    window->close();
     return true;
 }
 
 bool ScriptWindow::screenshot(const QString& path) const {
-    return m_window && m_window->grab().save(path);
+    QWidget* window = open();
+    return window && window->grab().save(path);
 }
 
 } // namespace qx::script

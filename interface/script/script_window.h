@@ -7,16 +7,20 @@
 #include <QString>
 #include <QWidget>
 
+namespace qx {
+class UiHost;
+}
+
 namespace qx::script {
 
 // Controls are named by their id (a number) or, for buttons and tool-bar actions, by their caption
-// (a string, with or without its "&" mnemonic). Every call on a window that has been closed answers
-// false or "" and does nothing.
+// (a string, with or without its "&" mnemonic). Every call on a window that has been closed (the
+// host no longer lists it as the open window of its kind) answers false or "" and does nothing.
 class ScriptWindow : public QObject {
     Q_OBJECT
 
 public:
-    explicit ScriptWindow(QWidget* window, QObject* parent = nullptr);
+    ScriptWindow(UiHost& host, QString kind, QWidget* window, QObject* parent = nullptr);
 
     // Presses a button or triggers an action as a user would; false when it is missing or disabled.
     Q_INVOKABLE bool click(const QJSValue& control);
@@ -31,9 +35,13 @@ public:
     Q_INVOKABLE bool screenshot(const QString& path) const;
 
 private:
+    // The window while it is open, else null.
+    QWidget* open() const;
     QWidget* widget(const QJSValue& control) const;
     QObject* target(const QJSValue& control) const;
 
+    UiHost& m_host;
+    QString m_kind;
     QPointer<QWidget> m_window;
 };
 

@@ -102,7 +102,7 @@ TEST_F(DispatchTest, MethodCallsByDispidReachTheirMember) {
     EXPECT_EQ(call(80, {0}).toInt(), -1);                                             // RemoveLocalImg
     EXPECT_EQ(call(73, {m_tempFolder.file(QStringLiteral("none.jpg"))}).toInt(), -1); // DeleteImgByName
     EXPECT_EQ(call(45, {"127.0.0.1", "21", "u", "p", "/\r\n", "f"}), QVariant(-6));   // MorvelNet
-    EXPECT_EQ(call(70, {m_tempFolder.path()}), QVariant(-1));                         // VideoRecord
+    EXPECT_EQ(call(70, {m_tempFolder.path()}), QVariant(0));                          // VideoRecord
     EXPECT_EQ(call(55), QVariant(-5));                                                // MergeImage
     EXPECT_EQ(call(74, {m_tempFolder.path()}), QVariant(false));                      // IDCardRead
 

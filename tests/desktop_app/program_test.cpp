@@ -4,6 +4,7 @@
 #include "qx/desktop/script_hook.h"
 
 #include <QColor>
+#include <QDir>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -106,6 +107,34 @@ TEST_F(DesktopProgram, TheWatermarkButtonStampsTheSelectedPicture) {
     ASSERT_FALSE(stamped.isNull()) << fields[0].toStdString();
     EXPECT_GT(qBlue(stamped.pixel(20, 20)), 200);
     EXPECT_LT(qRed(stamped.pixel(20, 20)), 60);
+}
+
+TEST_F(DesktopProgram, TheRecordButtonOpensTheRecordingWindowForScripts) {
+    ASSERT_TRUE(writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                         "[CamConfig]\r\nVideo-Path=" + m_pictures.path().toUtf8() + "\r\n"));
+    const QString shot = m_temp.file(QStringLiteral("video.png"));
+    const QString path = script(R"JS(
+        if (host.window("video") !== null) throw new Error("a window before the button");
+        app.click(1009);
+        var w = host.window("video");
+        if (w === null) throw new Error("no recording window");
+        w.click(218);
+        host.wait(1700);
+        var during = w.text(223);
+        w.click(219);
+        w.screenshot(host.args[0]);
+        w.close();
+        host.wait(700); // the slide out
+        print(during, w.visible(), host.window("video") === null);
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path, shot},
+                      QStringLiteral("7e41:640x480,7e43:640x480;640x480/mjpg"));
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("00 : 00 : 01 false true\n"));
+    const QStringList files = QDir(m_pictures.path()).entryList({QStringLiteral("*.avi")}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_GT(QFileInfo(m_pictures.file(files[0])).size(), 10000);
+    EXPECT_FALSE(QImage(shot).isNull());
 }
 
 // The program, the control and the card libraries copied into one folder, as they are installed: the

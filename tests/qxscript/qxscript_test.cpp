@@ -256,6 +256,38 @@ TEST_F(CardScriptTest, NoCardAndAMuteReaderFailTheRead) {
     EXPECT_EQ(r.out, QStringLiteral("false \n"));
 }
 
+TEST_F(QxScriptTest, TheRecordingWindowIsReachedThroughHostWindow) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:640x480,7e43:640x480;640x480/mjpg"));
+    Folder videos;
+    const QString shot = m_work.file(QStringLiteral("window.png"));
+    const ScriptRun r = run(R"JS(
+        print(host.window("video") === null, control.VideoRecord(host.args[0]), control.bIsRecord);
+        var w = host.window("video");
+        print(w.visible(), w.text(218), w.text(223), w.text(227), w.select(227, 1), w.text(227));
+        print(w.select(227, 2), w.select(227, 0), w.click(9999), w.text(9999) === "");
+        w.click(218);
+        host.wait(1200);
+        w.click(219);
+        print(w.screenshot(host.args[1]));
+        w.close();
+        host.wait(700); // the slide out
+        print(w.visible(), host.window("video") === null, w.click(218), control.RefreshDevList() > 0, control.bIsRecord);
+    )JS",
+                            {}, {videos.path(), shot});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, QStringLiteral("true 0 true\ntrue 开始录像 00 : 00 : 00 AVI true ASF\n"
+                                    "false true false true\ntrue\nfalse true false true false\n"));
+    const QStringList files = QDir(videos.path()).entryList({QStringLiteral("*.avi")}, QDir::Files);
+    EXPECT_EQ(files.size(), 1);
+    const QImage window(shot);
+    ASSERT_FALSE(window.isNull());
+    EXPECT_GE(window.width(), 340);
+    const QStringList lines = log();
+    EXPECT_TRUE(lines.contains(QStringLiteral("录像：开始!")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("录像：析构!")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("释放录像对话框资源!")));
+}
+
 TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {
     const ScriptRun r = run("print('before'); throw new Error('broken script');");
     EXPECT_EQ(r.status, 1);
