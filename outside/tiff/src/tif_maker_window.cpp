@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -19,6 +20,19 @@ namespace {
 
 constexpr int kThumbnail = 120;
 const QString kCaption = QStringLiteral("TIF工具");
+
+// List mode (for its reordering drags) with the caption under the thumbnail, as icon mode shows it.
+class PageDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->decorationPosition = QStyleOptionViewItem::Top;
+        option->displayAlignment = Qt::AlignHCenter | Qt::AlignTop;
+    }
+};
 
 QString pageName(const QString& path, int number, bool several) {
     if (!several)
@@ -52,6 +66,8 @@ CTifMakerWnd::CTifMakerWnd(UiHost& ui, QWidget* parent) : QWidget(parent, Qt::Wi
     m_list->setDragDropMode(QAbstractItemView::InternalMove);
     m_list->setDefaultDropAction(Qt::MoveAction);
     m_list->setMovement(QListView::Snap);
+    m_list->setSpacing(4);
+    m_list->setItemDelegate(new PageDelegate(m_list));
     connect(m_list->model(), &QAbstractItemModel::rowsMoved, this, &CTifMakerWnd::refreshStatus);
 
     auto makeButton = [this](const char* name, const QString& caption, void (CTifMakerWnd::*slot)()) {
