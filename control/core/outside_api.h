@@ -15,8 +15,10 @@ using kelpo::KelpoDevice;
 
 extern "C" {
 
-// Layered-TIFF library: bound at start and never called, so their arguments do not matter here.
-using TiffLayerFn = int32_t (*)();
+// Layered-TIFF library (outside/tiff/include/qx_tiff_convert.h): bound at start, never called.
+using AddImageToTifLayerFn = int32_t (*)(const char* path);
+using Convert2TifFn = int32_t (*)(const char* path);
+using CleanImageFromTifLayerFn = int32_t (*)();
 
 // Card-reading library. `IDInfoChar` fills 2048 bytes of text in the Chinese code page.
 using IDInfoCharFn = int32_t (*)(char* buffer, int32_t* length);
@@ -26,7 +28,7 @@ using IDInfoBMPFn = const char* (*)(const char* folder);
 using KelpoFilterImageResizeFn = int32_t (*)(const uint8_t* bmpFile, int32_t sourceDpi, int32_t targetDpi,
                                              uint8_t* output);
 
-// TIFF tool library.
+// TIFF tool library (outside/tiff/include/qx_tif_maker.h): 1 when its window is shown.
 using ShowPlatformFn = int32_t (*)();
 }
 

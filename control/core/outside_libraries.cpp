@@ -68,9 +68,9 @@ bool OutsideLibraries::loadAndBind(const QString& folder, const std::function<vo
     log(QStringLiteral("加载寻边库函数成功!"));
 
     if (m_tiffConvert.isLoaded()) {
-        addImageToTifLayer = m_tiffConvert.function<TiffLayerFn>("AddImageToTifLayer");
-        convert2Tif = m_tiffConvert.function<TiffLayerFn>("Convert2Tif");
-        cleanImageFromTifLayer = m_tiffConvert.function<TiffLayerFn>("CleanImageFromTifLayer");
+        addImageToTifLayer = m_tiffConvert.function<AddImageToTifLayerFn>("AddImageToTifLayer");
+        convert2Tif = m_tiffConvert.function<Convert2TifFn>("Convert2Tif");
+        cleanImageFromTifLayer = m_tiffConvert.function<CleanImageFromTifLayerFn>("CleanImageFromTifLayer");
     }
     log(addImageToTifLayer && convert2Tif && cleanImageFromTifLayer
             ? QStringLiteral("加载分层tif库函数成功!")

@@ -41,9 +41,9 @@ public:
     DeleteKelpoDeviceFn deleteKelpoDevice = nullptr;
     GetKelpoDeviceCountFn getKelpoDeviceCount = nullptr;
     GetKelpoDeviceModuleIDFn getKelpoDeviceModuleID = nullptr;
-    TiffLayerFn addImageToTifLayer = nullptr;
-    TiffLayerFn convert2Tif = nullptr;
-    TiffLayerFn cleanImageFromTifLayer = nullptr;
+    AddImageToTifLayerFn addImageToTifLayer = nullptr;
+    Convert2TifFn convert2Tif = nullptr;
+    CleanImageFromTifLayerFn cleanImageFromTifLayer = nullptr;
     IDInfoCharFn idInfoChar = nullptr;
     IDInfoBMPFn idInfoBmp = nullptr;
     KelpoFilterImageResizeFn kelpoFilterImageResize = nullptr;

@@ -3,6 +3,8 @@
 
 #include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
+#include "control/ui/screen_cut_window.h"
+#include "control/ui/screen_snapshot.h"
 #include "qx/imaging/encoders.h"
 #include "qx/interface/ui_host.h"
 
@@ -27,7 +29,17 @@ void Tools::TransImg() {
 }
 
 void Tools::ScreenCut() {
-    // No screen-cut window is built into this control; the call returns as a cancelled cut does.
+    // The snapshot comes before the window exists, so the window never shows itself frozen.
+    QString failure;
+    std::optional<ScreenSnapshot> snapshot = takeScreenSnapshot(&failure);
+    if (!snapshot) {
+        m_control.writeLog(QStringLiteral("截屏失败，无法获取屏幕图像:") + failure);
+        return;
+    }
+    CScreenCutWnd window(m_control.uiHost(), std::move(snapshot->image), snapshot->depth,
+                         [this](const QString& line) { m_control.writeLog(line); });
+    m_control.uiHost().runDialog(&window, QStringLiteral("screen-cut"),
+                                 [&window](const QVariant& answer) { window.playEvents(answer.toList()); });
 }
 
 void Tools::TifTool() {

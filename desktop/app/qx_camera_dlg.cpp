@@ -31,6 +31,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <QWindow>
+#include <cstdint>
 
 namespace qx::desktop {
 
@@ -67,7 +68,7 @@ void showTifToolFromLibrary() {
         qWarning().noquote() << "QX_Camera: the TIFF tool is not available:" << library.errorText();
         return;
     }
-    using ShowPlatform = void (*)();
+    using ShowPlatform = int32_t (*)();
     if (auto show = library.function<ShowPlatform>("ShowPlatform"))
         show();
     else

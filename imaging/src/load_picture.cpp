@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <algorithm>
 #include <cstring>
 
 namespace qx::imaging {
@@ -49,6 +50,74 @@ std::optional<Picture> loadPicture(const QString& path) {
     p.dpiX = image.dotsPerMeterX() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterX()) : 0;
     p.dpiY = image.dotsPerMeterY() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
     return p;
+}
+
+namespace {
+
+bool isChainFormat(const QString& path) {
+    uint8_t magic[2] = {0, 0};
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly) || f.read(reinterpret_cast<char*>(magic), 2) != 2)
+        return false;
+    return (magic[0] == 'B' && magic[1] == 'M') || (magic[0] == 0xFF && magic[1] == 0xD8);
+}
+
+Picture fromImage(QImage image) {
+    Picture p;
+    int bits = 24;
+    if (image.format() == QImage::Format_MonoLSB)
+        image = image.convertToFormat(QImage::Format_Mono);
+    if (image.format() == QImage::Format_Mono) {
+        bits = 1;
+        const QList<QRgb> table = image.colorTable();
+        p.palette.assign(table.begin(), table.end());
+    } else if (image.format() == QImage::Format_Indexed8) {
+        bits = 8;
+        const QList<QRgb> table = image.colorTable();
+        p.palette.assign(table.begin(), table.end());
+    } else if (image.format() == QImage::Format_Grayscale8) {
+        bits = 8; // an empty palette means grey levels
+    } else {
+        image = image.convertToFormat(QImage::Format_BGR888);
+    }
+    p.width = image.width();
+    p.height = image.height();
+    p.bitsPerPixel = bits;
+    p.stride = static_cast<int>(minimumStride(p.width, bits));
+    p.pixels.resize(static_cast<std::size_t>(p.stride) * p.height);
+    const std::size_t used = (static_cast<std::size_t>(p.width) * bits + 7) / 8;
+    for (int y = 0; y < p.height; ++y)
+        std::memcpy(p.pixels.data() + static_cast<std::size_t>(y) * p.stride, image.constScanLine(y), used);
+    p.dpiX = image.dotsPerMeterX() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterX()) : 0;
+    p.dpiY = image.dotsPerMeterY() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
+    return p;
+}
+
+} // namespace
+
+int picturePageCount(const QString& path) {
+    if (isChainFormat(path))
+        return loadPicture(path) ? 1 : 0;
+    QImageReader reader(path);
+    if (!reader.canRead())
+        return 0;
+    // Readers that cannot count (or do not know) hold one picture.
+    return std::max(1, reader.imageCount());
+}
+
+std::optional<Picture> loadPicturePage(const QString& path, int index) {
+    if (index < 0)
+        return std::nullopt;
+    if (isChainFormat(path))
+        return index == 0 ? loadPicture(path) : std::nullopt;
+    QImageReader reader(path);
+    reader.setAutoTransform(false);
+    if (index > 0 && !reader.jumpToImage(index))
+        return std::nullopt;
+    const QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return fromImage(image);
 }
 
 } // namespace qx::imaging

@@ -86,10 +86,10 @@ QX_EXPORT const char* IDInfoBMP(const char* folder) {
 #endif
 
 #if defined(QX_FAKE_TIFFCONVERT)
-QX_EXPORT int32_t AddImageToTifLayer() {
+QX_EXPORT int32_t AddImageToTifLayer(const char*) {
     return 0;
 }
-QX_EXPORT int32_t Convert2Tif() {
+QX_EXPORT int32_t Convert2Tif(const char*) {
     return 0;
 }
 #if !defined(QX_FAKE_PARTIAL)

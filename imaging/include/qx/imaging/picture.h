@@ -40,6 +40,13 @@ bool saveBmp(const Picture& picture, const QString& path);
 // Any picture file the chain reads: BMP as above, JPEG (libjpeg-turbo), and other formats through
 // Qt's readers (as 24-bit).
 std::optional<Picture> loadPicture(const QString& path);
+// The number of pages of a picture file: a multi-page TIFF's pages, 1 for single pictures, 0 for a
+// file that cannot be read as a picture.
+int picturePageCount(const QString& path);
+// Page `index` of a picture file (0 is what loadPicture reads). Pages Qt's readers decode keep
+// their depth where the chain has one: 1-bit and 8-bit palette or grey pages stay so, others
+// become 24-bit.
+std::optional<Picture> loadPicturePage(const QString& path, int index);
 
 // Turned clockwise by 90, 180 or 270 degrees (0 returns a copy), keeping depth, palette and
 // resolution (swapped for 90 and 270). Other multiples of 90 count modulo 360, any other angle

@@ -1,0 +1,62 @@
+// The TIFF tool's window: pages as thumbnails, put together into one TIFF or saved out one by one.
+#pragma once
+
+#include "tif_layers.h"
+
+#include <QWidget>
+#include <map>
+
+class QListWidget;
+class QLabel;
+class QPushButton;
+
+namespace qx {
+class UiHost;
+}
+
+namespace qx::tiff {
+
+// Every file dialog, question and message goes through `ui`, so tests and scripts drive the real
+// window. The list's order is the document's: a drag reorders the pages.
+class CTifMakerWnd : public QWidget {
+    Q_OBJECT
+public:
+    explicit CTifMakerWnd(UiHost& ui, QWidget* parent = nullptr);
+
+    // What the buttons do once their dialogs are answered; each shows its own message on failure.
+    int addFiles(const QStringList& paths); // every page of each file; returns the pages added
+    bool openTiff(const QString& path);     // the list becomes the file's pages
+    bool writeTiff(const QString& path);    // the pages in the list's order
+    // The pages in the list at `rows`, each a picture of its own by `path`'s extension; with more
+    // than one page, page N is written as "<name>-N.<ext>" (N its place in the list, from 1).
+    bool savePages(const QList<int>& rows, const QString& path);
+    void removePages(const QList<int>& rows);
+    void movePage(int from, int to); // as a drag in the list does
+    void clearPages();
+
+    int pageCount() const;
+    QStringList pageSources() const; // "file#page" of each page, in the list's order
+    const LayerPage* pageAt(int row) const;
+    QListWidget* list() const { return m_list; }
+    QPushButton* button(const QString& objectName) const;
+
+private:
+    void onAdd();
+    void onOpen();
+    void onRemove();
+    void onWrite();
+    void onSave();
+    void appendPage(LayerPage page);
+    void refreshStatus();
+    QList<int> selectedRows() const;
+    void warn(const QString& text);
+
+    UiHost& m_ui;
+    QListWidget* m_list = nullptr;
+    QLabel* m_status = nullptr;
+    std::map<int, LayerPage> m_pages; // by the id each list item carries
+    int m_nextId = 0;
+    QString m_file; // the TIFF last opened or written
+};
+
+} // namespace qx::tiff
