@@ -175,6 +175,7 @@ TEST_F(DesktopMainDialog, BarcodeNamingReplacesAnExistingFileAndItsOlderItem) {
 
 TEST_F(DesktopMainDialog, BarcodeLookupThatFindsNothingKeepsTheCapturedName) {
     writeIni({"BarCode=TRUE"});
+    m_options.barcodeLookup = [](const QString&) { return QString(); };
     CQX_CameraDlg& d = create();
     ASSERT_EQ(captureOnce(), 1);
     EXPECT_EQ(d.list().item(0)->text().size(), 23);
