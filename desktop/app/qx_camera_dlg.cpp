@@ -2,6 +2,7 @@
 #include "qx/desktop/qx_camera_dlg.h"
 
 #include "qx/desktop/artwork.h"
+#include "qx/desktop/barcode_lookup.h"
 #include "qx/desktop/bitmap_button.h"
 #include "qx/desktop/cam_config.h"
 #include "qx/desktop/capture_flow.h"
@@ -9,7 +10,9 @@
 #include "qx/desktop/dialog_units.h"
 #include "qx/desktop/gdip_button.h"
 #include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/pdf_export.h"
 #include "qx/desktop/picture_list.h"
+#include "qx/desktop/picture_printing.h"
 #include "qx/desktop/splash_wnd.h"
 #include "qx/interface/control_factory.h"
 #include "qx/interface/ui_host.h"
@@ -225,8 +228,16 @@ void CQX_CameraDlg::buildControls() {
     m_capture = std::make_unique<CaptureFlow>(m_control, *m_pictures, m_settings.values());
     m_capture->setModes([this] { return m_mergeMode->isChecked(); },
                         [this] { return m_barcode->isChecked(); });
-    m_capture->setBarcodeLookup(m_options.barcodeLookup);
+    if (m_options.barcodeLookup)
+        m_capture->setBarcodeLookup(m_options.barcodeLookup);
+    else
+        m_capture->setBarcodeLookup(BarcodeLookup(*m_ui, [this] { return this; }));
     m_capture->setMessageSink([this](const QString& text) { showMessage(text); });
+    m_pdfExport = std::make_unique<PdfExport>(*m_pictures, *m_ui);
+    m_pdfExport->setOwner([this] { return this; });
+    // 打  印 previews the picture; 批量打印 prints directly.
+    m_printing = std::make_unique<PicturePrinting>(*m_ui, this);
+    m_pictures->setPrintHandler([this](int, const QString& file) { m_printing->openPreview(file); });
 
     if (m_options.factory)
         m_controlWidget = m_options.factory->createControl(this, m_ui);
@@ -515,21 +526,25 @@ void CQX_CameraDlg::batchPrint() {
     const int step = 100 / count;
     for (int i = 0; i < count; ++i) {
         m_list->setSelectionMark(i);
-        m_pictures->printPicture();
+        m_printing->printDirect(m_pictures->pictureFile(i));
         m_progress->setValue(qMin(m_progress->maximum(), m_progress->value() + step));
     }
 }
 
-void CQX_CameraDlg::runPdfExport() {
-    if (!m_options.pdfExport)
-        return;
-    const QString pdf = m_options.pdfExport();
+QString CQX_CameraDlg::runPdfExport() {
+    QString pdf;
+    if (m_options.pdfExport)
+        pdf = m_options.pdfExport();
+    else
+        pdf = m_pdfExport->run(m_pictures->saveFolder(), m_settings.values().deleteAfterPdf);
+    m_lastPdf = pdf;
     if (pdf.isEmpty())
-        return;
+        return pdf;
     if (m_options.openFile)
         m_options.openFile(pdf);
     else
         QDesktopServices::openUrl(QUrl::fromLocalFile(pdf));
+    return pdf;
 }
 
 void CQX_CameraDlg::runTifTool() {

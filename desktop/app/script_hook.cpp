@@ -140,6 +140,13 @@ void ScriptApp::command(int menuId) {
     m_dialog.pictures().runCommand(menuId);
 }
 
+QString ScriptApp::exportPdf() {
+    // As a press of 图片转换PDF: nothing for a disabled button.
+    if (!m_dialog.clickControl(id::kPdf))
+        return {};
+    return m_dialog.lastPdf();
+}
+
 QString ScriptApp::file(int row) const {
     return m_dialog.pictures().pictureFile(row);
 }

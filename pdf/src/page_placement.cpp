@@ -1,4 +1,5 @@
-// The placement arithmetic of the capture PDF and of the merged PDF, each as its documents have it.
+// The placement arithmetic of the capture PDF, the merged PDF and the list export, each as its documents have
+// it.
 #include "qx/pdf/page_placement.h"
 
 #include <cmath>
@@ -24,6 +25,15 @@ PagePlacement mergePlacement(double width, double height) {
     else
         p.x = static_cast<double>(std::labs(static_cast<long>(kBoxWidth - kBoxHeight * width / height)) / 2 +
                                   20);
+    return p;
+}
+
+PagePlacement exportPlacement(double width, double height) {
+    PagePlacement p;
+    if (width / height < 0.6920199501246883)
+        p.x = std::fabs(kBoxWidth - width / height * kBoxHeight) * 0.5 + kMargin;
+    else
+        p.y = std::fabs(kBoxHeight - height / width * kBoxWidth) * 0.5 + kMargin;
     return p;
 }
 

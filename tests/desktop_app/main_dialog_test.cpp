@@ -1,10 +1,13 @@
 // The main dialog on the real control: start-up from the settings file, capture, the buttons, shut-down.
 #include "app_fixture.h"
+
 #include "local_servers.h"
+#include "qx/desktop/picture_printing.h"
 
 #include "qx/desktop/bitmap_button.h"
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/picture_list.h"
+#include "qx/desktop/picture_printing.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -175,6 +178,7 @@ TEST_F(DesktopMainDialog, BarcodeNamingReplacesAnExistingFileAndItsOlderItem) {
 
 TEST_F(DesktopMainDialog, BarcodeLookupThatFindsNothingKeepsTheCapturedName) {
     writeIni({"BarCode=TRUE"});
+    m_options.barcodeLookup = [](const QString&) { return QString(); };
     CQX_CameraDlg& d = create();
     ASSERT_EQ(captureOnce(), 1);
     EXPECT_EQ(d.list().item(0)->text().size(), 23);
@@ -183,18 +187,22 @@ TEST_F(DesktopMainDialog, BarcodeLookupThatFindsNothingKeepsTheCapturedName) {
 TEST_F(DesktopMainDialog, BatchPrintStepsTheProgressPerItem) {
     writeIni({});
     CQX_CameraDlg& d = create();
-    QList<int> printed;
-    d.pictures().setPrintHandler([&](int row, const QString&) { printed << row; });
+    QList<int> previewed;
+    d.pictures().setPrintHandler([&](int row, const QString&) { previewed << row; });
     ASSERT_TRUE(d.clickControl(id::kBatchPrint));
-    EXPECT_TRUE(printed.isEmpty());
+    EXPECT_TRUE(m_ui.askedKinds().isEmpty());
     EXPECT_EQ(d.progressValue(), 0);
 
     for (int i = 0; i < 3; ++i) {
         ASSERT_EQ(captureOnce(), i + 1);
         processEvents(1000);
     }
+    // Each item is printed directly, not previewed; with every dialog cancelled the first-print
+    // flag stays on, so each item asks again.
     ASSERT_TRUE(d.clickControl(id::kBatchPrint));
-    EXPECT_EQ(printed, (QList<int>{0, 1, 2}));
+    EXPECT_TRUE(previewed.isEmpty());
+    EXPECT_EQ(m_ui.askedKinds(), QStringList(3, QStringLiteral("print")));
+    EXPECT_TRUE(d.printing().firstPrint());
     EXPECT_EQ(d.progressValue(), 99);
 }
 

@@ -1,4 +1,4 @@
-// The two placement rules of A4 pages: a capture's PDF and a merged PDF.
+// The three placement rules of A4 pages: a capture's PDF, a merged PDF and the list's export.
 #include "qx/pdf/page_placement.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +26,22 @@ TEST(PagePlacement, AMergePageIsCentredTheSameWayByItsOwnArithmetic) {
     // A hair taller than the box is centred horizontally: trunc(555 - 802 * 554 / 802) = 1, halved 0.
     EXPECT_EQ(mergePlacement(554, 802).x, 20);
     EXPECT_EQ(mergePlacement(500, 802).x, 47);
+}
+
+TEST(PagePlacement, AnExportPageKeepsItsFractionsWhereTheOtherRulesTruncate) {
+    // 1000 x 4000: x = |555 - 0.25 * 802| / 2 + 20 = 354.5 / 2 + 20.
+    EXPECT_DOUBLE_EQ(exportPlacement(1000, 4000).x, 197.25);
+    EXPECT_DOUBLE_EQ(exportPlacement(1000, 4000).y, 20);
+    EXPECT_EQ(capturePlacement(1000, 4000).x, 197); // the capture's rule truncates the same page
+    // 3000 x 4000 is wider than the box: y = |802 - 4000 / 3000 * 555| / 2 + 20.
+    EXPECT_DOUBLE_EQ(exportPlacement(3000, 4000).x, 20);
+    EXPECT_DOUBLE_EQ(exportPlacement(3000, 4000).y, 51);
+    // 1280 x 480: y = |802 - 208.125| / 2 + 20, kept as 316.9375.
+    EXPECT_DOUBLE_EQ(exportPlacement(1280, 480).y, 316.9375);
+    EXPECT_EQ(mergePlacement(1280, 480).y, 316);
+    // The box's own shape counts as wide; what is left over is only the rounding of 802 / 555.
+    EXPECT_DOUBLE_EQ(exportPlacement(555, 802).x, 20);
+    EXPECT_NEAR(exportPlacement(555, 802).y, 20, 1e-9);
 }
 
 } // namespace

@@ -34,6 +34,8 @@ namespace qx::desktop {
 class BitmapButton;
 class CGdipButton;
 class CListImageCtrl;
+class PdfExport;
+class PicturePrinting;
 class PictureList;
 
 // Control ids of dialog 102.
@@ -78,9 +80,10 @@ struct MainDialogOptions {
     QString iniPath;
     // The pause after creation while the splash shows.
     int creationPauseMs = 1000;
-    // The barcode found in a picture; finds nothing when unset.
+    // The barcode found in a picture; BarcodeLookup (ZXing-cpp, with its boxes) when unset.
     std::function<QString(const QString& picture)> barcodeLookup;
-    // The PDF export of the list; answers the PDF written, or "" for none. Nothing is exported when unset.
+    // The PDF export of the list; answers the PDF written, or "" for none. PdfExport into the save
+    // folder when unset.
     std::function<QString()> pdfExport;
     // Opens a file with the desktop's default program; QDesktopServices when unset.
     std::function<void(const QString& file)> openFile;
@@ -113,7 +116,9 @@ public:
     void clearList();
     void batchPrint();
     void toggleCardPanel();
-    void runPdfExport();
+    // The export of 图片转换PDF, the document then opened; answers its path ("" for none).
+    QString runPdfExport();
+    QString lastPdf() const { return m_lastPdf; }
     void runTifTool();
     // Shut-down as the close request runs it; the dialog ends afterwards.
     void shutDown();
@@ -126,6 +131,7 @@ public:
 
     CMorvelQxWeb& control() { return m_control; }
     PictureList& pictures() { return *m_pictures; }
+    PicturePrinting& printing() { return *m_printing; }
     CListImageCtrl& list() { return *m_list; }
     QWidget* controlWidget() const { return m_controlWidget; }
     CIDCardDlg* cardPanel() const { return m_cardDock.panel(); }
@@ -207,6 +213,9 @@ private:
     std::unique_ptr<PictureList> m_pictures;
     std::unique_ptr<CaptureFlow> m_capture;
     bool m_timedRun = false;
+    std::unique_ptr<PdfExport> m_pdfExport;
+    std::unique_ptr<PicturePrinting> m_printing;
+    QString m_lastPdf;
 
     GlobalHotkey m_hotkey;
     bool m_hotkeyRegistered = false;

@@ -54,6 +54,8 @@ public:
     Q_INVOKABLE QStringList items() const;
     Q_INVOKABLE bool select(int row);
     Q_INVOKABLE void command(int menuId);
+    // Presses 图片转换PDF; the document it wrote, "" for none.
+    Q_INVOKABLE QString exportPdf();
     Q_INVOKABLE QString file(int row) const;
     Q_INVOKABLE QString ini() const;
     Q_INVOKABLE void close();

@@ -25,4 +25,9 @@ PagePlacement capturePlacement(double width, double height);
 // y = |trunc(802 - 555 h / w)| / 2 + 20; else x = |trunc(555 - 802 w / h)| / 2 + 20 and y = 20.
 PagePlacement mergePlacement(double width, double height);
 
+// A page of the desktop program's export of its list, in double precision throughout: when
+// w / h < 555 / 802, x = |555 - 802 w / h| / 2 + 20 and y = 20; else x = 20 and
+// y = |802 - 555 h / w| / 2 + 20 (a 1000 x 4000 picture at x = 197.25).
+PagePlacement exportPlacement(double width, double height);
+
 } // namespace qx::pdf

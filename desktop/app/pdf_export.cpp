@@ -1,0 +1,230 @@
+// The list's PDF export: pages written through qx_pdf into a hidden file that takes its dated name only
+// when complete.
+#include "qx/desktop/pdf_export.h"
+
+#include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/picture_list.h"
+#include "qx/imaging/encoders.h"
+#include "qx/imaging/picture.h"
+#include "qx/interface/ui_host.h"
+#include "qx/pdf/page_placement.h"
+#include "qx/pdf/pdf_document.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QScopeGuard>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qx::desktop {
+
+namespace {
+
+constexpr int kJpegQuality = 75;
+constexpr double kPageWidth = 595;
+constexpr double kPageHeight = 842;
+
+// A JPEG copy of `picture` at `jpeg`; false (and nothing left at `jpeg`) when it cannot be made.
+bool convertToJpeg(const QString& picture, const QString& jpeg) {
+    QFile file(picture);
+    const bool bmp = file.open(QIODevice::ReadOnly) && file.read(2) == "BM";
+    file.close();
+    // The capture chain's converter streams a BMP without holding it; anything else (and a BMP it
+    // does not read) is loaded whole.
+    if (bmp && imaging::convertBmpToJpeg(picture, jpeg, kJpegQuality))
+        return true;
+    const std::optional<imaging::Picture> loaded = imaging::loadPicture(picture);
+    return loaded && imaging::saveJpeg(*loaded, jpeg, kJpegQuality);
+}
+
+// The temporary JPEG of a picture: "<picture>-pdf.jpg", or, when a file of that name is there already
+// (one of the user's), a numbered name beside it, so that no file is ever overwritten.
+QString temporaryJpegFor(const QString& picture) {
+    QString name = picture + QStringLiteral("-pdf.jpg");
+    for (int n = 2; QFileInfo::exists(name) || QFileInfo(name).isSymLink(); ++n)
+        name = picture + QStringLiteral("-pdf-%1.jpg").arg(n);
+    return name;
+}
+
+// Gives the finished document its name without replacing a file of that name: a second export within
+// the same second becomes "<name> (2).pdf". Answers the name taken, or "" on failure.
+QString publish(const QString& written, const QString& folder, const QString& name) {
+    const QByteArray from = QFile::encodeName(written);
+    const QString base = name.chopped(4);
+    for (int n = 1; n < 1000; ++n) {
+        const QString target = folder + (n == 1 ? name : QStringLiteral("%1 (%2).pdf").arg(base).arg(n));
+        const QByteArray to = QFile::encodeName(target);
+        if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+            return target;
+        if (errno == EEXIST)
+            continue;
+        if (errno != EINVAL)
+            return {};
+        // A file system without RENAME_NOREPLACE: a hard link is just as exclusive.
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return target;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+// Creates a fresh hidden file in `folder` with the permissions any new file gets there (the umask
+// applies); "" when the folder takes no file.
+QString reserveHiddenFile(const QString& folder) {
+    for (int n = 0; n < 1000; ++n) {
+        const QString path = folder + QStringLiteral(".pdf-export-%1-%2").arg(::getpid()).arg(n);
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST)
+            return {};
+    }
+    return {};
+}
+
+} // namespace
+
+QString pdfExportName(const QDateTime& time) {
+    const QDate d = time.date();
+    const QTime t = time.time();
+    return QString::asprintf("%4d-%02d-%02d %02d-%02d-%02d.pdf", d.year(), d.month(), d.day(), t.hour(),
+                             t.minute(), t.second());
+}
+
+bool isConvertedBySuffix(const QString& path) {
+    const QString last = path.right(3);
+    for (const char* suffix : {"bmp", "tif", "gif", "BMP", "TIF", "GIF"}) {
+        if (last == QLatin1String(suffix))
+            return true;
+    }
+    return false;
+}
+
+bool hasJpegSignature(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.read(3) == QByteArray("\xFF\xD8\xFF", 3);
+}
+
+PdfExport::PdfExport(PictureList& pictures, UiHost& host)
+    : m_pictures(pictures), m_host(host), m_now([] { return QDateTime::currentDateTime(); }) {}
+
+void PdfExport::setClock(std::function<QDateTime()> now) {
+    m_now = std::move(now);
+}
+
+void PdfExport::setOwner(std::function<QWidget*()> owner) {
+    m_owner = std::move(owner);
+}
+
+void PdfExport::fail(const QString& text) {
+    m_host.messageBox(m_owner ? m_owner() : nullptr, text, QString(), MessageIcon::Warning, false);
+}
+
+QString PdfExport::run(const QString& saveFolder, bool deleteAfter) {
+    m_lastPages.clear();
+    CListImageCtrl& list = m_pictures.list();
+    QStringList pictures;
+    for (int i = 0; i < list.count(); ++i) {
+        QString file = m_pictures.pictureFile(i);
+        if (file.isEmpty())
+            file = m_pictures.pictureFolder(list.item(i)->text()) + list.item(i)->text();
+        pictures.append(file);
+    }
+    // A document without pages is no document.
+    if (pictures.isEmpty())
+        return {};
+    const QString pdf = write(saveFolder, pictures);
+    if (pdf.isEmpty() || !deleteAfter)
+        return pdf;
+    for (const QString& picture : pictures)
+        QFile::remove(picture);
+    list.clear();
+    list.setSelectionMark(-1);
+    list.viewport()->update();
+    return pdf;
+}
+
+QString PdfExport::write(const QString& saveFolder, const QStringList& pictures) {
+    const QString name = pdfExportName(m_now());
+    // Written under a hidden name of its own first: a failed export leaves nothing, and an older
+    // document of the same second keeps its name.
+    const QString writing = reserveHiddenFile(saveFolder);
+    if (writing.isEmpty()) {
+        fail(QString::fromUtf8(kPdfWriteFailedText).arg(saveFolder + name));
+        return {};
+    }
+    QString temporary; // the page's temporary JPEG while it exists
+    bool published = false;
+    const auto cleanUp = qScopeGuard([&] {
+        if (!temporary.isEmpty())
+            QFile::remove(temporary);
+        if (!published)
+            QFile::remove(writing);
+    });
+
+    pdf::PdfDocument doc;
+    doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
+    if (!doc.beginDocument(writing)) {
+        fail(QString::fromUtf8(kPdfWriteFailedText).arg(saveFolder + name));
+        return {};
+    }
+    QString current;
+    try {
+        doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
+        doc.setInfo(QStringLiteral("Author"), QString::fromUtf8(kPdfAuthor));
+        doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
+        doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
+        for (const QString& picture : pictures) {
+            current = picture;
+            QString page = picture;
+            // The suffix decides as the list names its pictures, but bytes that are not a JPEG's are
+            // converted whatever the name says: they could not be embedded as one.
+            if (isConvertedBySuffix(picture) || !hasJpegSignature(picture)) {
+                temporary = temporaryJpegFor(picture);
+                if (!convertToJpeg(picture, temporary)) {
+                    fail(QString::fromUtf8(kPdfPictureFailedText).arg(picture));
+                    return {};
+                }
+                page = temporary;
+            }
+            m_lastPages.append(page);
+            doc.beginPage(kPageWidth, kPageHeight);
+            const int image = doc.loadImage(QStringLiteral("jpeg"), page);
+            const QSizeF size = doc.imageSize(image);
+            const pdf::PagePlacement at = pdf::exportPlacement(size.width(), size.height());
+            doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
+            doc.closeImage(image);
+            doc.endPage();
+            // The document holds the file open until it is written, so the name can go now.
+            if (!temporary.isEmpty()) {
+                QFile::remove(temporary);
+                temporary.clear();
+            }
+        }
+        current.clear();
+        doc.endDocument();
+    } catch (const pdf::PdfError&) {
+        fail(current.isEmpty() ? QString::fromUtf8(kPdfWriteFailedText).arg(saveFolder + name)
+                               : QString::fromUtf8(kPdfPictureFailedText).arg(current));
+        return {};
+    }
+    const QString target = publish(writing, saveFolder, name);
+    if (target.isEmpty()) {
+        fail(QString::fromUtf8(kPdfWriteFailedText).arg(saveFolder + name));
+        return {};
+    }
+    published = true;
+    return target;
+}
+
+} // namespace qx::desktop
