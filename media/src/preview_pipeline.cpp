@@ -3,6 +3,7 @@
 #include "qx/media/preview_pipeline.h"
 #include "qx/media/v4l2_controls.h"
 #include "qx/media/virtual_camera.h"
+#include "stream_util.h"
 #include "virtual_feed.h"
 
 #include <gst/app/gstappsink.h>
@@ -61,22 +62,13 @@ struct PreviewPipeline::Impl {
         GstSample* sample = gst_app_sink_pull_sample(sink);
         if (!sample)
             return GST_FLOW_EOS;
-        GstVideoInfo info;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        GstCaps* caps = gst_sample_get_caps(sample);
-        GstVideoFrame frame;
-        if (buffer && caps && gst_video_info_from_caps(&info, caps) &&
-            gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-            FrameView view;
-            view.data = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
-            view.width = GST_VIDEO_FRAME_WIDTH(&frame);
-            view.height = GST_VIDEO_FRAME_HEIGHT(&frame);
-            view.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+        const bool delivered = deliverFrame(sample, [this](const FrameView& view) {
             owner->m_frameWidth = view.width;
             owner->m_frameHeight = view.height;
             if (callback)
                 callback(view);
-            gst_video_frame_unmap(&frame);
+        });
+        if (delivered) {
             {
                 std::lock_guard lock(mutex);
                 gotFrame = true;
@@ -173,15 +165,7 @@ struct PreviewPipeline::Impl {
         GstBus* bus = gst_element_get_bus(pipeline.get());
         while (GstMessage* msg = gst_bus_pop_filtered(
                    bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
-            QString text = QStringLiteral("The camera's stream ended");
-            if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
-                GError* err = nullptr;
-                gchar* debug = nullptr;
-                gst_message_parse_error(msg, &err, &debug);
-                text = QString::fromUtf8(err ? err->message : "unknown error");
-                g_clear_error(&err);
-                g_free(debug);
-            }
+            const QString text = streamMessageText(msg, false);
             gst_message_unref(msg);
             std::lock_guard lock(mutex);
             if (error.isEmpty())

@@ -7,10 +7,10 @@
 #include "qx/media/recording_pipeline.h"
 
 #include "qx/media/virtual_camera.h"
+#include "stream_util.h"
 #include "virtual_feed.h"
 
 #include <gst/app/gstappsink.h>
-#include <gst/video/video.h>
 
 #include <QFile>
 #include <condition_variable>
@@ -20,20 +20,6 @@ namespace qx::media {
 
 namespace {
 constexpr auto kFirstFrameTimeout = std::chrono::seconds(5);
-
-QString messageText(GstMessage* msg) {
-    if (GST_MESSAGE_TYPE(msg) != GST_MESSAGE_ERROR)
-        return QStringLiteral("The camera's stream ended");
-    GError* err = nullptr;
-    gchar* debug = nullptr;
-    gst_message_parse_error(msg, &err, &debug);
-    QString text = QString::fromUtf8(err ? err->message : "unknown error");
-    if (GST_MESSAGE_SRC(msg))
-        text = QStringLiteral("%1 (%2)").arg(text, QString::fromUtf8(GST_OBJECT_NAME(GST_MESSAGE_SRC(msg))));
-    g_clear_error(&err);
-    g_free(debug);
-    return text;
-}
 
 // The video encoder shifts its output by 1000 hours (room for decoding times before presentation
 // times) and says so only in its segment; asfmux writes the buffers' own times, so the video would
@@ -107,20 +93,7 @@ struct RecordingPipeline::Impl {
         GstSample* sample = gst_app_sink_pull_sample(sink);
         if (!sample)
             return GST_FLOW_EOS;
-        GstVideoInfo info;
-        GstBuffer* buffer = gst_sample_get_buffer(sample);
-        GstCaps* caps = gst_sample_get_caps(sample);
-        GstVideoFrame frame;
-        if (buffer && caps && gst_video_info_from_caps(&info, caps) &&
-            gst_video_frame_map(&frame, &info, buffer, GST_MAP_READ)) {
-            FrameView view;
-            view.data = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
-            view.width = GST_VIDEO_FRAME_WIDTH(&frame);
-            view.height = GST_VIDEO_FRAME_HEIGHT(&frame);
-            view.stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
-            if (callback)
-                callback(view);
-            gst_video_frame_unmap(&frame);
+        if (deliverFrame(sample, callback)) {
             {
                 std::lock_guard lock(mutex);
                 gotFrame = true;
@@ -129,6 +102,12 @@ struct RecordingPipeline::Impl {
         }
         gst_sample_unref(sample);
         return GST_FLOW_OK;
+    }
+
+    bool newPipeline() {
+        if (ensureGstreamer())
+            pipeline = adoptElement(gst_pipeline_new("recording-window"));
+        return static_cast<bool>(pipeline);
     }
 
     GstElement* add(ElementRef made) { return addToBin(GST_BIN(pipeline.get()), std::move(made)); }
@@ -355,7 +334,7 @@ struct RecordingPipeline::Impl {
         while (GstMessage* msg = gst_bus_pop_filtered(
                    bus, static_cast<GstMessageType>(GST_MESSAGE_ERROR | GST_MESSAGE_EOS))) {
             if (text.isEmpty())
-                text = messageText(msg);
+                text = streamMessageText(msg, true);
             noteEnd(msg);
             gst_message_unref(msg);
         }
@@ -397,7 +376,7 @@ struct RecordingPipeline::Impl {
                 if (!eos) {
                     // An error of the live picture's branch does not keep the file from its end; one of
                     // the writer does, and then waiting longer brings nothing.
-                    const QString text = messageText(msg);
+                    const QString text = streamMessageText(msg, true);
                     std::lock_guard lock(mutex);
                     if (error.isEmpty())
                         error = text;
@@ -452,10 +431,7 @@ std::optional<VideoFormat> liveFormat(const VideoDevice& camera) {
 RecordStep RecordingPipeline::startLive(const VideoDevice& camera, QSize display, FrameCallback callback) {
     stop();
     Impl& d = *m_impl;
-    if (!ensureGstreamer())
-        return RecordStep::Objects;
-    d.pipeline = adoptElement(gst_pipeline_new("recording-window"));
-    if (!d.pipeline)
+    if (!d.newPipeline())
         return RecordStep::Objects;
     RecordStep step = RecordStep::Ok;
     const auto format = liveFormat(camera);
@@ -489,10 +465,7 @@ RecordStep RecordingPipeline::startRecording(const VideoDevice& camera, QSize di
                                              const RecordingRequest& request, const AudioInput* audio) {
     stop();
     Impl& d = *m_impl;
-    if (!ensureGstreamer())
-        return RecordStep::Objects;
-    d.pipeline = adoptElement(gst_pipeline_new("recording-window"));
-    if (!d.pipeline)
+    if (!d.newPipeline())
         return RecordStep::Objects;
     const bool avi = request.format == RecordingFormat::Avi;
     const auto format = avi ? liveFormat(camera) : findYuy2Format(camera, kWidth, kHeight);
