@@ -209,14 +209,15 @@ TEST_F(DesktopBarcodeLookup, EveryFormatTheControlWritesIsRead) {
 
 TEST_F(DesktopBarcodeLookup, APictureThatCannotBeLoadedFindsNothing) {
     const QString broken = m_folder.file(QStringLiteral("broken.jpg"));
-    ASSERT_TRUE(writeAll(broken, QByteArray("\xFF\xD8\xFF\xE0 not really a picture", 27)));
+    const QByteArray bytes("\xFF\xD8\xFF\xE0 not really a picture");
+    ASSERT_TRUE(writeAll(broken, bytes));
     EXPECT_EQ(lookup(broken), QString());
     EXPECT_EQ(lookup(m_folder.file(QStringLiteral("missing.bmp"))), QString());
     EXPECT_EQ(m_ui.messages(),
               QStringList({QString::fromUtf8(kNoBarcodeText), QString::fromUtf8(kNoBarcodeText)}));
     EXPECT_FALSE(scanBarcodeFile(broken).loaded);
     // The file itself is left as it was.
-    EXPECT_EQ(readAll(broken).size(), 27);
+    EXPECT_EQ(readAll(broken), bytes);
 }
 
 // Barcode naming in the main dialog, with the real lookup, on pictures of the virtual camera.
