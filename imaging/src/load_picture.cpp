@@ -8,12 +8,34 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QtEndian>
 #include <algorithm>
 #include <cstring>
 
 namespace qx::imaging {
 
 using namespace detail;
+
+namespace {
+// Whether the BMP is of a kind our reader takes: the old 12-byte header, or uncompressed (or masked
+// 32-bit) 1, 8, 24 or 32 bits.
+bool isPlainBmp(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = f.read(34);
+    if (head.size() < 18)
+        return false;
+    const auto* d = reinterpret_cast<const uchar*>(head.constData());
+    if (qFromLittleEndian<uint32_t>(d + 14) < 40)
+        return true;
+    if (head.size() < 34)
+        return false;
+    const uint16_t bits = qFromLittleEndian<uint16_t>(d + 28);
+    const uint32_t compression = qFromLittleEndian<uint32_t>(d + 30);
+    return (compression == 0 || compression == 3) && (bits == 1 || bits == 8 || bits == 24 || bits == 32);
+}
+} // namespace
 
 std::optional<Picture> loadPicture(const QString& path) {
     uint8_t magic[2] = {0, 0};
@@ -25,7 +47,10 @@ std::optional<Picture> loadPicture(const QString& path) {
     if (magic[0] == 'B' && magic[1] == 'M') {
         if (std::optional<Picture> p = loadBmp(path))
             return p;
-        // Compressed BMPs (RLE, 16-bit) fall through to Qt's reader.
+        // Compressed BMPs (RLE, 16-bit) fall through to Qt's reader. One of the kinds our reader
+        // takes was refused as damaged: Qt's reader would fill the rows a cut-short file lacks.
+        if (isPlainBmp(path))
+            return std::nullopt;
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
         if (std::optional<Picture> p = decodeJpegFile(path))
             return p;

@@ -268,6 +268,20 @@ TEST_F(PictureFiles, LoadsOtherFormatsAsTwentyFourBits) {
     EXPECT_FALSE(imaging::loadPicture(write(QByteArray("not a picture at all"), QStringLiteral("x.jpg"))));
 }
 
+TEST_F(PictureFiles, ACutShortBmpIsRefusedAndNotHandedToQt) {
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(qRgb(9, 99, 199));
+    const QString whole = m_folder.file(QStringLiteral("whole.bmp"));
+    ASSERT_TRUE(image.save(whole, "bmp"));
+    const QString cut = write(readAll(whole).chopped(500), QStringLiteral("cut.bmp"));
+    // Qt's own reader takes the file and makes up the rows it lacks.
+    ASSERT_FALSE(QImage(cut, "bmp").isNull());
+    EXPECT_FALSE(imaging::loadPicture(cut));
+    EXPECT_FALSE(imaging::loadPicturePage(cut, 0));
+    EXPECT_EQ(imaging::picturePageCount(cut), 0);
+    EXPECT_TRUE(imaging::loadPicture(whole));
+}
+
 // Where pixel (x, y) of a w x h picture lands after turning it clockwise.
 QPoint turned(int x, int y, int w, int h, int degrees) {
     switch (degrees) {

@@ -7,32 +7,8 @@
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QSaveFile>
-#include <QtEndian>
 
 namespace qx::tiff {
-
-namespace {
-
-// A BMP our reader refuses goes on to Qt's reader, which takes RLE and 16-bit files but also reads
-// a cut-short uncompressed file, filling the rows it lacks. Such a file is damaged, not a page.
-bool isDamagedPlainBmp(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray head = f.read(54);
-    if (head.size() < 34 || !head.startsWith("BM"))
-        return false;
-    const auto* d = reinterpret_cast<const uchar*>(head.constData());
-    if (qFromLittleEndian<uint32_t>(d + 14) < 40)
-        return !imaging::loadBmp(path);
-    const uint16_t bits = qFromLittleEndian<uint16_t>(d + 28);
-    const uint32_t compression = qFromLittleEndian<uint32_t>(d + 30);
-    const bool ours =
-        (compression == 0 || compression == 3) && (bits == 1 || bits == 8 || bits == 24 || bits == 32);
-    return ours && !imaging::loadBmp(path);
-}
-
-} // namespace
 
 bool TifLayers::add(const QString& path, int page, QString* failure) {
     if (path.isEmpty()) {
@@ -40,9 +16,7 @@ bool TifLayers::add(const QString& path, int page, QString* failure) {
             *failure = QStringLiteral("no file given");
         return false;
     }
-    std::optional<imaging::Picture> picture;
-    if (!isDamagedPlainBmp(path))
-        picture = imaging::loadPicturePage(path, page);
+    std::optional<imaging::Picture> picture = imaging::loadPicturePage(path, page);
     if (!picture || picture->isNull()) {
         if (failure)
             *failure = QFileInfo::exists(path) ? QStringLiteral("not a picture that can be read: ") + path
