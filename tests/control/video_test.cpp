@@ -2,6 +2,7 @@
 #include "control/features/video.h"
 #include "control/ui/video_dialog.h"
 #include "control_fixture.h"
+#include "imaging/external_tools.h"
 #include "qx/platform/timestamp.h"
 
 #include <QComboBox>
@@ -10,7 +11,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
@@ -40,13 +40,12 @@ struct Discovered {
 };
 
 Discovered discover(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("gst-discoverer-1.0"), {QStringLiteral("-v"), path});
-    EXPECT_TRUE(p.waitForFinished(30000));
+    const ToolRun run = runTool(QStringLiteral("gst-discoverer-1.0"), {QStringLiteral("-v"), path});
+    EXPECT_TRUE(run.started);
     Discovered d;
     static const QRegularExpression stream(QStringLiteral("^\\s*(container|video|audio) #\\d+: (.*)$"));
     static const QRegularExpression duration(QStringLiteral("^\\s*Duration: (\\d+):(\\d+):([\\d.]+)"));
-    for (const QString& line : QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+    for (const QString& line : run.text().split(QLatin1Char('\n'))) {
         if (const auto m = stream.match(line); m.hasMatch()) {
             if (m.captured(1) == QLatin1String("container"))
                 d.container = m.captured(2);
@@ -61,26 +60,21 @@ Discovered discover(const QString& path) {
 
 // Whether the file decodes to its end, every stream of it.
 bool playsToTheEnd(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("gst-launch-1.0"),
-            {QStringLiteral("-q"), QStringLiteral("playbin"),
-             QStringLiteral("uri=") + QUrl::fromLocalFile(path).toString(),
-             QStringLiteral("video-sink=fakesink"), QStringLiteral("audio-sink=fakesink")});
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return runTool(QStringLiteral("gst-launch-1.0"),
+                   {QStringLiteral("-q"), QStringLiteral("playbin"),
+                    QStringLiteral("uri=") + QUrl::fromLocalFile(path).toString(),
+                    QStringLiteral("video-sink=fakesink"), QStringLiteral("audio-sink=fakesink")})
+               .exitCode == 0;
 }
 
 // The video frames a player decodes from the file.
 int videoFrames(const QString& path) {
-    QProcess p;
-    p.start(QStringLiteral("gst-launch-1.0"),
-            {QStringLiteral("-v"), QStringLiteral("playbin"),
-             QStringLiteral("uri=") + QUrl::fromLocalFile(path).toString(),
-             QStringLiteral("video-sink=fakesink silent=false name=counted"),
-             QStringLiteral("audio-sink=fakesink")});
-    if (!p.waitForFinished(60000))
-        return -1;
-    return static_cast<int>(
-        QString::fromUtf8(p.readAllStandardOutput()).count(QStringLiteral("counted: last-message = chain")));
+    const ToolRun run = runTool(QStringLiteral("gst-launch-1.0"),
+                                {QStringLiteral("-v"), QStringLiteral("playbin"),
+                                 QStringLiteral("uri=") + QUrl::fromLocalFile(path).toString(),
+                                 QStringLiteral("video-sink=fakesink silent=false name=counted"),
+                                 QStringLiteral("audio-sink=fakesink")});
+    return static_cast<int>(run.text().count(QStringLiteral("counted: last-message = chain")));
 }
 
 QStringList recordings(const QString& folder) {

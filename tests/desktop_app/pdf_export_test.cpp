@@ -8,12 +8,13 @@
 #include "qx/interface/ui_host.h"
 #include "support/test_support.h"
 
+#include "imaging/external_tools.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -21,20 +22,6 @@ using namespace qx::desktop;
 
 namespace qx::test {
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-};
-
-ToolRun run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
-}
 
 imaging::Picture gradient(int width, int height) {
     imaging::Picture pic;
@@ -58,9 +45,9 @@ imaging::Picture gradient(int width, int height) {
 QStringList placements(const QString& pdf) {
     Folder folder;
     const QString qdf = folder.file(QStringLiteral("out.qdf"));
-    const ToolRun r = run(QStringLiteral("qpdf"),
-                          {QStringLiteral("--qdf"), QStringLiteral("--object-streams=disable"), pdf, qdf});
-    EXPECT_EQ(r.status, 0) << r.out.toStdString();
+    const ToolRun r = runTool(QStringLiteral("qpdf"), {QStringLiteral("--qdf"),
+                                                       QStringLiteral("--object-streams=disable"), pdf, qdf});
+    EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
     QStringList found;
     const QRegularExpression cm(QStringLiteral("q ([0-9. ]+) cm /Im"));
     auto it = cm.globalMatch(QString::fromLatin1(readAll(qdf)));
@@ -90,7 +77,7 @@ protected:
     QStringList filesIn(const QString& folder) const {
         return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     }
-    QString info(const QString& pdf) { return run(QStringLiteral("pdfinfo"), {pdf}).out; }
+    QString info(const QString& pdf) { return runTool(QStringLiteral("pdfinfo"), {pdf}).all(); }
 
     Folder save;
     QDateTime now{QDate(2014, 5, 6), QTime(9, 30, 0)};
@@ -110,8 +97,8 @@ TEST_F(DesktopPdfExport, AJpegAndABmpBecomeTwoA4PagesInListOrder) {
     ASSERT_TRUE(QFileInfo::exists(pdf));
     EXPECT_TRUE(host.messages().isEmpty());
 
-    const ToolRun check = run(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf});
-    EXPECT_EQ(check.status, 0) << check.out.toStdString();
+    const ToolRun check = runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf});
+    EXPECT_EQ(check.exitCode, 0) << check.all().toStdString();
     const QString i = info(pdf);
     EXPECT_TRUE(i.contains(QRegularExpression(QStringLiteral("Pages:\\s+2\\n")))) << i.toStdString();
     EXPECT_TRUE(i.contains(QRegularExpression(QStringLiteral("Page size:\\s+595 x 842 pts"))))
@@ -125,8 +112,8 @@ TEST_F(DesktopPdfExport, AJpegAndABmpBecomeTwoA4PagesInListOrder) {
     // Page 1 holds the JPEG's own bytes.
     Folder images;
     ASSERT_EQ(
-        run(QStringLiteral("pdfimages"), {QStringLiteral("-j"), pdf, images.file(QStringLiteral("img"))})
-            .status,
+        runTool(QStringLiteral("pdfimages"), {QStringLiteral("-j"), pdf, images.file(QStringLiteral("img"))})
+            .exitCode,
         0);
     EXPECT_EQ(readAll(images.file(QStringLiteral("img-000.jpg"))), readAll(a));
     EXPECT_TRUE(QFileInfo::exists(images.file(QStringLiteral("img-001.jpg"))));
@@ -203,7 +190,7 @@ TEST_F(DesktopPdfExport, BytesThatAreNoJpegAreConvertedWhateverTheNameSays) {
     add(jpegAsTif);
     const QString pdf = exporter.run(save.path(), false);
     ASSERT_FALSE(pdf.isEmpty()) << host.messages().join(' ').toStdString();
-    EXPECT_EQ(run(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).status, 0);
+    EXPECT_EQ(runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).exitCode, 0);
     // The PNG by its bytes, the "tif" by its name (which the list's rule converts).
     EXPECT_EQ(exporter.lastPages(),
               QStringList({png + QStringLiteral("-pdf.jpg"), jpegAsTif + QStringLiteral("-pdf.jpg")}));
@@ -249,7 +236,7 @@ TEST_F(DesktopPdfExport, AListOfMoreThanAHundredItemsIsExportedWhole) {
     const QString pdf = exporter.run(save.path(), true);
     ASSERT_FALSE(pdf.isEmpty());
     EXPECT_TRUE(info(pdf).contains(QRegularExpression(QStringLiteral("Pages:\\s+120\\n"))));
-    EXPECT_EQ(run(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).status, 0);
+    EXPECT_EQ(runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).exitCode, 0);
     // PDF-Del deleted exactly what was exported: all of it.
     EXPECT_EQ(filesIn(save.path()), QStringList{QFileInfo(pdf).fileName()});
     EXPECT_EQ(list.count(), 0);

@@ -6,6 +6,7 @@
 #include "qx/interface/ui_host.h"
 #include "support/test_support.h"
 
+#include "imaging/external_tools.h"
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 #include <QThread>
 #include <QToolBar>
 #include <csignal>
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -26,20 +28,6 @@ using namespace qx::desktop;
 
 namespace qx::test {
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    QString out;
-};
-
-ToolRun run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return {};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError())};
-}
 
 // A cupsd of the test's own: configuration, spool and logs in a fresh folder, listening on a free
 // loopback port, with the cups-pdf queue QX_PDF as its default. Jobs' documents are kept in the spool.
@@ -95,9 +83,9 @@ public:
         const ToolRun add = lpadmin({QStringLiteral("-p"), QStringLiteral("QX_PDF"), QStringLiteral("-E"),
                                      QStringLiteral("-v"), QStringLiteral("cups-pdf:/"), QStringLiteral("-P"),
                                      QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")});
-        if (add.status != 0)
-            return fail("lpadmin: " + add.out.toStdString());
-        return lpadmin({QStringLiteral("-d"), QStringLiteral("QX_PDF")}).status == 0 || fail("no default");
+        if (add.exitCode != 0)
+            return fail("lpadmin: " + add.all().toStdString());
+        return lpadmin({QStringLiteral("-d"), QStringLiteral("QX_PDF")}).exitCode == 0 || fail("no default");
     }
 
     ~PrivateCups() {
@@ -114,23 +102,24 @@ public:
     ToolRun lpadmin(QStringList args) const {
         args.prepend(server());
         args.prepend(QStringLiteral("-h"));
-        return run(QStringLiteral("lpadmin"), args);
+        return runTool(QStringLiteral("lpadmin"), args);
     }
 
     // Waits until every job is done; the completed jobs' ids, in order.
     QStringList completedJobs() const {
         for (int i = 0; i < 600; ++i) {
-            if (run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-o")})
-                    .out.trimmed()
+            if (runTool(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-o")})
+                    .all()
+                    .trimmed()
                     .isEmpty())
                 break;
             QThread::msleep(50);
         }
         QStringList ids;
         const QString out =
-            run(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"),
-                                           QStringLiteral("completed"), QStringLiteral("-o")})
-                .out;
+            runTool(QStringLiteral("lpstat"), {QStringLiteral("-h"), server(), QStringLiteral("-W"),
+                                               QStringLiteral("completed"), QStringLiteral("-o")})
+                .all();
         for (const QString& line : out.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
             ids << line.section(QLatin1Char(' '), 0, 0);
         std::sort(ids.begin(), ids.end(), [](const QString& a, const QString& b) {
@@ -145,8 +134,8 @@ public:
     }
     // The name the job was given: Qt hands the queue the document's title as the job's name.
     bool jobNamed(const QString& id, const QString& name) const {
-        const ToolRun info = run(QStringLiteral("pdfinfo"), {document(id)});
-        return info.out.contains(QRegularExpression(
+        const ToolRun info = runTool(QStringLiteral("pdfinfo"), {document(id)});
+        return info.all().contains(QRegularExpression(
             QStringLiteral("Title:\\s+") + QRegularExpression::escape(name) + QStringLiteral("\\n")));
     }
 
@@ -210,8 +199,9 @@ protected:
 
     // pdfimages -list of the printed document: width, height, x-ppi, y-ppi of its one image.
     QStringList imageOf(const QString& pdf) {
-        const QStringList lines = run(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
-                                      .out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
+                                      .all()
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         EXPECT_EQ(lines.size(), 3) << lines.join('\n').toStdString();
         if (lines.size() < 3)
             return {};
@@ -220,7 +210,7 @@ protected:
     }
     QString pageSize(const QString& pdf) {
         const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+ x [0-9.]+) pts"));
-        return size.match(run(QStringLiteral("pdfinfo"), {pdf}).out).captured(1);
+        return size.match(runTool(QStringLiteral("pdfinfo"), {pdf}).all()).captured(1);
     }
 
     static PrivateCups* s_cups;
@@ -300,13 +290,13 @@ TEST_F(DesktopPrinting, WithoutADefaultPrinterNothingIsPrinted) {
                   ->lpadmin({QStringLiteral("-p"), QStringLiteral("GONE"), QStringLiteral("-E"),
                              QStringLiteral("-v"), QStringLiteral("cups-pdf:/"), QStringLiteral("-P"),
                              QStringLiteral("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")})
-                  .status,
+                  .exitCode,
               0);
-    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-d"), QStringLiteral("GONE")}).status, 0);
-    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-x"), QStringLiteral("GONE")}).status, 0);
+    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-d"), QStringLiteral("GONE")}).exitCode, 0);
+    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-x"), QStringLiteral("GONE")}).exitCode, 0);
     EXPECT_FALSE(m_printing.printDirect(p));
     EXPECT_EQ(newJobs().size(), 1);
-    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-d"), QStringLiteral("QX_PDF")}).status, 0);
+    ASSERT_EQ(s_cups->lpadmin({QStringLiteral("-d"), QStringLiteral("QX_PDF")}).exitCode, 0);
     // No PDF file anywhere in place of the job.
     EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::Files), QStringList{QStringLiteral("p.jpg")});
 }

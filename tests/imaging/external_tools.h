@@ -14,6 +14,8 @@ struct ToolRun {
     QByteArray out;
     QByteArray err;
     QString text() const { return QString::fromUtf8(out); }
+    // Standard output and then standard error, for checks that read a tool's messages too.
+    QString all() const { return QString::fromUtf8(out + err); }
 };
 
 // Waits as long as the tool takes: these checks are about content, never about time.
