@@ -2,12 +2,15 @@
 #include "control/capture/preview_surface.h"
 
 #include "control/capture/frame_events.h"
+#include "control/capture/preview_tap.h"
 
 #include <QCoreApplication>
 
 namespace qx::control {
 
 void PreviewSurface::offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline) {
+    if (m_tap)
+        m_tap->offer(frame);
     if (m_pending.load() || !owner)
         return;
     QSize target;

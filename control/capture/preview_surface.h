@@ -12,8 +12,13 @@
 
 namespace qx::control {
 
+class PreviewTap;
+
 class PreviewSurface {
 public:
+    // Every frame offered is also offered to `tap` (borrowed, may be null), whatever the window paints.
+    explicit PreviewSurface(PreviewTap* tap = nullptr) : m_tap(tap) {}
+
     // Streaming thread: keeps a copy of the frame scaled to the target size and asks `owner` to repaint,
     // unless the previous frame has not been taken yet (frames are dropped, never queued).
     // `outline` (four points in frame pixels, or null) is drawn over the picture.
@@ -26,6 +31,7 @@ public:
     void clear();
 
 private:
+    PreviewTap* m_tap;
     mutable std::mutex m_mutex;
     QImage m_frame;
     QPolygonF m_outline;

@@ -8,6 +8,7 @@
 #include "control/capture/image_list.h"
 #include "control/capture/preview.h"
 #include "control/capture/preview_surface.h"
+#include "control/capture/preview_tap.h"
 #include "control/features/ftp.h"
 #include "control/features/idcard.h"
 #include "control/features/network_transfer.h"
@@ -38,7 +39,8 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     ControlContext& context = *this;
-    m_surface = std::make_unique<PreviewSurface>();
+    m_tap = std::make_unique<PreviewTap>();
+    m_surface = std::make_unique<PreviewSurface>(m_tap.get());
     m_cameras = std::make_unique<Cameras>(context);
     m_edge = std::make_unique<EdgePreview>(context, *m_cameras, *m_surface);
     m_normal = std::make_unique<NormalPreview>(context, *m_cameras, *m_edge, *m_surface);
@@ -121,6 +123,7 @@ ControlState CMorvelQxWebCtrl::state() const {
 
 void CMorvelQxWebCtrl::windowDestroyed() {
     StopPreview();
+    m_tap->setSink({});
     m_libs.freeAll();
 }
 
@@ -209,6 +212,14 @@ DispatchStatus CMorvelQxWebCtrl::put(int dispid, const QVariant& value) {
 
 DispatchStatus CMorvelQxWebCtrl::invoke(int dispid, const QVariantList& args, QVariant& result) {
     return m_dispatcher->invoke(dispid, args, result);
+}
+
+void CMorvelQxWebCtrl::setPreviewSink(Sink sink) {
+    m_tap->setSink(std::move(sink));
+}
+
+void CMorvelQxWebCtrl::requestPreviewFrame() {
+    m_tap->request();
 }
 
 void CMorvelQxWebCtrl::setRotate(int angle) {

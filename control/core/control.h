@@ -10,6 +10,7 @@
 #include "control/features/merge.h"
 #include "control/features/video.h"
 #include "qx/interface/dispatch.h"
+#include "qx/interface/preview_tap.h"
 #include "qx/interface/ui_host.h"
 
 #include <QWidget>
@@ -25,6 +26,7 @@ class FtpSending;
 class ImageList;
 class NormalPreview;
 class PreviewSurface;
+class PreviewTap;
 class Recording;
 class Tools;
 class Uploads;
@@ -45,9 +47,9 @@ class Watermark;
 // its own, so a container (or a script engine) sees nothing but the 43 properties and 39 methods.
 // Each feature lives in a class of its own that owns that feature's state and knows the control only
 // as its ControlContext; the control forwards every method to it.
-class CMorvelQxWebCtrl : public QWidget, public QxDispatch, private ControlContext {
+class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap, private ControlContext {
     Q_OBJECT
-    Q_INTERFACES(qx::QxDispatch)
+    Q_INTERFACES(qx::QxDispatch qx::QxPreviewTap)
     Q_PROPERTY(bool bIsRecord READ bIsRecord WRITE setBIsRecord)
     Q_PROPERTY(QString cPicName READ cPicName WRITE setCPicName)
     Q_PROPERTY(QString cFileList READ cFileList WRITE setCFileList)
@@ -191,6 +193,10 @@ public:
     DispatchStatus put(int dispid, const QVariant& value) override;
     DispatchStatus invoke(int dispid, const QVariantList& args, QVariant& result) override;
 
+    // Frames for a container that serves the preview elsewhere.
+    void setPreviewSink(Sink sink) override;
+    void requestPreviewFrame() override;
+
     // The control-modified mark that every property change but bIsRecord sets.
     bool isModified() const { return m_modified; }
     void setModifiedFlag() { m_modified = true; }
@@ -237,6 +243,7 @@ private:
     bool m_modified = false;
 
     // The features, in the order they depend on one another.
+    std::unique_ptr<PreviewTap> m_tap;
     std::unique_ptr<PreviewSurface> m_surface;
     std::unique_ptr<Cameras> m_cameras;
     std::unique_ptr<EdgePreview> m_edge;
