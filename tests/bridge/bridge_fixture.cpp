@@ -1,0 +1,215 @@
+// Starting and talking to a bridge the way a page's browser does, but with every header in reach.
+#include "bridge_fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QProcessEnvironment>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+
+namespace qx::test {
+
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(1);
+    }
+    return true;
+}
+
+namespace {
+
+quint16 freePort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+} // namespace
+
+BridgeProcess::BridgeProcess(const BridgeOptions& options) {
+    QDir().mkpath(pictures());
+    QDir().mkpath(m_home.file(QStringLiteral("temp")));
+    for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
+        m_port = freePort();
+        const QString settings = m_home.file(QStringLiteral("qxbridge.ini"));
+        QByteArray ini =
+            "[Bridge]\r\nPort=" + QByteArray::number(m_port) + "\r\nCaptureFolders=" + pictures().toUtf8() +
+            "\r\nAllowedOrigins=" + options.allowedOrigins.join(QLatin1Char(';')).toUtf8() + "\r\n";
+        if (options.maxMessageBytes > 0)
+            ini += "MaxMessageBytes=" + QByteArray::number(options.maxMessageBytes) + "\r\n";
+        writeAll(settings, ini);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QX_VIRTUAL_READER"})
+            env.remove(QLatin1String(name));
+        env.insert(QStringLiteral("HOME"), m_home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.file(QStringLiteral("data")));
+        env.insert(QStringLiteral("Temp"), m_home.file(QStringLiteral("temp/")));
+        env.insert(QStringLiteral("QX_VIRTUAL_CAMERAS"), options.cameras);
+        if (!options.reader.isEmpty())
+            env.insert(QStringLiteral("QX_VIRTUAL_READER"), options.reader);
+        m_process.setProcessEnvironment(env);
+        m_err.clear();
+        m_process.start(binFolder() + QStringLiteral("qxbridge"), {QStringLiteral("--settings"), settings});
+        if (!m_process.waitForStarted(10000))
+            return;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000 && m_process.state() == QProcess::Running &&
+               !m_err.contains(" ready: ")) {
+            m_process.waitForReadyRead(200);
+            m_err += m_process.readAllStandardError();
+        }
+        m_ready = m_err.contains(" ready: ");
+        if (!m_ready)
+            m_process.waitForFinished(5000);
+    }
+}
+
+BridgeProcess::~BridgeProcess() {
+    if (m_process.state() == QProcess::Running) {
+        m_process.terminate();
+        if (!m_process.waitForFinished(15000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+}
+
+QString BridgeProcess::log() {
+    // The pipe is only read while waiting; a line written just now may still be in it.
+    while (m_process.waitForReadyRead(200))
+        m_err += m_process.readAllStandardError();
+    m_err += m_process.readAllStandardError();
+    return QString::fromUtf8(m_err);
+}
+
+qint64 BridgeProcess::residentKiB() const {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid()));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    return -1;
+}
+
+QString BridgeProcess::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+}
+
+BridgeClient::BridgeClient(const QString& origin) : m_socket(origin) {
+    QObject::connect(&m_socket, &QWebSocket::textMessageReceived, &m_socket, [this](const QString& text) {
+        m_answers << QJsonDocument::fromJson(text.toUtf8()).object();
+    });
+}
+
+bool BridgeClient::open(quint16 port, int timeoutMs) {
+    m_socket.open(QUrl(QStringLiteral("ws://127.0.0.1:%1/ws").arg(port)));
+    waitUntil(
+        [this] {
+            return m_socket.state() == QAbstractSocket::ConnectedState ||
+                   m_socket.state() == QAbstractSocket::UnconnectedState;
+        },
+        timeoutMs);
+    return isOpen();
+}
+
+int BridgeClient::send(const QString& op, const QString& name, const QJsonArray& args) {
+    const int id = m_nextId++;
+    const QJsonObject request{{QStringLiteral("id"), id},
+                              {QStringLiteral("op"), op},
+                              {QStringLiteral("name"), name},
+                              {QStringLiteral("args"), args}};
+    m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(request).toJson(QJsonDocument::Compact)));
+    return id;
+}
+
+QJsonObject BridgeClient::answer(int id, int timeoutMs) {
+    QJsonObject found;
+    waitUntil(
+        [&] {
+            for (const QJsonObject& a : m_answers)
+                if (a.value(QStringLiteral("id")).toInt() == id) {
+                    found = a;
+                    return true;
+                }
+            return !isOpen();
+        },
+        timeoutMs);
+    return found;
+}
+
+QByteArray HttpReply::header(const QByteArray& name) const {
+    for (const QByteArray& line : head.split('\n')) {
+        const int colon = line.indexOf(':');
+        if (colon > 0 && line.left(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.mid(colon + 1).trimmed();
+    }
+    return QByteArray();
+}
+
+HttpReply httpGet(quint16 port, const QByteArray& target, const QByteArray& extraHeaders,
+                  const QByteArray& host, qint64 maxBody, int timeoutMs) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    HttpReply reply;
+    if (!socket.waitForConnected(5000))
+        return reply;
+    const QByteArray hostHeader = host.isEmpty() ? "127.0.0.1:" + QByteArray::number(port) : host;
+    socket.write("GET " + target + " HTTP/1.1\r\nHost: " + hostHeader + "\r\n" + extraHeaders + "\r\n");
+    QByteArray data;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        if (!socket.waitForReadyRead(100) && socket.state() != QAbstractSocket::ConnectedState)
+            break;
+        data += socket.readAll();
+        const int end = data.indexOf("\r\n\r\n");
+        if (maxBody >= 0 && end >= 0 && data.size() - end - 4 >= maxBody)
+            break;
+    }
+    data += socket.readAll();
+    const int end = data.indexOf("\r\n\r\n");
+    if (end < 0)
+        return reply;
+    reply.head = data.left(end);
+    reply.body = data.mid(end + 4);
+    const QList<QByteArray> status = reply.head.left(reply.head.indexOf('\r')).split(' ');
+    reply.status = status.size() > 1 ? status[1].toInt() : 0;
+    return reply;
+}
+
+QList<QByteArray> mjpegParts(const QByteArray& body) {
+    QList<QByteArray> parts;
+    qsizetype from = 0;
+    while (true) {
+        const qsizetype start = body.indexOf("--qxframe\r\n", from);
+        if (start < 0)
+            break;
+        const qsizetype headEnd = body.indexOf("\r\n\r\n", start);
+        if (headEnd < 0)
+            break;
+        const QByteArray head = body.mid(start, headEnd - start);
+        const qsizetype lengthAt = head.indexOf("Content-Length: ");
+        if (lengthAt < 0)
+            break;
+        const qint64 length = head.mid(lengthAt + 16).split('\r').first().toLongLong();
+        if (headEnd + 4 + length > body.size())
+            break;
+        parts << body.mid(headEnd + 4, length);
+        from = headEnd + 4 + length;
+    }
+    return parts;
+}
+
+} // namespace qx::test
