@@ -91,9 +91,14 @@ BridgeServer::BridgeServer(const BridgeSettings& settings, const PathGuard& guar
 
 BridgeServer::~BridgeServer() {
     m_streams.clear();
-    for (auto& [id, client] : m_clients)
-        client->socket->abort();
+    // Aborting a socket emits its disconnected() at once, which would erase it from the map being
+    // walked: the clients are taken out first and told nothing more.
+    const auto clients = std::move(m_clients);
     m_clients.clear();
+    for (const auto& [id, client] : clients) {
+        client->socket->disconnect(this);
+        client->socket->abort();
+    }
 }
 
 bool BridgeServer::listen(QString& error) {

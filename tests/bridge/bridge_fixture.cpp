@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
+#include <gtest/gtest.h>
 
 namespace qx::test {
 
@@ -76,13 +77,25 @@ BridgeProcess::BridgeProcess(const BridgeOptions& options) {
 }
 
 BridgeProcess::~BridgeProcess() {
-    if (m_process.state() == QProcess::Running) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(15000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
+    if (m_process.state() != QProcess::Running)
+        return;
+    // A bridge stopped as systemd stops it ends cleanly; a crash or a sanitizer's finding at the
+    // release of the control shows as another status.
+    const int status = stop();
+    if (status != 0)
+        ADD_FAILURE() << "qxbridge ended with status " << status << ":\n" << log().toStdString();
+}
+
+int BridgeProcess::stop() {
+    if (m_process.state() != QProcess::Running)
+        return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+    m_process.terminate();
+    if (!m_process.waitForFinished(30000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+        return -1;
     }
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
 QString BridgeProcess::log() {

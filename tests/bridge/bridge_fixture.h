@@ -28,6 +28,8 @@ class BridgeProcess {
 public:
     explicit BridgeProcess(const BridgeOptions& options = {});
     ~BridgeProcess();
+    // Stops it as systemd does (SIGTERM) and returns its exit status, -1 for a crash or a hang.
+    int stop();
     bool started() const { return m_ready; }
     quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }

@@ -210,6 +210,15 @@ TEST(BridgeProcessTest, ThePreviewStreamsScaledFramesAndASnapshot) {
     const HttpReply snapshot = httpGet(bridge.port(), "/snapshot.jpg");
     ASSERT_EQ(snapshot.status, 200);
     EXPECT_EQ(QImage::fromData(snapshot.body, "JPEG").size(), QSize(1920, 1080));
+
+    // Stopped while a page is connected and a stream is open, it still ends cleanly.
+    QTcpSocket watching;
+    watching.connectToHost(QHostAddress::LocalHost, bridge.port());
+    ASSERT_TRUE(watching.waitForConnected(5000));
+    watching.write("GET /preview.mjpg HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(bridge.port()) +
+                   "\r\n\r\n");
+    ASSERT_TRUE(watching.waitForReadyRead(5000));
+    EXPECT_EQ(bridge.stop(), 0) << bridge.log().toStdString();
 }
 
 TEST(BridgeProcessTest, AnOversizedMessageClosesOnlyThatConnection) {

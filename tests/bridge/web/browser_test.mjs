@@ -60,19 +60,29 @@ const env = { ...process.env, HOME: home, XDG_DATA_HOME: path.join(home, "data")
 delete env.DISPLAY;
 delete env.WAYLAND_DISPLAY;
 delete env.QT_QPA_PLATFORM;
-const bridge = spawn(bridgeProgram, ["--settings", settings], { env, stdio: ["ignore", "inherit", "pipe"] });
+let bridge;
 let bridgeLog = "";
-await new Promise((resolve, reject) => {
-    const timer = setTimeout(() => reject(new Error("the bridge did not start:\n" + bridgeLog)), 30000);
-    bridge.stderr.on("data", (chunk) => {
-        bridgeLog += chunk;
-        if (bridgeLog.includes(" ready: ")) {
-            clearTimeout(timer);
-            resolve();
-        }
+function startBridge() {
+    bridge = spawn(bridgeProgram, ["--settings", settings], { env, stdio: ["ignore", "inherit", "pipe"] });
+    const started = bridgeLog.length;
+    return new Promise((resolve, reject) => {
+        const timer = setTimeout(() => reject(new Error("the bridge did not start:\n" + bridgeLog)), 30000);
+        bridge.stderr.on("data", (chunk) => {
+            bridgeLog += chunk;
+            if (bridgeLog.indexOf(" ready: ", started) >= 0) {
+                clearTimeout(timer);
+                resolve();
+            }
+        });
+        bridge.on("exit", (code) => reject(new Error(`the bridge ended with ${code}:\n${bridgeLog}`)));
     });
-    bridge.on("exit", (code) => reject(new Error(`the bridge ended with ${code}:\n${bridgeLog}`)));
-});
+}
+function stopBridge() {
+    const ended = new Promise((resolve) => bridge.on("exit", (code, signal) => resolve(code ?? signal)));
+    bridge.kill("SIGTERM");
+    return ended;
+}
+await startBridge();
 
 // A page of another origin that tries the bridge the ways a hostile page would.
 const foreign = http.createServer((request, response) => {
@@ -146,11 +156,23 @@ try {
     check(results.preview === "refused", `another origin's fetch of the preview fails (${results.preview})`);
     // A no-cors response is opaque to the page whatever it holds; the bridge must not have served it.
     check(results.opaque === "opaque" || results.opaque === "refused", `another origin's no-cors fetch is opaque (${results.opaque})`);
+
+    // The page's client comes back by itself when the bridge is restarted.
+    const exit = await stopBridge();
+    check(exit === 0, `the bridge ends cleanly on SIGTERM (${exit})`);
+    await page.waitForFunction(() => document.getElementById("status").textContent === "reconnecting", null,
+                               { timeout: 10000 }).catch(() => {});
+    check((await page.textContent("#status")) === "reconnecting", "the page notices the bridge is gone");
+    await startBridge();
+    await page.waitForFunction(() => document.getElementById("status").textContent === "open", null,
+                               { timeout: 20000 }).catch(() => {});
+    check((await page.textContent("#status")) === "open", "the page reconnects to the restarted bridge");
+    const count = await page.evaluate(() => window.qxcamera.call("RefreshDevList"));
+    check(count === 2, `a call after the reconnect is answered (${count})`);
 } finally {
     await browser.close();
     foreign.close();
-    bridge.kill("SIGTERM");
-    await new Promise((resolve) => bridge.on("exit", resolve));
+    if (bridge.exitCode === null && bridge.signalCode === null) await stopBridge();
 }
 check(bridgeLog.includes(`refused GET /ws from 127.0.0.1`) &&
       bridgeLog.includes(`refused GET /preview.mjpg from 127.0.0.1`) &&
