@@ -146,8 +146,12 @@ void BridgeServer::accept(QTcpServer* server) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         // A client that never finishes its head does not hold a connection for ever.
         QTimer::singleShot(kHeadTimeoutMs, socket, [socket] {
-            if (!socket->property("qxHeadRead").toBool())
-                socket->abort();
+            if (socket->property("qxHeadRead").toBool())
+                return;
+            bridgeLog(QStringLiteral("refused %1: no complete request head in %2 s")
+                          .arg(peerText(socket))
+                          .arg(kHeadTimeoutMs / 1000));
+            socket->abort();
         });
     }
 }
@@ -349,9 +353,11 @@ void BridgeServer::openClient() {
         });
         connect(socket, &QWebSocket::binaryMessageReceived, this, [this, id](const QByteArray&) {
             auto found = m_clients.find(id);
-            if (found != m_clients.end())
-                found->second->socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported,
-                                             QStringLiteral("requests are JSON text"));
+            if (found == m_clients.end())
+                return;
+            bridgeLog(QStringLiteral("closed client %1: a binary message (requests are JSON text)").arg(id));
+            found->second->socket->close(QWebSocketProtocol::CloseCodeDatatypeNotSupported,
+                                         QStringLiteral("requests are JSON text"));
         });
         connect(socket, &QWebSocket::disconnected, this, [this, id] {
             auto found = m_clients.find(id);
