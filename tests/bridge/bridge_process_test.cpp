@@ -235,6 +235,11 @@ TEST(BridgeProcessTest, AnOversizedMessageClosesOnlyThatConnection) {
     EXPECT_TRUE(waitUntil([&] { return !big.isOpen(); }, 10000));
     EXPECT_EQ(big.socket().closeCode(), QWebSocketProtocol::CloseCodeTooMuchData);
     EXPECT_EQ(other.result(QStringLiteral("get"), QStringLiteral("CustomImgName")).toString(), QString());
+    BridgeClient binary;
+    ASSERT_TRUE(binary.open(bridge.port()));
+    binary.socket().sendBinaryMessage("{}");
+    EXPECT_TRUE(waitUntil([&] { return !binary.isOpen(); }, 10000));
+    EXPECT_EQ(binary.socket().closeCode(), QWebSocketProtocol::CloseCodeDatatypeNotSupported);
     BridgeClient next;
     ASSERT_TRUE(next.open(bridge.port()));
     EXPECT_TRUE(next.result(QStringLiteral("get"), QStringLiteral("pDPI")).isDouble());
