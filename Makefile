@@ -4,10 +4,12 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
+DEB_DIR ?= build-deb
+
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run test test-sanitize fuzz format clean
+.PHONY: all deps build run test test-sanitize deb fuzz format clean
 
 all: build
 
@@ -31,6 +33,10 @@ test-sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	QX_SANITIZE=1 scripts/run-tests $(SANITIZE_DIR)
 
+# The Debian packages qxcamera and libqmrapi-dev, built from a copy of the tree into $(DEB_DIR)/.
+deb: deps
+	scripts/make-deb $(DEB_DIR)
+
 # libFuzzer runs of every fuzz target (clang), FUZZ_SECONDS each, on a copy of the seed corpus.
 fuzz:
 	@scripts/install-deps fuzz
@@ -42,4 +48,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(DEB_DIR)

@@ -348,8 +348,9 @@ QString CVideoDlg::recordingName(const QString& folder, const QString& suffix) c
 void CVideoDlg::startRecording() {
     m_seconds = m_minutes = m_hours = 0;
     resetTimeBox();
+    // The program folder, unless that is not to be written (an installed program): the data folder.
     if (m_videoFolder.isEmpty())
-        m_videoFolder = platform::programFolder();
+        m_videoFolder = platform::dataFolder(platform::programFolder());
     if (!m_pipeline.isRunning() || !m_camera)
         return;
     if (m_pipeline.isRecording())

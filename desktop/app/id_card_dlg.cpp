@@ -80,8 +80,9 @@ CIDCardDlg::CIDCardDlg(QWidget* mainDialog, CardPanelOwner owner)
     setWindowTitle(QStringLiteral("身份证信息"));
     setFont(dialogFont());
     setFixedSize(DialogUnits::fromFont(font()).mapSize(kCardPanelUnits));
+    // "ImgTemp.bmp" is the card library's, so it is looked for in the data folder of the library's folder.
     if (m_owner.photoFolder.isEmpty())
-        m_owner.photoFolder = platform::dataFolder(platform::programFolder());
+        m_owner.photoFolder = platform::dataFolder(platform::controlModulesFolder());
     else
         m_owner.photoFolder = platform::withTrailingSlash(m_owner.photoFolder);
     // A tick comes one full interval after the resume, never early.

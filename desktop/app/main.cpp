@@ -81,7 +81,9 @@ int main(int argc, char** argv) {
     qx::desktop::CSplashWnd::enableSplashScreen(commandLine.showSplash && !unattended);
 
     qx::ControlPlugin plugin;
-    if (!plugin.loadFromFolder(qx::platform::programFolder(), QLatin1String(qx::identity::kControlClsid))) {
+    // Beside the program in a build tree, in the private library folder when installed.
+    if (!plugin.loadFromFolder(qx::platform::controlModulesFolder(),
+                               QLatin1String(qx::identity::kControlClsid))) {
         std::fprintf(stderr, "QX_Camera: cannot create the camera control: %s\n",
                      plugin.errorText().toUtf8().constData());
         return 2;

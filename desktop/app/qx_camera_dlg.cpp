@@ -67,7 +67,7 @@ void showTifToolFromLibrary() {
     // The tool library stays loaded: its window lives on after the click.
     static platform::Library library;
     if (!library.isLoaded() &&
-        !library.load(platform::programFolder() + QStringLiteral("libTiffMakerDLL.so"))) {
+        !library.load(platform::controlModulesFolder() + QStringLiteral("libTiffMakerDLL.so"))) {
         qWarning().noquote() << "QX_Camera: the TIFF tool is not available:" << library.errorText();
         return;
     }

@@ -13,6 +13,8 @@ namespace qx::platform {
 
 namespace {
 
+constexpr char kControlFile[] = "libQXCameraCtrl.so";
+
 QString folderOfFile(const QString& filePath) {
     const QFileInfo info(filePath);
     // Symbolic links are resolved so that a module reached through a link still finds its neighbours.
@@ -60,8 +62,37 @@ QString programFolder() {
     return withTrailingSlash(QFileInfo(exe).absolutePath());
 }
 
+QString installedModulesPath() {
+    return QStringLiteral(QX_PROGRAM_TO_MODULES);
+}
+
+QString controlModulesFolderFor(const QString& programDir) {
+    const QString program = withTrailingSlash(programDir);
+    if (QFileInfo::exists(program + QLatin1String(kControlFile)))
+        return program;
+    const QString installed = program + installedModulesPath();
+    // Resolved like the program folder itself, so the control's own dladdr folder compares equal.
+    const QString canonical = QFileInfo(installed).canonicalFilePath();
+    return withTrailingSlash(canonical.isEmpty() ? QDir::cleanPath(installed) : canonical);
+}
+
+QString controlModulesFolder() {
+    return controlModulesFolderFor(programFolder());
+}
+
+bool isInstalledFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    const QString dir = withTrailingSlash(QDir::cleanPath(QFileInfo(folder).absoluteFilePath()));
+    if (dir.endsWith(QLatin1Char('/') + QStringLiteral(QX_INSTALLED_MODULES_SUFFIX) + QLatin1Char('/')))
+        return true;
+    // A program folder without the control beside it, whose control lies in the private folder.
+    return !QFileInfo::exists(dir + QLatin1String(kControlFile)) &&
+           QFileInfo::exists(withTrailingSlash(dir + installedModulesPath()) + QLatin1String(kControlFile));
+}
+
 QString dataFolder(const QString& moduleDir) {
-    if (!moduleDir.isEmpty() && QFileInfo(moduleDir).isDir() &&
+    if (!moduleDir.isEmpty() && QFileInfo(moduleDir).isDir() && !isInstalledFolder(moduleDir) &&
         access(QFile::encodeName(moduleDir).constData(), W_OK) == 0)
         return withTrailingSlash(moduleDir);
 

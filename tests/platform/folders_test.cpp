@@ -166,3 +166,95 @@ TEST(Folders, DataFolderFallsBackForAFolderNotWritableEvenByRoot) {
     ScopedEnv env("XDG_DATA_HOME", dir.filePath(QStringLiteral("xdg")));
     EXPECT_EQ(dataFolder(readOnly), dir.filePath(QStringLiteral("xdg/qxcamera/")));
 }
+
+namespace {
+
+// A folder tree laid out as a package installs it: <root>/bin/ and the private module folder.
+struct InstalledTree {
+    QTemporaryDir root;
+    QString bin;
+    QString modules;
+
+    explicit InstalledTree(bool withControl = true) {
+        bin = root.path() + QStringLiteral("/bin/");
+        modules = QDir::cleanPath(bin + installedModulesPath()) + QLatin1Char('/');
+        QDir().mkpath(bin);
+        QDir().mkpath(modules);
+        if (withControl)
+            touch(modules + QStringLiteral("libQXCameraCtrl.so"));
+    }
+    static void touch(const QString& path) {
+        QFile f(path);
+        if (f.open(QIODevice::WriteOnly))
+            f.close();
+    }
+};
+
+} // namespace
+
+TEST(Folders, InstalledModulesPathLeavesTheProgramFolderForAPrivateLibraryFolder) {
+    const QString path = installedModulesPath();
+    EXPECT_TRUE(path.startsWith(QStringLiteral("../"))) << path.toStdString();
+    EXPECT_TRUE(path.endsWith(QStringLiteral("/qxcamera"))) << path.toStdString();
+}
+
+TEST(Folders, ControlModulesFolderIsTheProgramFolderWhenTheControlLiesThere) {
+    InstalledTree tree;
+    ASSERT_TRUE(tree.root.isValid());
+    // A portable copy: the control beside the program wins over an installed one.
+    InstalledTree::touch(tree.bin + QStringLiteral("libQXCameraCtrl.so"));
+    EXPECT_EQ(controlModulesFolderFor(tree.bin), tree.bin);
+    EXPECT_EQ(controlModulesFolderFor(tree.root.path() + QStringLiteral("/bin")), tree.bin);
+}
+
+TEST(Folders, ControlModulesFolderIsThePrivateFolderOfAnInstalledProgram) {
+    InstalledTree tree;
+    ASSERT_TRUE(tree.root.isValid());
+    EXPECT_EQ(controlModulesFolderFor(tree.bin),
+              QFileInfo(tree.modules).canonicalFilePath() + QLatin1Char('/'));
+}
+
+TEST(Folders, ControlModulesFolderNamesThePrivateFolderEvenWhenNothingIsInstalled) {
+    // The program's error then names the place the control was looked for.
+    InstalledTree tree(false);
+    ASSERT_TRUE(tree.root.isValid());
+    QDir(tree.modules).removeRecursively();
+    EXPECT_EQ(controlModulesFolderFor(tree.bin), tree.modules);
+}
+
+TEST(Folders, ControlModulesFolderOfAProgramWithoutTheControlBesideItIsThePrivateFolder) {
+    // build/tests/ holds no control and build/lib/.../qxcamera/ does not exist.
+    EXPECT_EQ(controlModulesFolder(), controlModulesFolderFor(programFolder()));
+    EXPECT_TRUE(controlModulesFolder().endsWith(QStringLiteral("/qxcamera/")));
+}
+
+TEST(Folders, TheFoldersOfAnInstalledLayoutAreRecognised) {
+    InstalledTree tree;
+    ASSERT_TRUE(tree.root.isValid());
+    EXPECT_TRUE(isInstalledFolder(tree.modules));
+    EXPECT_TRUE(isInstalledFolder(tree.bin));
+    EXPECT_FALSE(isInstalledFolder(tree.root.path()));
+    EXPECT_FALSE(isInstalledFolder(QString()));
+    // A build tree: the control beside the programs.
+    QTemporaryDir build;
+    ASSERT_TRUE(build.isValid());
+    InstalledTree::touch(build.filePath(QStringLiteral("libQXCameraCtrl.so")));
+    EXPECT_FALSE(isInstalledFolder(build.path()));
+    // A program folder with a control in its private folder and one beside it is a portable copy.
+    InstalledTree::touch(tree.bin + QStringLiteral("libQXCameraCtrl.so"));
+    EXPECT_FALSE(isInstalledFolder(tree.bin));
+}
+
+TEST(Folders, DataFolderNeverWritesIntoAnInstalledLayoutEvenWhenWritable) {
+    // An unpacked package, or an installed one run by root: both folders are writable.
+    InstalledTree tree;
+    ASSERT_TRUE(tree.root.isValid());
+    ASSERT_EQ(access(QFile::encodeName(tree.bin).constData(), W_OK), 0);
+    QTemporaryDir data;
+    ASSERT_TRUE(data.isValid());
+    ScopedEnv env("XDG_DATA_HOME", data.path());
+    const QString expected = data.path() + QStringLiteral("/qxcamera/");
+    EXPECT_EQ(dataFolder(tree.modules), expected);
+    EXPECT_EQ(dataFolder(tree.bin), expected);
+    EXPECT_EQ(QDir(tree.bin).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}

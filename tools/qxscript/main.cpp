@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
     const QString code = QString::fromUtf8(scriptFile.readAll());
 
     if (controlPath.isEmpty())
-        controlPath = qx::platform::programFolder() + QStringLiteral("libQXCameraCtrl.so");
+        controlPath = qx::platform::controlModulesFolder() + QStringLiteral("libQXCameraCtrl.so");
     qx::ControlPlugin plugin;
     if (!plugin.loadFile(controlPath, QLatin1String(qx::identity::kControlClsid))) {
         fail(QStringLiteral("cannot create the control: %1").arg(plugin.errorText()));
