@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
                            : settings.allowedOrigins.join(QStringLiteral(", "))));
 
     if (controlPath.isEmpty())
-        controlPath = qx::platform::programFolder() + QStringLiteral("libQXCameraCtrl.so");
+        controlPath = qx::platform::controlModulesFolder() + QStringLiteral("libQXCameraCtrl.so");
     qx::ControlPlugin plugin;
     if (!plugin.loadFile(controlPath, QLatin1String(qx::identity::kControlClsid))) {
         bridgeLog(QStringLiteral("cannot create the control: %1").arg(plugin.errorText()));

@@ -58,11 +58,13 @@ contents)
     need dpkg-deb
     deb="$(deb_of qxcamera)"
     expected=(
-        ./usr/bin/QX_Camera ./usr/bin/qmrread ./usr/bin/qxscript
+        ./usr/bin/QX_Camera ./usr/bin/qmrread ./usr/bin/qxbridge ./usr/bin/qxscript
+        ./etc/xdg/autostart/qxbridge.desktop ./usr/lib/systemd/user/qxbridge.service
         ./usr/lib/udev/rules.d/70-qmrapi-reader.rules ./usr/lib/udev/rules.d/70-qxcamera-cameras.rules
         ./usr/share/applications/org.example.qxcamera.desktop
         ./usr/share/doc/qxcamera/changelog.gz ./usr/share/doc/qxcamera/copyright
-        ./usr/share/man/man1/QX_Camera.1.gz ./usr/share/man/man1/qmrread.1.gz ./usr/share/man/man1/qxscript.1.gz
+        ./usr/share/man/man1/QX_Camera.1.gz ./usr/share/man/man1/qmrread.1.gz ./usr/share/man/man1/qxbridge.1.gz
+        ./usr/share/man/man1/qxscript.1.gz
         ./usr/share/metainfo/org.example.qxcamera.metainfo.xml
     )
     for lib in libQXCameraCtrl.so libqx_media.so libqmrapi.so libKelpoCameraLibrary.so \
@@ -72,8 +74,7 @@ contents)
     for size in 16 24 32 48 64 128 256; do
         expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/org.example.qxcamera.png")
     done
-    # qxbridge and its files may be there or not.
-    actual="$(files_of "$deb" | grep -v -E '^\./(usr/bin/qxbridge|usr/share/man/man1/qxbridge\.1\.gz|usr/lib/systemd/user/qxbridge[^/]*\.service|etc/xdg/autostart/[^/]*qxbridge[^/]*\.desktop)$' || true)"
+    actual="$(files_of "$deb")"
     if ! diff -u <(printf '%s\n' "${expected[@]}" | sort) <(echo "$actual"); then
         fail "qxcamera holds other files than expected (- expected, + packaged)"
     fi
@@ -91,7 +92,7 @@ contents)
     root="$(mktemp -d)"
     trap 'rm -rf "$root"' EXIT
     unpack "$root"
-    for program in QX_Camera qxscript qmrread; do
+    for program in QX_Camera qxscript qmrread qxbridge; do
         runpath="$(readelf -d "$root/usr/bin/$program" | sed -n 's/.*(RUNPATH).*\[\(.*\)\]/\1/p')"
         [[ "$runpath" == "\$ORIGIN/../lib/$multiarch/qxcamera" ]] || fail "$program has RUNPATH '$runpath'"
     done
@@ -168,6 +169,20 @@ JS
     QX_VIRTUAL_READER="$source_dir/tests/data/cards/card1.json" "$root/usr/bin/qmrread" --image "$work/pictures/" | tee "$work/card.txt"
     grep -q "110101199003070011" "$work/card.txt" || fail "qmrread printed no card number"
     [[ -f "$data/ImgTemp.bmp" ]] || fail "ImgTemp.bmp is not in $data"
+
+    echo "== qxbridge"
+    port="$(/usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+    "$root/usr/bin/qxbridge" --port "$port" 2> "$work/bridge.log" &
+    bridge=$!
+    for _ in $(seq 100); do grep -q " ready: " "$work/bridge.log" && break; sleep 0.2; done
+    page="$(curl -s --noproxy '*' "http://127.0.0.1:$port/" || true)"
+    script="$(curl -s --noproxy '*' "http://127.0.0.1:$port/qxcamera.js" || true)"
+    kill -TERM "$bridge"
+    wait "$bridge" || fail "qxbridge ended with status $?: $(cat "$work/bridge.log")"
+    grep -q "拍摄仪网页演示" <<< "$page" || fail "qxbridge served no demo page: $(cat "$work/bridge.log")"
+    grep -q "export function connect" <<< "$script" || fail "qxbridge served no client module"
+    [[ -f "$data/qxbridge.ini" ]] || fail "qxbridge.ini is not in $data"
+    [[ -d "$HOME/Pictures/QXCamera" ]] || fail "the bridge's capture folder is not in the user's pictures"
 
     echo "== a program of others built with pkg-config qmrapi"
     if command -v cc > /dev/null && command -v pkg-config > /dev/null; then
@@ -262,12 +277,24 @@ desktop)
         icon="$share/icons/hicolor/${size}x${size}/apps/org.example.qxcamera.png"
         [[ "$(identify -format '%m %wx%h' "$icon")" == "PNG ${size}x${size}" ]] || fail "$icon is not a ${size}x${size} PNG"
     done
-    for page in QX_Camera qxscript qmrread; do
+    for page in QX_Camera qxscript qmrread qxbridge; do
         warnings="$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>&1 > "$work/$page.txt")"
         [[ -z "$warnings" ]] || fail "man $page: $warnings"
         grep -q "^NAME" "$work/$page.txt" || fail "man $page has no NAME section"
     done
-    echo "menu entry, AppStream entry, icons and manual pages are valid"
+    # The bridge's autostart entry and user unit.
+    desktop-file-validate "$work/root/etc/xdg/autostart/qxbridge.desktop"
+    [[ -x "$work/root/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$work/root/etc/xdg/autostart/qxbridge.desktop")" ]] ||
+        fail "the autostart entry starts a program the package does not hold"
+    unit="$work/root/usr/lib/systemd/user/qxbridge.service"
+    if command -v systemd-analyze > /dev/null; then
+        # Its ExecStart names the installed /usr/bin/qxbridge, which the unpacked tree holds elsewhere.
+        sed "s|^ExecStart=/usr/bin/|ExecStart=$work/root/usr/bin/|" "$unit" > "$work/qxbridge.service"
+        mkdir -m 700 "$work/run"
+        XDG_RUNTIME_DIR="$work/run" systemd-analyze verify --user --man=no "$work/qxbridge.service" 2>&1 | tee "$work/verify.txt"
+        [[ ! -s "$work/verify.txt" ]] || fail "systemd-analyze finds fault with the user unit"
+    fi
+    echo "menu entry, AppStream entry, icons, manual pages, the autostart entry and the user unit are valid"
     ;;
 
 *)
