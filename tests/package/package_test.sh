@@ -59,7 +59,7 @@ contents)
     deb="$(deb_of qxcamera)"
     expected=(
         ./usr/bin/QX_Camera ./usr/bin/qmrread ./usr/bin/qxbridge ./usr/bin/qxscript
-        ./etc/xdg/autostart/qxbridge.desktop ./usr/lib/systemd/user/qxbridge.service
+        ./usr/lib/systemd/user/qxbridge.service ./usr/share/qxcamera/autostart/qxbridge.desktop
         ./usr/lib/udev/rules.d/70-qmrapi-reader.rules ./usr/lib/udev/rules.d/70-qxcamera-cameras.rules
         ./usr/share/applications/org.example.qxcamera.desktop
         ./usr/share/doc/qxcamera/changelog.gz ./usr/share/doc/qxcamera/copyright
@@ -102,6 +102,13 @@ contents)
     done
     if grep -r -l -a -F -e "$source_dir" -e "$packages" "$root"; then
         fail "files of the package (above) name the source or build folders"
+    fi
+    # `apt remove` leaves nothing behind: no conffiles, no postrm, and nothing enabled for every user.
+    dpkg-deb -e "$deb" "$root/DEBIAN"
+    [[ ! -e "$root/DEBIAN/conffiles" ]] || fail "qxcamera has conffiles: $(cat "$root/DEBIAN/conffiles")"
+    [[ ! -e "$root/DEBIAN/postrm" ]] || fail "qxcamera has a postrm, so apt remove would leave it in dpkg's database"
+    if grep -l -E 'deb-systemd-helper|systemctl' "$root"/DEBIAN/*; then
+        fail "the maintainer scripts (above) enable or start units"
     fi
     # The version of the package is the one every installed file states.
     version="$(dpkg-deb -f "$deb" Version)"
@@ -283,8 +290,9 @@ desktop)
         grep -q "^NAME" "$work/$page.txt" || fail "man $page has no NAME section"
     done
     # The bridge's autostart entry and user unit.
-    desktop-file-validate "$work/root/etc/xdg/autostart/qxbridge.desktop"
-    [[ -x "$work/root/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$work/root/etc/xdg/autostart/qxbridge.desktop")" ]] ||
+    autostart="$share/qxcamera/autostart/qxbridge.desktop"
+    desktop-file-validate "$autostart"
+    [[ -x "$work/root/usr/bin/$(sed -n 's/^Exec=\([^ ]*\).*/\1/p' "$autostart")" ]] ||
         fail "the autostart entry starts a program the package does not hold"
     unit="$work/root/usr/lib/systemd/user/qxbridge.service"
     if command -v systemd-analyze > /dev/null; then
