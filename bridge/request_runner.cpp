@@ -195,10 +195,10 @@ QJsonObject RequestRunner::run(const QJsonObject& request) {
     if (status != DispatchStatus::Ok)
         return errorAnswer(id, BridgeError::Failed, dispatchStatusText(status));
     QJsonObject reply{{QStringLiteral("id"), id}};
-    reply.insert(QStringLiteral("result"),
-                 member->type == ValueType::Void && op != QLatin1String("get")
-                     ? QJsonValue(QJsonValue::Null)
-                     : (op == QLatin1String("put") ? QJsonValue(QJsonValue::Null) : toJson(result)));
+    // A put and a method without a result answer null, so the page still learns it is done.
+    const bool hasValue =
+        op == QLatin1String("get") || (op == QLatin1String("call") && member->type != ValueType::Void);
+    reply.insert(QStringLiteral("result"), hasValue ? toJson(result) : QJsonValue(QJsonValue::Null));
     return reply;
 }
 
