@@ -26,6 +26,8 @@ QByteArray statusText(int status) {
     switch (status) {
     case 200:
         return "OK";
+    case 204:
+        return "No Content";
     case 400:
         return "Bad Request";
     case 403:
@@ -216,6 +218,17 @@ void BridgeServer::reply(QTcpSocket* socket, int status, const QByteArray& type,
 }
 
 void BridgeServer::serve(QTcpSocket* socket, const RequestHead& head, const AccessVerdict& verdict) {
+    if (head.method == "OPTIONS" && !verdict.origin.isEmpty()) {
+        // A browser's preflight before a page of the internet reaches a loopback address: the
+        // origin has passed the allow-list already.
+        QByteArray answer =
+            "HTTP/1.1 204 No Content\r\nAccess-Control-Allow-Origin: " + verdict.origin.toLatin1() +
+            "\r\nAccess-Control-Allow-Methods: GET\r\nAccess-Control-Allow-Private-Network: true\r\n"
+            "Access-Control-Max-Age: 600\r\nVary: Origin\r\nContent-Length: 0\r\nConnection: close\r\n\r\n";
+        socket->write(answer);
+        socket->disconnectFromHost();
+        return;
+    }
     if (head.method != "GET") {
         refuse(socket, 405, QStringLiteral("only GET is served"), &head);
         return;

@@ -172,14 +172,14 @@ QByteArray HttpReply::header(const QByteArray& name) const {
 }
 
 HttpReply httpGet(quint16 port, const QByteArray& target, const QByteArray& extraHeaders,
-                  const QByteArray& host, qint64 maxBody, int timeoutMs) {
+                  const QByteArray& host, qint64 maxBody, int timeoutMs, const QByteArray& method) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     HttpReply reply;
     if (!socket.waitForConnected(5000))
         return reply;
     const QByteArray hostHeader = host.isEmpty() ? "127.0.0.1:" + QByteArray::number(port) : host;
-    socket.write("GET " + target + " HTTP/1.1\r\nHost: " + hostHeader + "\r\n" + extraHeaders + "\r\n");
+    socket.write(method + ' ' + target + " HTTP/1.1\r\nHost: " + hostHeader + "\r\n" + extraHeaders + "\r\n");
     QByteArray data;
     QElapsedTimer timer;
     timer.start();

@@ -83,7 +83,8 @@ struct HttpReply {
 // One GET over a plain socket, so a test can send whatever Host and Origin it likes. Reads until the
 // bridge closes or `maxBody` bytes of body came.
 HttpReply httpGet(quint16 port, const QByteArray& target, const QByteArray& extraHeaders = {},
-                  const QByteArray& host = {}, qint64 maxBody = -1, int timeoutMs = 15000);
+                  const QByteArray& host = {}, qint64 maxBody = -1, int timeoutMs = 15000,
+                  const QByteArray& method = "GET");
 
 // The JPEG parts of a multipart/x-mixed-replace body, as far as they are complete.
 QList<QByteArray> mjpegParts(const QByteArray& body);

@@ -99,6 +99,20 @@ TEST(BridgeProcessTest, ForeignPagesAndForgedHostsAreRefusedAndLogged) {
     EXPECT_TRUE(script.body.contains("export function connect"));
     EXPECT_EQ(httpGet(bridge.port(), "/").status, 200);
     EXPECT_EQ(httpGet(bridge.port(), "/nothing").status, 404);
+    // A browser's preflight before a page of the internet reaches loopback: only for a listed origin.
+    const QByteArray preflight =
+        "Access-Control-Request-Method: GET\r\nAccess-Control-Request-Private-Network: true\r\n";
+    const HttpReply allowed =
+        httpGet(bridge.port(), "/snapshot.jpg", preflight + "Origin: http://localhost:8123\r\n", {}, -1,
+                15000, "OPTIONS");
+    EXPECT_EQ(allowed.status, 204);
+    EXPECT_EQ(allowed.header("Access-Control-Allow-Private-Network"), "true");
+    EXPECT_EQ(allowed.header("Access-Control-Allow-Origin"), "http://localhost:8123");
+    EXPECT_EQ(httpGet(bridge.port(), "/snapshot.jpg", preflight + "Origin: http://evil.example\r\n", {}, -1,
+                      15000, "OPTIONS")
+                  .status,
+              403);
+    EXPECT_EQ(httpGet(bridge.port(), "/", {}, {}, -1, 15000, "POST").status, 405);
 
     const QString log = bridge.log();
     EXPECT_TRUE(log.contains(QStringLiteral("refused GET /ws from 127.0.0.1"))) << log.toStdString();
