@@ -176,11 +176,11 @@ OpenedBmp::~OpenedBmp() {
 
 std::optional<OpenedBmp> openBmp(const QString& path) {
     OpenedBmp bmp;
-    bmp.fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    bmp.fd = platform::openRegularFile(path);
     if (bmp.fd < 0)
         return std::nullopt;
     struct stat st {};
-    if (::fstat(bmp.fd, &st) != 0 || !S_ISREG(st.st_mode))
+    if (::fstat(bmp.fd, &st) != 0)
         return std::nullopt;
     const auto fileSize = static_cast<uint64_t>(st.st_size);
     uint8_t head[kBmpHeadBytes];

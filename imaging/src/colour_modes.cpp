@@ -1,10 +1,11 @@
 // The three pixel algorithms over a common read-convert-replace frame for 24-bit BMP files.
 #include "qx/imaging/colour_modes.h"
 
+#include "file_io.h"
+
 #include "qx/imaging/bmp_layout.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -27,11 +28,11 @@ struct Picture {
 };
 
 ColourResult readPicture(const QString& path, Picture& pic) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const std::unique_ptr<QFile> f = detail::openForReading(path);
+    if (!f)
         return ColourResult::Unreadable;
-    const QByteArray data = f.readAll();
-    if (f.error() != QFile::NoError)
+    const QByteArray data = f->readAll();
+    if (f->error() != QFile::NoError)
         return ColourResult::Unreadable;
     const auto* d = reinterpret_cast<const uint8_t*>(data.constData());
     const std::size_t size = static_cast<std::size_t>(data.size());
@@ -66,17 +67,13 @@ ColourResult writePicture(const QString& path, Picture& pic, uint16_t bits,
     put32(pic.headers + field::kInfoSize, static_cast<uint32_t>(kInfoHeaderSize));
     put16(pic.headers + field::kBitsPerPixel, bits);
     put32(pic.headers + field::kImageSize, static_cast<uint32_t>(imageSize));
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    detail::ReplacingFile out(path);
+    if (!out.open())
         return ColourResult::WriteFailed;
-    auto write = [&](const void* p, std::size_t n) {
-        return out.write(static_cast<const char*>(p), static_cast<qint64>(n)) == static_cast<qint64>(n);
-    };
-    if (!write(pic.headers, kHeadersSize) || (!palette.empty() && !write(palette.data(), palette.size())) ||
-        !write(rows.data(), rows.size())) {
-        out.cancelWriting();
+    if (!out.write(pic.headers, kHeadersSize) ||
+        (!palette.empty() && !out.write(palette.data(), palette.size())) ||
+        !out.write(rows.data(), rows.size()))
         return ColourResult::WriteFailed;
-    }
     return out.commit() ? ColourResult::Converted : ColourResult::WriteFailed;
 }
 

@@ -188,7 +188,7 @@ void densityOf(const jpeg_decompress_struct& d, double& dpiX, double& dpiY) {
 }
 
 bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* data, std::size_t size,
-                Picture& out, std::vector<uint8_t>& cmykRow) {
+                Picture& out, std::vector<uint8_t>& cmykRow, bool refuseDamaged) {
     d.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&d);
@@ -230,15 +230,20 @@ bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* dat
         jpeg_read_scanlines(&d, &target, 1);
         if (cmyk)
             cmykToBgr(cmykRow.data(), row, out.width, d.saw_Adobe_marker);
+        if (refuseDamaged && err.pub.num_warnings > 0) {
+            jpeg_destroy_decompress(&d);
+            return false;
+        }
     }
     jpeg_finish_decompress(&d);
+    const bool whole = !refuseDamaged || err.pub.num_warnings == 0;
     jpeg_destroy_decompress(&d);
-    return true;
+    return whole;
 }
 
 } // namespace
 
-std::optional<Picture> decodeJpegFile(const QString& path) {
+std::optional<Picture> decodeJpegFile(const QString& path, bool refuseDamaged) {
     std::optional<FileBytes> bytes = readFile(path);
     if (!bytes || bytes->size < 4)
         return std::nullopt;
@@ -247,7 +252,7 @@ std::optional<Picture> decodeJpegFile(const QString& path) {
     jpeg_decompress_struct d{};
     ErrorManager err{};
     initErrors(err);
-    if (!runDecoder(d, err, bytes->data.get(), bytes->size, out, cmykRow))
+    if (!runDecoder(d, err, bytes->data.get(), bytes->size, out, cmykRow, refuseDamaged))
         return std::nullopt;
     return out;
 }
@@ -288,7 +293,7 @@ bool readInfo(jpeg_decompress_struct& d, ErrorManager& err, std::FILE* file, Jpe
 } // namespace
 
 std::optional<JpegInfo> readJpegInfo(const QString& path) {
-    FileCloser closer{std::fopen(QFile::encodeName(path).constData(), "rb")};
+    FileCloser closer{openStream(path)};
     if (!closer.file)
         return std::nullopt;
     JpegInfo info;
@@ -350,7 +355,7 @@ JpegRowReader::~JpegRowReader() = default;
 
 std::unique_ptr<JpegRowReader> JpegRowReader::open(const QString& path) {
     auto impl = std::make_unique<Impl>();
-    impl->closer.file = std::fopen(QFile::encodeName(path).constData(), "rb");
+    impl->closer.file = openStream(path);
     if (!impl->closer.file)
         return nullptr;
     initErrors(impl->err);

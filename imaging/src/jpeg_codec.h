@@ -28,7 +28,8 @@ struct JpegRows {
 bool encodeJpeg(const JpegRows& rows, const QString& path, int quality, double dpiX, double dpiY);
 
 // Grey JPEGs as 8-bit pictures with a grey ramp, colour (YCbCr, RGB, CMYK, YCCK) as 24-bit; the
-// JFIF density becomes the resolution.
-std::optional<Picture> decodeJpegFile(const QString& path);
+// JFIF density becomes the resolution. libjpeg completes a stream that is cut short or corrupt with
+// grey and a warning; `refuseDamaged` makes such a stream a failure instead.
+std::optional<Picture> decodeJpegFile(const QString& path, bool refuseDamaged);
 
 } // namespace qx::imaging::detail

@@ -2,6 +2,7 @@
 #include "qx/imaging/picture.h"
 
 #include "bmp_format.h"
+#include "file_io.h"
 #include "jpeg_codec.h"
 #include "qx/imaging/bmp_layout.h"
 
@@ -20,10 +21,10 @@ namespace {
 // Whether the BMP is of a kind our reader takes: the old 12-byte header, or uncompressed (or masked
 // 32-bit) 1, 8, 24 or 32 bits.
 bool isPlainBmp(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    const std::unique_ptr<QFile> f = openForReading(path);
+    if (!f)
         return false;
-    const QByteArray head = f.read(34);
+    const QByteArray head = f->read(34);
     if (head.size() < 18)
         return false;
     const auto* d = reinterpret_cast<const uchar*>(head.constData());
@@ -35,15 +36,12 @@ bool isPlainBmp(const QString& path) {
     const uint32_t compression = qFromLittleEndian<uint32_t>(d + 30);
     return (compression == 0 || compression == 3) && (bits == 1 || bits == 8 || bits == 24 || bits == 32);
 }
-} // namespace
 
-std::optional<Picture> loadPicture(const QString& path) {
+std::optional<Picture> load(const QString& path, bool refuseDamaged) {
+    const std::unique_ptr<QFile> file = openForReading(path);
     uint8_t magic[2] = {0, 0};
-    {
-        QFile f(path);
-        if (!f.open(QIODevice::ReadOnly) || f.read(reinterpret_cast<char*>(magic), 2) != 2)
-            return std::nullopt;
-    }
+    if (!file || file->read(reinterpret_cast<char*>(magic), 2) != 2)
+        return std::nullopt;
     if (magic[0] == 'B' && magic[1] == 'M') {
         if (std::optional<Picture> p = loadBmp(path))
             return p;
@@ -52,10 +50,15 @@ std::optional<Picture> loadPicture(const QString& path) {
         if (isPlainBmp(path))
             return std::nullopt;
     } else if (magic[0] == 0xFF && magic[1] == 0xD8) {
-        if (std::optional<Picture> p = decodeJpegFile(path))
+        if (std::optional<Picture> p = decodeJpegFile(path, refuseDamaged))
             return p;
+        // Qt's reader would complete the damaged rows just as libjpeg does.
+        if (refuseDamaged)
+            return std::nullopt;
     }
-    QImageReader reader(path);
+    if (!file->seek(0))
+        return std::nullopt;
+    QImageReader reader(file.get());
     reader.setAutoTransform(false);
     QImage image = reader.read();
     if (image.isNull())
@@ -76,13 +79,21 @@ std::optional<Picture> loadPicture(const QString& path) {
     p.dpiY = image.dotsPerMeterY() > 0 ? bmp::dpiFromPixelsPerMetre(image.dotsPerMeterY()) : 0;
     return p;
 }
+} // namespace
+
+std::optional<Picture> loadPicture(const QString& path) {
+    return load(path, false);
+}
+
+std::optional<Picture> loadIntactPicture(const QString& path) {
+    return load(path, true);
+}
 
 namespace {
 
-bool isChainFormat(const QString& path) {
+bool isChainFormat(QFile& file) {
     uint8_t magic[2] = {0, 0};
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly) || f.read(reinterpret_cast<char*>(magic), 2) != 2)
+    if (file.read(reinterpret_cast<char*>(magic), 2) != 2 || !file.seek(0))
         return false;
     return (magic[0] == 'B' && magic[1] == 'M') || (magic[0] == 0xFF && magic[1] == 0xD8);
 }
@@ -121,9 +132,12 @@ Picture fromImage(QImage image) {
 } // namespace
 
 int picturePageCount(const QString& path) {
-    if (isChainFormat(path))
+    const std::unique_ptr<QFile> file = openForReading(path);
+    if (!file)
+        return 0;
+    if (isChainFormat(*file))
         return loadPicture(path) ? 1 : 0;
-    QImageReader reader(path);
+    QImageReader reader(file.get());
     if (!reader.canRead())
         return 0;
     // Readers that cannot count (or do not know) hold one picture.
@@ -133,9 +147,12 @@ int picturePageCount(const QString& path) {
 std::optional<Picture> loadPicturePage(const QString& path, int index) {
     if (index < 0)
         return std::nullopt;
-    if (isChainFormat(path))
+    const std::unique_ptr<QFile> file = openForReading(path);
+    if (!file)
+        return std::nullopt;
+    if (isChainFormat(*file))
         return index == 0 ? loadPicture(path) : std::nullopt;
-    QImageReader reader(path);
+    QImageReader reader(file.get());
     reader.setAutoTransform(false);
     if (index > 0 && !reader.jumpToImage(index))
         return std::nullopt;

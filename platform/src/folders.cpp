@@ -32,6 +32,10 @@ QString withTrailingSlash(const QString& folder) {
     return folder + QLatin1Char('/');
 }
 
+QString joinPath(const QString& folder, const QString& name) {
+    return withTrailingSlash(folder) + name;
+}
+
 QString tempFolder() {
     QString folder = qEnvironmentVariable("Temp");
     if (folder.isEmpty())

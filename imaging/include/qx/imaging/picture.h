@@ -32,6 +32,9 @@ struct Picture {
     QRgb colourAt(int x, int y) const;
 };
 
+// Every reader opens regular files only, without blocking: a FIFO or a device named as a picture
+// fails at once.
+
 // Reads an uncompressed BMP of 1, 8, 24 or 32 bits (bottom-up or top-down), never past the file's end.
 std::optional<Picture> loadBmp(const QString& path);
 // Writes an uncompressed BMP of the picture's own depth and palette, bottom-up, with its resolution.
@@ -40,6 +43,9 @@ bool saveBmp(const Picture& picture, const QString& path);
 // Any picture file the chain reads: BMP as above, JPEG (libjpeg-turbo), and other formats through
 // Qt's readers (as 24-bit).
 std::optional<Picture> loadPicture(const QString& path);
+// As loadPicture, for a step whose result replaces or deletes the file: a JPEG whose data is cut
+// short or corrupt (which libjpeg completes with grey, warning only) is no picture here.
+std::optional<Picture> loadIntactPicture(const QString& path);
 // The number of pages of a picture file: a multi-page TIFF's pages, 1 for single pictures, 0 for a
 // file that cannot be read as a picture.
 int picturePageCount(const QString& path);

@@ -43,4 +43,9 @@ QString dataFolder(const QString& moduleDir);
 // Appends '/' when `folder` is not empty and does not end with one.
 QString withTrailingSlash(const QString& folder);
 
+// The path of `name` inside `folder`, whether or not the folder was written with its trailing '/':
+// "/x/cards" and "/x/cards/" both give "/x/cards/<name>", never "/x/cards<name>" beside the folder.
+// An empty folder gives `name` as it is.
+QString joinPath(const QString& folder, const QString& name);
+
 } // namespace qx::platform
