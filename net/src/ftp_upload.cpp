@@ -2,6 +2,7 @@
 // are read from the command transcript, then STOR, all on one control connection.
 #include "qx/net/ftp_upload.h"
 #include "curl_easy.h"
+#include "local_file.h"
 
 #include <cctype>
 #include <cstdio>
@@ -185,10 +186,12 @@ FtpUploadResult ftpUpload(const FtpUploadRequest& request, const LogSink& log) {
         }
     }
 
-    struct stat info {};
-    FILE* file = nullptr;
-    if (::stat(request.localFile.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        !(file = std::fopen(request.localFile.c_str(), "rb"))) {
+    off_t size = 0;
+    const int fd = detail::openLocalFile(request.localFile, size);
+    FILE* file = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+    if (!file) {
+        if (fd >= 0)
+            ::close(fd);
         log("找不到待上传图片: " + request.localFile);
         result.outcome = Outcome::LocalFileMissing;
         return result;
@@ -200,12 +203,16 @@ FtpUploadResult ftpUpload(const FtpUploadRequest& request, const LogSink& log) {
     curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, long(CURLFTPMETHOD_NOCWD));
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(info.st_size));
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, curl_off_t(size));
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, &readFile);
     curl_easy_setopt(curl, CURLOPT_READDATA, file);
     const CURLcode stored = easy.perform();
     std::fclose(file);
-    if (stored == CURLE_UPLOAD_FAILED || stored == CURLE_REMOTE_ACCESS_DENIED) {
+    curl_off_t sent = 0;
+    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+    // A server that confirms the STOR before the whole file went over has not got the picture.
+    if (stored == CURLE_UPLOAD_FAILED || stored == CURLE_REMOTE_ACCESS_DENIED ||
+        (stored == CURLE_OK && sent != curl_off_t(size))) {
         log("FTP上传失败!");
         result.outcome = Outcome::StoreRefused;
     } else if (stored != CURLE_OK) {

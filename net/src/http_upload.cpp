@@ -1,13 +1,17 @@
 // The multipart upload over libcurl: one POST whose body is exactly head, file and tail.
 #include "qx/net/http_upload.h"
 #include "curl_easy.h"
+#include "local_file.h"
 #include "qx/net/multipart.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <new>
-#include <sys/stat.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace qx::net {
@@ -88,6 +92,44 @@ int seekBody(void* body, curl_off_t offset, int origin) {
     return CURL_SEEKFUNC_OK;
 }
 
+// How the server's side of the connection ended. A server that answers before it has read the whole
+// body and then closes makes its kernel reset the connection (unread data, or data arriving after
+// the close); one that read everything closes with a plain FIN. Looked at once the answer's head is
+// in, before libcurl's own closing traffic (TLS sends a closing alert) could draw a reset of its own.
+struct PeerWatch {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    bool serverCloses = false; // "Connection: close" or HTTP/1.0: its FIN or reset follows the answer
+    bool reset = false;
+};
+
+int noteSocket(void* watch, curl_socket_t fd, curlsocktype) {
+    static_cast<PeerWatch*>(watch)->socket = fd;
+    return CURL_SOCKOPT_OK;
+}
+
+size_t watchHeader(char* data, size_t size, size_t count, void* watch) {
+    std::string line(data, size * count);
+    for (char& c : line)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    auto& w = *static_cast<PeerWatch*>(watch);
+    if (line.rfind("http/", 0) == 0) {
+        w.serverCloses = line.rfind("http/1.0", 0) == 0;
+    } else if (line.rfind("connection:", 0) == 0 && line.find("close") != std::string::npos) {
+        w.serverCloses = true;
+    } else if ((line == "\r\n" || line == "\n") && w.serverCloses && w.socket != CURL_SOCKET_BAD) {
+        // The end of the head. Its FIN or reset comes right behind the answer: waited for, briefly,
+        // without reading (POLLIN is not asked for, so the answer's body waiting does not count).
+        pollfd p{w.socket, POLLRDHUP, 0};
+        ::poll(&p, 1, 1000);
+        tcp_info info{};
+        socklen_t length = sizeof info;
+        if ((p.revents & POLLERR) || (::getsockopt(w.socket, IPPROTO_TCP, TCP_INFO, &info, &length) == 0 &&
+                                      info.tcpi_state == TCP_CLOSE))
+            w.reset = true;
+    }
+    return size * count;
+}
+
 size_t appendAnswer(char* data, size_t size, size_t count, void* answer) {
     static_cast<std::string*>(answer)->append(data, size * count);
     return size * count;
@@ -117,21 +159,57 @@ int fileCause(int error) {
 enum class FileOpen { Ok, CannotOpen, Empty };
 
 FileOpen openFile(const std::string& path, Body& body) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    off_t size = 0;
+    const int fd = detail::openLocalFile(path, size);
     if (fd < 0)
         return FileOpen::CannotOpen;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return FileOpen::CannotOpen;
-    }
-    if (info.st_size == 0) {
+    if (size == 0) {
         ::close(fd);
         return FileOpen::Empty;
     }
     body.fd = fd;
-    body.fileSize = curl_off_t(info.st_size);
+    body.fileSize = curl_off_t(size);
     return FileOpen::Ok;
+}
+
+// Trusts the authorities of `extraFile` beside the system's: libcurl takes one bundle, so the
+// system's bundle and the extra file go to it as one block of PEM text, kept in `authorities` while
+// the transfer runs.
+bool trustExtraAuthorities(CURL* curl, const std::string& extraFile, std::string& authorities) {
+    const auto readAll = [](const std::string& path, std::string& out) {
+        off_t size = 0;
+        const int fd = detail::openLocalFile(path, size);
+        if (fd < 0)
+            return false;
+        const size_t start = out.size();
+        out.resize(start + size_t(size));
+        size_t done = 0;
+        while (done < size_t(size)) {
+            const ssize_t n = ::pread(fd, out.data() + start + done, size_t(size) - done, off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            done += size_t(n);
+        }
+        ::close(fd);
+        out.resize(start + done);
+        return done == size_t(size);
+    };
+    char* systemBundle = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CAINFO, &systemBundle);
+    if (systemBundle && *systemBundle) {
+        if (readAll(systemBundle, authorities))
+            authorities += "\n";
+        else
+            authorities.clear();
+    }
+    const size_t extraStart = authorities.size();
+    if (!readAll(extraFile, authorities) ||
+        authorities.find("-----BEGIN CERTIFICATE-----", extraStart) == std::string::npos)
+        return false;
+    curl_blob blob{authorities.data(), authorities.size(), CURL_BLOB_NOCOPY};
+    return curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob) == CURLE_OK;
 }
 
 } // namespace
@@ -158,6 +236,7 @@ std::optional<UploadUrl> parseUploadUrl(const std::string& url) {
             UploadUrl parsed;
             parsed.server = host;
             parsed.serviceType = kind == "https" ? kServiceHttps : kServiceHttp;
+            parsed.https = kind == "https";
             parsed.port = kind == "https" ? 443 : 80;
             bool portOk = true;
             if (curl_url_get(parts, CURLUPART_PORT, &port, 0) == CURLUE_OK) {
@@ -245,12 +324,27 @@ HttpUploadResult upload(const HttpUploadRequest& request, const LogSink& log) {
     std::string answer;
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendAnswer);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &answer);
+    PeerWatch peer;
+    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &watchHeader);
+    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &peer);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTFUNCTION, &noteSocket);
+    curl_easy_setopt(curl, CURLOPT_SOCKOPTDATA, &peer);
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(request.connectTimeout.count()));
     easy.watchIdle(request.sendIdle, request.receiveIdle, request.cancel);
+    std::string authorities; // the system's bundle and the extra file, while the transfer runs
     if (url->secure()) {
         log("设置https请求安全标志!");
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        if (!request.tls.verify) {
+            log("已关闭https证书校验(TlsVerify=FALSE)，不检查服务器证书!");
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+            curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+        } else if (!request.tls.extraCaFile.empty()) {
+            if (!trustExtraAuthorities(curl, request.tls.extraCaFile, authorities)) {
+                log("无法读取https信任证书文件:" + request.tls.extraCaFile);
+                result.failure = Failure::RequestFailed;
+                return result;
+            }
+        }
     }
 
     // Our own headers, and empty ones for those libcurl would add on its own.
@@ -285,6 +379,8 @@ HttpUploadResult upload(const HttpUploadRequest& request, const LogSink& log) {
     const CURLcode code = easy.perform();
     curl_slist_free_all(list);
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &result.status);
+    curl_off_t sent = 0;
+    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
     // A server or proxy that refuses the request often answers before it has read the body and
     // then closes, which resets the connection under the rest of the body. Its answer is the
     // outcome that matters; an error after a 2xx status stays an error, as the body may be cut.
@@ -297,9 +393,27 @@ HttpUploadResult upload(const HttpUploadRequest& request, const LogSink& log) {
         return result;
     }
     if (code != CURLE_OK && !refusedEarly) {
+        if (code == CURLE_PEER_FAILED_VERIFICATION)
+            log("https服务器证书校验失败，未上传: " + easy.errorText(code));
         result.status = 0;
         result.failure = Failure::Internet;
         result.errorBox = "InternetException occur!\r\n" + easy.errorText(code);
+        result.errorLog = "网络出错!";
+        return result;
+    }
+    // A captive portal, a block page or a proxy may answer 200 after the first kilobytes and close:
+    // the exchange then ends without error, but the server never had the picture.
+    // Bytes libcurl handed to the kernel may still lie unread on the server's side when it answers;
+    // the reset of its close says they were never read.
+    if (code == CURLE_OK && result.status < 300 && (sent != body.size() || peer.reset)) {
+        const std::string bytes = std::to_string(sent) + "/" + std::to_string(body.size());
+        log("服务器在收到全部数据前已应答，上传未完成! " +
+            (sent != body.size() ? "已发送" + bytes + "字节" : std::string("服务器未读完数据即断开连接")));
+        result.status = 0;
+        result.failure = Failure::Internet;
+        result.errorBox = "InternetException occur!\r\nThe server answered before the whole upload was " +
+                          (sent != body.size() ? "sent (" + bytes + " bytes)"
+                                               : std::string("read (it reset the connection)"));
         result.errorLog = "网络出错!";
         return result;
     }

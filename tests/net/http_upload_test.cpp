@@ -7,7 +7,9 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTcpServer>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <thread>
 
 namespace qx::test {
@@ -158,6 +160,12 @@ TEST_F(HttpUpload, FilesThatCannotBeSentStopBeforeAnyConnection) {
     result = upload(request(receiver.url(), m_files.path()));
     EXPECT_EQ(result.failure, Failure::MissingFile);
 
+    // A FIFO where the picture should be: refused at once, not waited on for a writer.
+    const QString fifo = m_files.file(QStringLiteral("fifo.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    result = upload(request(receiver.url(), fifo));
+    EXPECT_EQ(result.failure, Failure::MissingFile);
+
     result = upload(request(receiver.url(), writeFile("")));
     EXPECT_EQ(result.failure, Failure::EmptyFile);
     EXPECT_EQ(m_log.size(), 1); // only the URL line
@@ -168,20 +176,129 @@ TEST_F(HttpUpload, FilesThatCannotBeSentStopBeforeAnyConnection) {
     EXPECT_TRUE(receiver.requests().empty());
 }
 
-TEST_F(HttpUpload, AnHttpsUrlOnAnotherPortThan443IsSentInTheClear) {
-    HttpReceiver receiver;
-    ASSERT_TRUE(receiver.start(QStringLiteral("200")));
-    const auto result =
-        upload(request(QStringLiteral("https://127.0.0.1:%1/u").arg(receiver.port()), writeFile("data")));
+TEST_F(HttpUpload, AServerThatAnswersBeforeTheWholeBodyHasNotGotThePicture) {
+    // A captive portal or a proxy that reads a little, answers 200 and closes: libcurl ends the
+    // exchange without error, but most of the picture never left.
+    HttpReceiver early;
+    ASSERT_TRUE(early.start(QStringLiteral("early")));
+    const auto result = upload(request(early.url(), writeFile(randomBytes(3 << 20))));
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.failure, Failure::Internet);
+    EXPECT_EQ(result.errorLog, "网络出错!");
+    EXPECT_NE(result.errorBox.find("before the whole upload was"), std::string::npos) << result.errorBox;
+    EXPECT_TRUE(m_log.last().startsWith(QStringLiteral("服务器在收到全部数据前已应答，上传未完成!")))
+        << m_log.last().toStdString();
+    EXPECT_FALSE(m_log.contains(QStringLiteral("上传图片成功!")));
+
+    // A body small enough to sit whole in the socket buffers has left libcurl entirely when the
+    // early answer comes: the reset of the server's close still tells.
+    for (const qsizetype size : {qsizetype(100000), qsizetype(1500000)}) {
+        const auto small = upload(request(early.url(), writeFile(randomBytes(size))));
+        EXPECT_EQ(small.failure, Failure::Internet) << size;
+        EXPECT_FALSE(small.ok()) << size;
+    }
+    // A server that reads everything and closes is no such case.
+    HttpReceiver whole;
+    ASSERT_TRUE(whole.start(QStringLiteral("200")));
+    EXPECT_TRUE(upload(request(whole.url(), writeFile(randomBytes(1500000)))).ok());
+}
+
+// A certificate authority made for the test, a server certificate it signed for 127.0.0.1 and one
+// it signed for another name.
+class TestAuthority {
+public:
+    explicit TestAuthority(Folder& folder) : m_folder(folder) {}
+    bool make() {
+        return run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                    "-days", "2", "-subj", "/CN=QX test authority", "-addext",
+                    "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign",
+                    "-keyout", file("ca.key"), "-out", file("ca.pem")}) &&
+               server("local", "subjectAltName=IP:127.0.0.1") &&
+               server("other", "subjectAltName=DNS:other.example");
+    }
+    QString ca() const { return m_folder.file(QStringLiteral("ca.pem")); }
+    QString cert(const char* name) const { return m_folder.file(QStringLiteral("%1.pem").arg(name)); }
+    QString key(const char* name) const { return m_folder.file(QStringLiteral("%1.key").arg(name)); }
+
+private:
+    QString file(const char* name) const { return m_folder.file(QString::fromLatin1(name)); }
+    bool run(std::initializer_list<QString> arguments) {
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"), QStringList(arguments));
+        return openssl.waitForFinished(60000) && openssl.exitCode() == 0;
+    }
+    bool server(const char* name, const char* extension) {
+        const QString ext = m_folder.file(QStringLiteral("%1.ext").arg(name));
+        return writeAll(ext, QByteArray(extension) + "\n") &&
+               run({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-subj",
+                    "/CN=QX test server", "-keyout", key(name), "-out", file("server.csr")}) &&
+               run({"x509", "-req", "-in", file("server.csr"), "-CA", ca(), "-CAkey", file("ca.key"),
+                    "-CAcreateserial", "-days", "2", "-extfile", ext, "-out", cert(name)});
+    }
+    Folder& m_folder;
+};
+
+TEST_F(HttpUpload, AnHttpsUrlIsAlwaysTlsAndItsCertificateIsChecked) {
+    Folder pki;
+    TestAuthority authority(pki);
+    ASSERT_TRUE(authority.make());
+    HttpReceiver local;
+    ASSERT_TRUE(local.start(QStringLiteral("200"), 0, 0, authority.cert("local"), authority.key("local")));
+    const QByteArray file = randomBytes(40000);
+    const QString url = QStringLiteral("https://127.0.0.1:%1/u").arg(local.port());
+    // Requests that got as far as their request line (a refused handshake records an empty one).
+    const auto posted = [](const HttpReceiver& receiver) {
+        const auto all = receiver.requests();
+        return std::count_if(all.begin(), all.end(),
+                             [](const RecordedRequest& q) { return !q.requestLine.isEmpty(); });
+    };
+
+    // An authority the system does not know: refused before anything of the picture is sent.
+    auto result = upload(request(url, writeFile(file)));
+    EXPECT_EQ(result.failure, Failure::Internet);
+    EXPECT_TRUE(m_log.contains(QStringLiteral("设置https请求安全标志!")));
+    EXPECT_TRUE(std::any_of(m_log.begin(), m_log.end(), [](const QString& l) {
+        return l.startsWith(QStringLiteral("https服务器证书校验失败"));
+    })) << m_log.join(u'|').toStdString();
+    EXPECT_EQ(posted(local), 0);
+
+    // The counter's own authority, trusted beside the system's: sent over TLS on port 8443's kind.
+    auto r = request(url, writeFile(file));
+    r.tls.extraCaFile = authority.ca().toStdString();
+    result = upload(r);
+    ASSERT_EQ(result.failure, Failure::None) << result.errorBox;
     EXPECT_TRUE(result.ok());
-    ASSERT_EQ(receiver.requests().size(), 1u);
-    EXPECT_EQ(receiver.requests()[0].requestLine, "POST /u HTTP/1.1");
-    EXPECT_FALSE(m_log.contains(QStringLiteral("设置https请求安全标志!")));
+    ASSERT_EQ(posted(local), 1);
+    EXPECT_EQ(local.requests().back().requestLine, "POST /u HTTP/1.1");
+    EXPECT_TRUE(local.requests().back().body == expectedBody("picture.jpg", "image/pjpeg", file));
     EXPECT_TRUE(m_log[0].endsWith(QStringLiteral(":4107")));
+
+    // The same authority, but the certificate names another server.
+    HttpReceiver other;
+    ASSERT_TRUE(other.start(QStringLiteral("200"), 0, 0, authority.cert("other"), authority.key("other")));
+    r.url = QStringLiteral("https://127.0.0.1:%1/u").arg(other.port()).toStdString();
+    EXPECT_EQ(upload(r).failure, Failure::Internet);
+    EXPECT_EQ(posted(other), 0);
+
+    // The old tolerance, asked for explicitly, and said so in the log.
+    r.tls.extraCaFile.clear();
+    r.tls.verify = false;
+    result = upload(r);
+    EXPECT_TRUE(result.ok()) << result.errorBox;
+    EXPECT_TRUE(m_log.contains(QStringLiteral("已关闭https证书校验(TlsVerify=FALSE)，不检查服务器证书!")));
+    EXPECT_EQ(posted(other), 1);
+
+    // An authority file that cannot be read is a clear failure, not a silent fallback.
+    r.tls.verify = true;
+    r.tls.extraCaFile = pki.file(QStringLiteral("missing.pem")).toStdString();
+    result = upload(r);
+    EXPECT_EQ(result.failure, Failure::RequestFailed);
+    EXPECT_EQ(m_log.last(),
+              QStringLiteral("无法读取https信任证书文件:") + pki.file(QStringLiteral("missing.pem")));
 }
 
 // Binding port 443 needs root, which CI has; elsewhere the test is skipped.
-TEST_F(HttpUpload, Port443IsSecureAndToleratesASelfSignedCertificate) {
+TEST_F(HttpUpload, AnHttpUrlOnPort443IsSentOverTls) {
     {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost, 443))
@@ -200,16 +317,20 @@ TEST_F(HttpUpload, Port443IsSecureAndToleratesASelfSignedCertificate) {
     HttpReceiver tls;
     ASSERT_TRUE(tls.start(QStringLiteral("200"), 0, 443, cert, key));
     const QByteArray file = randomBytes(50000);
-    // The scheme says http; the port makes it TLS.
-    const auto result = upload(request(QStringLiteral("http://127.0.0.1:443/secure"), writeFile(file)));
+    // The scheme says http; the port makes it TLS. The certificate is one nobody vouches for.
+    auto r = request(QStringLiteral("http://127.0.0.1:443/secure"), writeFile(file));
+    EXPECT_EQ(upload(r).failure, Failure::Internet);
+    r.tls.verify = false;
+    const auto result = upload(r);
     ASSERT_EQ(result.failure, Failure::None) << result.errorBox;
     EXPECT_TRUE(result.ok());
     ASSERT_EQ(tls.requests().size(), 1u);
     EXPECT_TRUE(tls.requests()[0].body == expectedBody("picture.jpg", "image/pjpeg", file));
     EXPECT_EQ(tls.requests()[0].values("Host"), QList<QByteArray>{"127.0.0.1:443"});
-    EXPECT_EQ(m_log.mid(1, 3),
-              (QStringList{QStringLiteral("设置https请求安全标志!"), QStringLiteral("发送请求成功!"),
-                           QStringLiteral("设置https文件安全标志!")}));
+    EXPECT_EQ(m_log.mid(1, 4),
+              (QStringList{QStringLiteral("设置https请求安全标志!"),
+                           QStringLiteral("已关闭https证书校验(TlsVerify=FALSE)，不检查服务器证书!"),
+                           QStringLiteral("发送请求成功!"), QStringLiteral("设置https文件安全标志!")}));
 }
 
 TEST_F(HttpUpload, ProxiesFromTheSettingAndFromTheEnvironment) {

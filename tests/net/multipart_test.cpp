@@ -21,7 +21,7 @@ TEST(Multipart, QuotedFileNamesCannotEndTheNameOrTheHeader) {
     EXPECT_EQ(net::quotableFileName("a\"; name=\"x\r\nX-Evil: 1.jpg"), "a%22; name=%22x%0D%0AX-Evil: 1.jpg");
 }
 
-TEST(UploadUrl, PortDecidesTheSecureExchangeNotTheScheme) {
+TEST(UploadUrl, HttpsIsAlwaysSecureAndPort443TooWhateverTheScheme) {
     const auto plain = net::parseUploadUrl("http://example.test/up/load.php?id=7&x=1#frag");
     ASSERT_TRUE(plain);
     EXPECT_EQ(plain->server, "example.test");
@@ -40,8 +40,8 @@ TEST(UploadUrl, PortDecidesTheSecureExchangeNotTheScheme) {
 
     const auto httpsOtherPort = net::parseUploadUrl("https://127.0.0.1:8443/u");
     ASSERT_TRUE(httpsOtherPort);
-    EXPECT_FALSE(httpsOtherPort->secure());
-    EXPECT_EQ(httpsOtherPort->transportUrl(), "http://127.0.0.1:8443/u");
+    EXPECT_TRUE(httpsOtherPort->secure());
+    EXPECT_EQ(httpsOtherPort->transportUrl(), "https://127.0.0.1:8443/u");
 
     const auto httpOn443 = net::parseUploadUrl("http://127.0.0.1:443/u");
     ASSERT_TRUE(httpOn443);

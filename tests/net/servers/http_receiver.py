@@ -7,6 +7,8 @@ request-N.bin in --record. --mode decides the answer:
   reset          read half the body, then reset the connection
   silent         read the request and never answer
   slow           answer 200 after --delay seconds
+  early          read the first 16 KB of the body, answer 200 and close (a captive portal, a block
+                 page, a proxy that answers early)
 """
 import argparse
 import os
@@ -32,6 +34,7 @@ counter_lock = threading.Lock()
 BODIES = {
     "200": (b"200 OK", b"received"),
     "slow": (b"200 OK", b"received"),
+    "early": (b"200 OK", b"received"),
     "302": (b"302 Found", b"moved elsewhere"),
     "500": (b"500 Internal Server Error", b"server error"),
 }
@@ -50,7 +53,7 @@ def read_request(conn, mode):
         name, _, value = line.partition(b":")
         if name.strip().lower() == b"content-length":
             length = int(value.strip())
-    want = length // 2 if mode == "reset" else length
+    want = length // 2 if mode == "reset" else min(length, 16384) if mode == "early" else length
     body = bytearray(rest)
     while len(body) < want:
         chunk = conn.recv(min(1 << 20, want - len(body)))

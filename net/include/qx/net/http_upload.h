@@ -8,14 +8,15 @@
 
 namespace qx::net {
 
-// A URL split the way the upload uses it. The port decides whether the exchange is secure, not the
-// scheme: "http://host:443/" is sent over TLS and "https://host:8443/" in the clear.
+// A URL split the way the upload uses it. An "https" URL is always sent over TLS, whatever its
+// port; "http://host:443/" is sent over TLS too, as servers on that port have always been reached.
 struct UploadUrl {
     std::string server; // as written in the URL; an IPv6 address keeps its brackets
     int port = 80;
     std::string object;  // path and query, "/" when the URL has none
     int serviceType = 3; // 3 for http, 4107 for https: the numbers the log has always shown
-    bool secure() const { return port == 443; }
+    bool https = false;  // the scheme
+    bool secure() const { return https || port == 443; }
     // The URL handed to the transport: scheme by the port rule, server, port and object.
     std::string transportUrl() const;
 };
@@ -36,6 +37,13 @@ EnvironmentProxy environmentProxy(bool secure);
 // entry for the request's scheme from a list such as "http=h:p;https=h:p". Empty: no proxy.
 std::string proxyFromSetting(const std::string& setting, bool secure);
 
+// How a secure exchange checks the server. By default its certificate must chain to one of the
+// system's authorities (or of `extraCaFile`), name the server and be in date.
+struct TlsOptions {
+    bool verify = true;      // false: unknown authorities, wrong names and expired certificates pass
+    std::string extraCaFile; // PEM authorities trusted beside the system's; empty: the system's only
+};
+
 struct HttpUploadRequest {
     std::string url;
     std::string filePath;
@@ -50,6 +58,7 @@ struct HttpUploadRequest {
     Seconds sendIdle{3600};
     Seconds receiveIdle{7200};
     Seconds connectTimeout{60};
+    TlsOptions tls;
     const CancelFlag* cancel = nullptr;
 };
 
@@ -59,14 +68,17 @@ struct HttpUploadResult {
         BadUrl,        // "解析URL失败!"
         MissingFile,   // the file could not be opened
         EmptyFile,     // nothing to send, nothing logged
-        RequestFailed, // the request could not be prepared
-        Internet,      // the transport failed while connecting, sending or reading
+        RequestFailed, // the request could not be prepared (also: the extra CA file cannot be read)
+        Internet,      // the transport failed while connecting, sending or reading, or the server
+                       // answered before it had the whole body
         File,          // the file could not be read while it was sent (or shrank meanwhile)
         Unknown,       // anything else (memory)
     };
     Failure failure = Failure::None;
     long status = 0;
     std::string response; // the answer's body, as text up to a first zero byte
+    // Only a 200 to the whole body is success: a server that answers early and closes has not got
+    // the picture, whatever its status says.
     bool ok() const { return failure == Failure::None && status == 200; }
     // A proxy read from the environment, for the caller to keep for later uploads.
     std::optional<std::string> proxyFromEnvironment;
