@@ -81,6 +81,10 @@ void CMorvelQxWebCtrl::create(const QString& controlFolder) {
         writeLog(QStringLiteral("FilterPath:") + platform::programFolder());
     }
 
+    const TlsSettings tls = readTlsSettings(settingsPath());
+    m_p.bTlsVerify = tls.verify;
+    m_p.strTlsCaFile = tls.caFile;
+
     // 5 to 11.
     if (!m_libs.loadAndBind(m_controlFolder, [this](const QString& line) { writeLog(line); }))
         return;

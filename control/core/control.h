@@ -1,4 +1,5 @@
-// The camera control: its automation surface of 43 properties and 39 methods, and its window.
+// The camera control: its automation surface (43 properties and 39 methods, and the members added
+// after them) and its window.
 #pragma once
 
 #include "control/capture/capture.h"
@@ -44,7 +45,7 @@ class Watermark;
     }
 
 // The control's own meta-object members are exactly its automation surface: no signals or slots of
-// its own, so a container (or a script engine) sees nothing but the 43 properties and 39 methods.
+// its own, so a container (or a script engine) sees nothing but the automation surface.
 // Each feature lives in a class of its own that owns that feature's state and knows the control only
 // as its ControlContext; the control forwards every method to it.
 class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap, private ControlContext {
@@ -93,6 +94,8 @@ class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap,
     Q_PROPERTY(short WndRight READ WndRight WRITE setWndRight)
     Q_PROPERTY(short WndBottom READ WndBottom WRITE setWndBottom)
     Q_PROPERTY(bool bGB2312Encode READ bGB2312Encode WRITE setBGB2312Encode)
+    Q_PROPERTY(QString strTlsCaFile READ strTlsCaFile WRITE setStrTlsCaFile)
+    Q_PROPERTY(bool bTlsVerify READ bTlsVerify WRITE setBTlsVerify)
 
 public:
     // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs. `controlFolder`
@@ -146,6 +149,8 @@ public:
     QX_CONTROL_PROPERTY(short, short, WndRight, setWndRight)
     QX_CONTROL_PROPERTY(short, short, WndBottom, setWndBottom)
     QX_CONTROL_PROPERTY(bool, bool, bGB2312Encode, setBGB2312Encode)
+    QX_CONTROL_PROPERTY(QString, const QString&, strTlsCaFile, setStrTlsCaFile)
+    QX_CONTROL_PROPERTY(bool, bool, bTlsVerify, setBTlsVerify)
 
     Q_INVOKABLE void setRotate(int angle);
     Q_INVOKABLE int MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,

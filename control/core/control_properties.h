@@ -49,6 +49,9 @@ struct ControlProperties {
     short WndRight = 100;
     short WndBottom = 100;
     bool bGB2312Encode = false;
+    // Added after the original surface.
+    QString strTlsCaFile;
+    bool bTlsVerify = true;
 };
 
 } // namespace qx::control

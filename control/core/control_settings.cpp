@@ -3,6 +3,7 @@
 
 #include "qx/platform/profile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -37,6 +38,24 @@ ControlSettings loadControlSettings(const QString& path, const std::function<voi
     settings.bwThreshold = platform::decimalPrefix(platform::readProfileString(
         path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kReadSize));
     return settings;
+}
+
+TlsSettings readTlsSettings(const QString& path) {
+    TlsSettings tls;
+    if (!QFileInfo(path).isFile())
+        return tls;
+    const QString section = QLatin1String(kSection);
+    const QString verify = platform::readProfileString(path, section, QStringLiteral("TlsVerify"),
+                                                       QStringLiteral("TRUE"), kReadSize)
+                               .trimmed();
+    tls.verify =
+        verify.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) != 0 && verify != QLatin1String("0");
+    // A path names a file, so it may be longer than the other values.
+    const QString ca =
+        platform::readProfileString(path, section, QStringLiteral("TlsCaFile"), QString(), 4096).trimmed();
+    if (!ca.isEmpty())
+        tls.caFile = QFileInfo(ca).isAbsolute() ? ca : QFileInfo(path).absoluteDir().filePath(ca);
+    return tls;
 }
 
 } // namespace qx::control

@@ -13,6 +13,17 @@ struct ControlSettings {
 
 inline constexpr const char* kControlSettingsFile = "OCXConfig.ini";
 
+// How uploads to https servers check the server, from the same file: `TlsVerify` (TRUE unless the
+// value is "FALSE" or 0: FALSE brings back the old tolerance of any certificate, logged at every
+// secure upload) and `TlsCaFile` (a PEM file of authorities trusted beside the system's, relative to
+// the settings file's folder unless absolute). Read whenever the file is there, whatever else failed
+// at start; the file is never written for them.
+struct TlsSettings {
+    bool verify = true;
+    QString caFile;
+};
+TlsSettings readTlsSettings(const QString& path);
+
 // Reads the settings file at `path`, or creates it with the defaults when there is none. A file that
 // is there but cannot be read (no read permission, a folder or a dangling link of that name) is
 // never rewritten: the defaults are used for this run and `log` says so, so an administrator's

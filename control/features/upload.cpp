@@ -6,6 +6,7 @@
 #include "qx/interface/ui_host.h"
 #include "qx/net/http_upload.h"
 #include "qx/net/multipart.h"
+#include "qx/platform/files.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -83,6 +84,8 @@ bool Uploads::uploadFile(const QString& url, const QString& file, const QByteArr
     request.proxyServer = utf8(p.strProxyServer);
     request.proxyUser = utf8(p.ProxyUser);
     request.proxyPassword = utf8(p.ProxyPassword);
+    request.tls.verify = p.bTlsVerify;
+    request.tls.extraCaFile = QFile::encodeName(p.strTlsCaFile).toStdString();
     const bool showBox = p.bShowMsgBox;
 
     const net::HttpUploadResult result = m_transfer.run<net::HttpUploadResult>(
@@ -196,15 +199,16 @@ short Uploads::UploadLocalImg(const QString& strURL) {
 }
 
 bool Uploads::GetBase64String(const QString& Img) {
-    QFile f(Img);
-    if (Img.isEmpty() || QFileInfo(Img).isDir() || !f.open(QIODevice::ReadOnly)) {
+    QFile f;
+    // Regular files only, opened without blocking: a FIFO named as the picture would hang the call.
+    if (!platform::openRegularFile(f, Img)) {
         m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片失败!"));
         m_control.properties().Img2Base64.clear();
         return false;
     }
     m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片成功!"));
     const qint64 size = f.size();
-    // Mapped rather than copied; a file that cannot be mapped (a pipe, a special file) is read.
+    // Mapped rather than copied; a file that cannot be mapped is read.
     QByteArray read;
     const uchar* mapped = size > 0 ? f.map(0, size) : nullptr;
     if (!mapped)

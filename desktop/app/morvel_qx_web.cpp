@@ -100,6 +100,8 @@ static_assert(named(79, "GetLocalImgName"));
 static_assert(named(80, "RemoveLocalImg"));
 static_assert(named(81, "RefreshLocalImg"));
 static_assert(named(82, "TifTool"));
+static_assert(named(83, "strTlsCaFile"));
+static_assert(named(84, "bTlsVerify"));
 
 } // namespace
 
@@ -408,6 +410,18 @@ bool CMorvelQxWeb::GetBGB2312Encode() {
 }
 void CMorvelQxWeb::SetBGB2312Encode(bool value) {
     putValue(43, QVariant::fromValue(value));
+}
+QString CMorvelQxWeb::GetStrTlsCaFile() {
+    return getAs<QString>(83);
+}
+void CMorvelQxWeb::SetStrTlsCaFile(const QString& value) {
+    putValue(83, value);
+}
+bool CMorvelQxWeb::GetBTlsVerify() {
+    return getAs<bool>(84);
+}
+void CMorvelQxWeb::SetBTlsVerify(bool value) {
+    putValue(84, QVariant::fromValue(value));
 }
 void CMorvelQxWeb::setRotate(int angle) {
     invokeAs<void>(44, {QVariant::fromValue(angle)});

@@ -6,6 +6,8 @@
 #include "qx/platform/profile.h"
 
 #include <QDebug>
+#include <QDir>
+#include <QFileInfo>
 #include <utility>
 #include <vector>
 
@@ -78,6 +80,7 @@ StartupBoxes SettingsStore::readFile(int count) {
     m_control.SetCustomSavePath(v.savePath);
     v.videoPath = read("Video-Path", defaultVideoPath());
     v.url = read("URL", QString());
+    readTls();
     for (auto [key, member] :
          {std::pair{"UpLoad-Del", &v.deleteAfterUpload}, std::pair{"PDF-Del", &v.deleteAfterPdf}}) {
         if (const std::optional<bool> on = fileBool(read(key, QStringLiteral("FALSE"))))
@@ -87,6 +90,18 @@ StartupBoxes SettingsStore::readFile(int count) {
     v.tickTime = platform::decimalPrefix(read("TickTime", QStringLiteral("5")));
     readHotkey();
     return boxes;
+}
+
+void SettingsStore::readTls() {
+    // Only what the file sets is handed on: without these keys the control keeps what its own
+    // OCXConfig.ini says.
+    const QString ca = readCamConfig(m_iniPath, kCamSection, "TlsCaFile", QString()).trimmed();
+    if (!ca.isEmpty())
+        m_control.SetStrTlsCaFile(
+            QFileInfo(ca).isAbsolute() ? ca : QFileInfo(m_iniPath).absoluteDir().filePath(ca));
+    const QString verify = readCamConfig(m_iniPath, kCamSection, "TlsVerify", QString()).trimmed();
+    if (verify.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0 || verify == QLatin1String("0"))
+        m_control.SetBTlsVerify(false);
 }
 
 void SettingsStore::readHotkey() {

@@ -4,6 +4,7 @@
 
 #include <QMetaMethod>
 #include <QMetaProperty>
+#include <vector>
 
 namespace qx::test {
 namespace {
@@ -11,26 +12,41 @@ namespace {
 using automation::kMembers;
 using automation::MemberKind;
 
+// The table's members of one kind, in DISPID order: the original ones first, then those added.
+std::vector<const automation::Member*> membersOfKind(MemberKind kind) {
+    std::vector<const automation::Member*> out;
+    for (const automation::Member& m : kMembers)
+        if (m.kind == kind)
+            out.push_back(&m);
+    return out;
+}
+
 TEST(AutomationSurface, OwnPropertiesAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
-    ASSERT_EQ(mo.propertyCount() - mo.propertyOffset(), automation::kPropertyCount);
-    for (int i = 0; i < automation::kPropertyCount; ++i) {
-        const QMetaProperty p = mo.property(mo.propertyOffset() + i);
-        const automation::Member& m = kMembers[static_cast<std::size_t>(i)];
-        ASSERT_EQ(m.kind, MemberKind::Property);
+    const auto properties = membersOfKind(MemberKind::Property);
+    ASSERT_EQ(properties.size(), std::size_t(automation::kPropertyCount + 2));
+    ASSERT_EQ(mo.propertyCount() - mo.propertyOffset(), int(properties.size()));
+    for (std::size_t i = 0; i < properties.size(); ++i) {
+        const QMetaProperty p = mo.property(mo.propertyOffset() + int(i));
+        const automation::Member& m = *properties[i];
         EXPECT_STREQ(p.name(), m.name) << "DISPID " << m.dispid;
         EXPECT_EQ(p.metaType(), metaTypeOf(m.type)) << m.name;
         EXPECT_TRUE(p.isReadable() && p.isWritable()) << m.name;
     }
+    // The original members keep their places: properties 1..43, methods 44..82.
+    for (int d = 1; d <= automation::kOriginalMemberCount; ++d)
+        EXPECT_EQ(automation::memberByDispid(d)->kind,
+                  d <= automation::kPropertyCount ? MemberKind::Property : MemberKind::Method)
+            << d;
 }
 
 TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
-    ASSERT_EQ(mo.methodCount() - mo.methodOffset(), automation::kMethodCount);
-    for (int i = 0; i < automation::kMethodCount; ++i) {
-        const QMetaMethod mm = mo.method(mo.methodOffset() + i);
-        const automation::Member& m = kMembers[static_cast<std::size_t>(automation::kPropertyCount + i)];
-        ASSERT_EQ(m.kind, MemberKind::Method);
+    const auto methods = membersOfKind(MemberKind::Method);
+    ASSERT_EQ(mo.methodCount() - mo.methodOffset(), int(methods.size()));
+    for (std::size_t i = 0; i < methods.size(); ++i) {
+        const QMetaMethod mm = mo.method(mo.methodOffset() + int(i));
+        const automation::Member& m = *methods[i];
         EXPECT_EQ(mm.methodType(), QMetaMethod::Method) << m.name;
         EXPECT_EQ(mm.name(), QByteArray(m.name)) << "DISPID " << m.dispid;
         EXPECT_EQ(mm.returnMetaType(), metaTypeOf(m.type)) << m.name;
@@ -46,7 +62,9 @@ TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
 
 TEST(AutomationSurface, TableLookups) {
     EXPECT_EQ(automation::memberByDispid(0), nullptr);
-    EXPECT_EQ(automation::memberByDispid(83), nullptr);
+    EXPECT_EQ(automation::memberByDispid(automation::kMemberCount + 1), nullptr);
+    EXPECT_STREQ(automation::memberByDispid(83)->name, "strTlsCaFile");
+    EXPECT_STREQ(automation::memberByDispid(84)->name, "bTlsVerify");
     EXPECT_STREQ(automation::memberByDispid(47)->name, "Morvel");
     EXPECT_EQ(automation::memberByName("TifTool")->dispid, 82);
     EXPECT_EQ(automation::memberByName("tiftool"), nullptr);
@@ -79,10 +97,15 @@ TEST_F(DispatchTest, PropertyPutsByDispidReachTheNamedProperty) {
             return QVariant();
         }
     };
-    for (int d = 1; d <= automation::kPropertyCount; ++d)
-        ASSERT_EQ(m_control->put(d, valueFor(*automation::memberByDispid(d))), DispatchStatus::Ok) << d;
-    for (int d = 1; d <= automation::kPropertyCount; ++d) {
-        const automation::Member& m = *automation::memberByDispid(d);
+    for (const automation::Member& m : kMembers) {
+        if (m.kind != MemberKind::Property)
+            continue;
+        ASSERT_EQ(m_control->put(m.dispid, valueFor(m)), DispatchStatus::Ok) << m.dispid;
+    }
+    for (const automation::Member& m : kMembers) {
+        if (m.kind != MemberKind::Property)
+            continue;
+        const int d = m.dispid;
         const QVariant byName = m_control->property(m.name);
         EXPECT_EQ(byName, valueFor(m)) << m.name;
         EXPECT_EQ(get(d), byName) << m.name;
@@ -125,7 +148,7 @@ TEST_F(DispatchTest, BadCallsAreRefusedWithoutReachingTheControl) {
     createControl();
     QVariant v;
     EXPECT_EQ(m_control->get(0, v), DispatchStatus::UnknownDispid);
-    EXPECT_EQ(m_control->get(83, v), DispatchStatus::UnknownDispid);
+    EXPECT_EQ(m_control->get(automation::kMemberCount + 1, v), DispatchStatus::UnknownDispid);
     EXPECT_EQ(m_control->get(56, v), DispatchStatus::WrongKind);
     EXPECT_EQ(m_control->put(47, 1), DispatchStatus::WrongKind);
     EXPECT_EQ(m_control->invoke(2, {}, v), DispatchStatus::WrongKind);

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <sys/stat.h>
 
 namespace qx::test {
 namespace {
@@ -75,38 +76,45 @@ TEST_F(UploadTest, SendSealUploadsThePictureAndDeletesItOnlyAfterStatus200) {
     EXPECT_EQ(m_ui.messages().size(), boxes);
 }
 
-TEST_F(UploadTest, CardUploadsSendThePictureAndThePhotoUnderTheirFormNames) {
+TEST_F(UploadTest, AServerThatAnswersEarlyHasNotGotThePictureSoItStays) {
+    // A portal or proxy that reads the first 16 KB, answers 200 and closes.
+    HttpReceiver early;
+    ASSERT_TRUE(early.start(QStringLiteral("early")));
+    auto& c = createControl();
+    c.setBUploadDel(true);
+    const QString pic = picture(QStringLiteral("pic.jpg"), randomBytes(2 << 20));
+    c.setCPicName(pic);
+    EXPECT_EQ(c.SendSeal(early.url()), 0);
+    EXPECT_TRUE(QFileInfo::exists(pic));
+    EXPECT_FALSE(m_ui.messages().contains(QStringLiteral("上传成功")));
+    EXPECT_TRUE(m_ui.messages().last().startsWith(QStringLiteral("InternetException occur!\r\n")));
+    EXPECT_EQ(log().last(), QStringLiteral("网络出错!"));
+    EXPECT_FALSE(log().contains(QStringLiteral("上传图片成功!")));
+
+    // The local list stops at it and keeps every file.
+    c.setBShowMsgBox(false);
+    const QString second = picture(QStringLiteral("2.jpg"), randomBytes(900000, 2));
+    m_ui.queueAnswer(QStringLiteral("file-open"), QStringList{second});
+    ASSERT_TRUE(c.SelectLocalImgs());
+    EXPECT_EQ(c.UploadLocalImg(early.url()), 0);
+    EXPECT_EQ(log().last(), QStringLiteral("第0张照片上传失败"));
+    EXPECT_TRUE(QFileInfo::exists(second));
+}
+
+TEST_F(UploadTest, AFifoNamedAsThePictureFailsAtOnceInsteadOfHanging) {
     HttpReceiver receiver;
     ASSERT_TRUE(receiver.start(QStringLiteral("200")));
     auto& c = createControl();
     c.setBShowMsgBox(false);
-    const QByteArray card = randomBytes(50000, 5);
-    const QByteArray face = randomBytes(3000, 6);
-    picture(QStringLiteral("card.bmp"), card);
-    picture(QStringLiteral("face.bmp"), face);
-    picture(QStringLiteral("1101X-head.bmp"), face + "default");
-    c.setStrCardImgSavePath(m_files.path());
-    c.setImgName(QStringLiteral("card.bmp"));
-    c.setIdNum(QStringLiteral("1101X"));
-    EXPECT_TRUE(c.HttpSendIDCard(receiver.url()));
-    c.setIDHeadImgName(QStringLiteral("face.bmp"));
-    EXPECT_TRUE(c.HttpSendIDCHeadImg(receiver.url()));
-    c.setIDHeadImgName(QString());
-    EXPECT_TRUE(c.HttpSendIDCHeadImg(receiver.url()));
-    const auto requests = receiver.requests();
-    ASSERT_EQ(requests.size(), 3u);
-    const std::vector<std::pair<QString, QByteArray>> expected{
-        {QStringLiteral("card.bmp"), card},
-        {QStringLiteral("1101X-head.bmp"), face},
-        {QStringLiteral("1101X-head.bmp"), face + "default"}};
-    for (size_t i = 0; i < 3; ++i) {
-        const auto form = parseWithEmailPackage(requests[i]);
-        ASSERT_TRUE(form);
-        EXPECT_EQ(form->fileName, expected[i].first) << i;
-        EXPECT_TRUE(form->file == expected[i].second) << i;
-        EXPECT_EQ(form->submit, QStringLiteral("submit"));
-        EXPECT_TRUE(requests[i].body.contains("\r\nContent-Type: image/bmp\r\n")) << i;
-    }
+    const QString fifo = m_files.file(QStringLiteral("pic.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    c.setCPicName(fifo);
+    EXPECT_EQ(c.SendSeal(receiver.url()), 0);
+    EXPECT_EQ(log().last(), QStringLiteral("没指定上传图片，请拍照!"));
+    EXPECT_FALSE(c.GetBase64String(fifo));
+    EXPECT_EQ(log().last(), QStringLiteral("打开待转换base64字符串的图片失败!"));
+    EXPECT_FALSE(c.GetBase64String(QStringLiteral("/dev/zero")));
+    EXPECT_TRUE(receiver.requests().empty());
 }
 
 TEST_F(UploadTest, TransportErrorsShowTheirBoxWhateverBShowMsgBoxSays) {
@@ -124,10 +132,12 @@ TEST_F(UploadTest, TransportErrorsShowTheirBoxWhateverBShowMsgBoxSays) {
     c.setCPicName(m_files.file(QStringLiteral("missing.jpg")));
     EXPECT_EQ(c.SendSeal(QStringLiteral("http://127.0.0.1:1/")), 0);
     EXPECT_EQ(log().last(), QStringLiteral("没指定上传图片，请拍照!"));
+    // A card picture no read of this control wrote is not sent under a holder's name.
     c.setStrCardImgSavePath(m_files.path());
     c.setImgName(QStringLiteral("card.bmp"));
     EXPECT_FALSE(c.HttpSendIDCard(QStringLiteral("http://127.0.0.1:1/")));
-    EXPECT_EQ(log().last(), QStringLiteral("找不到待上传照片!"));
+    EXPECT_EQ(log().last(), QStringLiteral("待上传的二代证图片不是本次读卡生成的，拒绝上传:") +
+                                m_files.file(QStringLiteral("card.bmp")));
     EXPECT_EQ(c.SendSeal(QStringLiteral("not a url")), 0);
     EXPECT_EQ(log().last(), QStringLiteral("解析URL失败!"));
     EXPECT_EQ(m_ui.messages().size(), 1);

@@ -114,6 +114,11 @@ public:
     void SetWndBottom(short value);
     bool GetBGB2312Encode();
     void SetBGB2312Encode(bool value);
+    // Added after the original surface.
+    QString GetStrTlsCaFile();
+    void SetStrTlsCaFile(const QString& value);
+    bool GetBTlsVerify();
+    void SetBTlsVerify(bool value);
 
     // Methods.
     void setRotate(int angle);

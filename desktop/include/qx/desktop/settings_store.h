@@ -73,6 +73,7 @@ public:
 
 private:
     StartupBoxes readFile(int cameraCount);
+    void readTls();
     StartupBoxes firstRun();
     void readHotkey();
 

@@ -44,9 +44,14 @@ constexpr Argument arg(ValueType type, const char* name) {
 } // namespace detail
 
 inline constexpr int kFirstDispid = 1;
+// The surface every container has always called: properties 1..43, then methods 44..82. These
+// DISPIDs never move.
 inline constexpr int kPropertyCount = 43;
 inline constexpr int kMethodCount = 39;
-inline constexpr int kMemberCount = kPropertyCount + kMethodCount;
+inline constexpr int kOriginalMemberCount = kPropertyCount + kMethodCount;
+// Members added since, each with a DISPID of its own after the original 82, in the order they came.
+inline constexpr int kAddedMemberCount = 2;
+inline constexpr int kMemberCount = kOriginalMemberCount + kAddedMemberCount;
 
 // clang-format off
 inline constexpr std::array<Member, kMemberCount> kMembers = [] {
@@ -137,6 +142,10 @@ inline constexpr std::array<Member, kMemberCount> kMembers = [] {
         method(80, "RemoveLocalImg", Short, arg(Short, "index")),
         method(81, "RefreshLocalImg", Short),
         method(82, "TifTool", Void),
+
+        // The TLS check of uploads to https servers (initially from OCXConfig.ini).
+        property(83, "strTlsCaFile", Bstr),
+        property(84, "bTlsVerify", Bool),
     };
 }();
 // clang-format on
@@ -163,7 +172,7 @@ static_assert(
                 return false;
         return true;
     }(),
-    "DISPIDs must run 1..82 without gaps");
+    "DISPIDs must run from 1 without gaps");
 static_assert(kMembers[kPropertyCount - 1].kind == MemberKind::Property &&
               kMembers[kPropertyCount].kind == MemberKind::Method);
 
