@@ -9,12 +9,12 @@
 #include "qx/imaging/bmp_layout.h"
 #include "qx/imaging/picture.h"
 #include "qx/platform/codepage.h"
+#include "qx/platform/files.h"
 #include "qx/platform/folders.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstring>
 #include <vector>
 
@@ -34,13 +34,6 @@ bool isSafeCardFileName(const QString& name) {
     return true;
 }
 
-// Writes `bytes` to `target` through a unique temporary file beside it and a rename, so an older
-// file of that name is only ever replaced by a complete one.
-bool replaceWith(const QString& target, const QByteArray& bytes) {
-    QSaveFile file(target);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
-}
-
 struct LibraryRead {
     int32_t result = -1;
     QByteArray record;
@@ -50,15 +43,16 @@ struct LibraryRead {
 
 } // namespace
 
-bool CardReading::IDCardRead(const QString& folder) {
+bool CardReading::IDCardRead(const QString& folderArgument) {
     if (m_worker.busy()) {
         // The panel's timer or a page's script must not stack reads on one reader.
         m_worker.logRefusal();
         return false;
     }
     ControlProperties& p = m_control.properties();
-    // Nothing of the previous holder may pass for this one's photo.
-    p.strIDHeadData.clear();
+    // Nothing of the previous holder may pass for this one's: whatever step fails below, the values
+    // left are this read's or empty.
+    clearHolder();
     OutsideLibraries& libs = m_control.libraries();
     if (!libs.idInfoChar || !libs.idInfoBmp) {
         m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
@@ -67,6 +61,9 @@ bool CardReading::IDCardRead(const QString& folder) {
     const qint64 readStart = QDateTime::currentMSecsSinceEpoch();
     const IDInfoCharFn idInfoChar = libs.idInfoChar;
     const IDInfoBMPFn idInfoBmp = libs.idInfoBmp;
+    // The library joins the folder and its name as they are: a folder named without its '/' would
+    // have it write beside the folder.
+    const QString folder = platform::withTrailingSlash(folderArgument);
     const QByteArray folderBytes = QFile::encodeName(folder);
 
     // The library blocks for the whole exchange with the reader (seconds): the control's thread
@@ -114,13 +111,17 @@ bool CardReading::IDCardRead(const QString& folder) {
         return r;
     });
     const QString imageName = QString::fromUtf8(read.imageName);
-    if (imageName.isEmpty() || !isSafeCardFileName(imageName)) {
+    // A name handed back for a picture that is not there (a folder the library could not write) is
+    // no card picture either. The read answers TRUE with the text fields alone, as without a folder.
+    if (imageName.isEmpty() || !isSafeCardFileName(imageName) ||
+        !platform::isRegularFile(platform::joinPath(folder, imageName))) {
         m_control.writeLog(QStringLiteral("生成二代证图片失败!"));
         return true;
     }
     p.ImgName = imageName;
+    m_cardImage = platform::joinPath(folder, imageName);
     m_control.writeLog(QStringLiteral("拍摄仪：生成二代证合成图片成功！"));
-    const QString source = folder + imageName;
+    const QString source = m_cardImage;
     const QString wanted = p.IDCardImgName;
     if (!wanted.isEmpty() && !isSafeCardFileName(wanted)) {
         m_control.writeLog(QStringLiteral("二代证合成图片名无效，保留原名:") + wanted);
@@ -129,6 +130,7 @@ bool CardReading::IDCardRead(const QString& folder) {
         if (rewriteAs24Bit(folder, source, wanted)) {
             m_control.writeLog(QStringLiteral("拍摄仪：重命名二代证合成图片成功！"));
             p.ImgName = wanted;
+            m_cardImage = platform::joinPath(folder, wanted);
         }
     } else {
         rewriteAs24Bit(folder, source, imageName);
@@ -164,8 +166,8 @@ bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, c
         }
     }
     m_control.writeLog(QStringLiteral("拍摄仪：二代证图片行数为 %1").arg(h.height));
-    const QString target = folder + name;
-    if (!replaceWith(target, bytes)) {
+    const QString target = platform::joinPath(folder, name);
+    if (!platform::replaceFileContents(target, bytes)) {
         m_control.writeLog(QStringLiteral("拍摄仪：二代证图片32位转24位失败，保留原图片！"));
         return false;
     }
@@ -182,11 +184,11 @@ bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, c
 bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
     ControlProperties& p = m_control.properties();
     const QString photo = platform::dataFolder(m_control.controlFolder()) + QStringLiteral("ImgTemp.bmp");
-    QFile file(photo);
+    QFile file;
     // A photo older than this read belongs to an earlier holder (a library that failed to replace it).
     const QFileInfo info(photo);
     const bool fresh = info.isFile() && info.lastModified().toMSecsSinceEpoch() >= readStartMs - 1000;
-    if (!fresh || !file.open(QIODevice::ReadOnly)) {
+    if (!fresh || !platform::openRegularFile(file, photo)) {
         m_control.writeLog(QStringLiteral("打开二代证头像图片失败!"));
         return false;
     }
@@ -200,43 +202,59 @@ bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
     m_control.writeLog(QStringLiteral("清空文件buffer!"));
     m_control.writeLog(QStringLiteral("清空内存buffer!"));
 
-    QString copy;
-    if (!p.IDHeadImgName.isEmpty()) {
-        if (!isSafeCardFileName(p.IDHeadImgName)) {
-            m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + p.IDHeadImgName);
-        } else if (replaceWith(folder + p.IDHeadImgName, bytes)) {
-            copy = folder + p.IDHeadImgName;
-            m_control.writeLog(QStringLiteral("拍摄仪：复制自定义名称头像图片成功！"));
-        }
-    } else {
-        const QString name = p.idNum + QStringLiteral("-head.bmp");
-        if (!isSafeCardFileName(name)) {
-            m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + name);
-        } else if (replaceWith(folder + name, bytes)) {
-            copy = folder + name;
-            m_control.writeLog(QStringLiteral("拍摄仪：复制头像图片成功！"));
-        }
+    const bool customName = !p.IDHeadImgName.isEmpty();
+    const QString name = customName ? p.IDHeadImgName : p.idNum + QStringLiteral("-head.bmp");
+    if (!isSafeCardFileName(name)) {
+        m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + name);
+    } else if (platform::replaceFileContents(platform::joinPath(folder, name), bytes)) {
+        m_photoCopy = platform::joinPath(folder, name);
+        m_control.writeLog(customName ? QStringLiteral("拍摄仪：复制自定义名称头像图片成功！")
+                                      : QStringLiteral("拍摄仪：复制头像图片成功！"));
     }
     if (p.bDeleteIDBmp) {
-        if (!copy.isEmpty())
-            QFile::remove(copy);
-        QFile::remove(folder + p.ImgName);
+        if (!m_photoCopy.isEmpty())
+            QFile::remove(m_photoCopy);
+        if (!m_cardImage.isEmpty())
+            QFile::remove(m_cardImage);
+        m_photoCopy.clear();
+        m_cardImage.clear();
     }
     return true;
 }
 
+void CardReading::clearHolder() {
+    ControlProperties& p = m_control.properties();
+    for (QString* value : {&p.sIDInfoChar, &p.idName, &p.idSex, &p.idNation, &p.idBirth, &p.idBirthYear,
+                           &p.idBirthMonth, &p.idBirthDay, &p.idAddress, &p.idNum, &p.idIssue, &p.idValidity,
+                           &p.strIDHeadData, &p.ImgName, &p.strCardImgSavePath})
+        value->clear();
+    m_cardImage.clear();
+    m_photoCopy.clear();
+}
+
+bool CardReading::uploadOwnFile(const QString& url, const QString& file, const QString& ownFile,
+                                const QString& formName) {
+    // Only what the last read wrote goes out under its holder's name: a file of an earlier card,
+    // or one a container named after the read, never does.
+    if (ownFile.isEmpty() || QFileInfo(file).absoluteFilePath() != QFileInfo(ownFile).absoluteFilePath()) {
+        m_control.writeLog(QStringLiteral("待上传的二代证图片不是本次读卡生成的，拒绝上传:") + file);
+        return false;
+    }
+    return m_uploads.uploadFile(url, file, Uploads::formFileName(formName), QStringLiteral("image/bmp"),
+                                QStringLiteral("找不到待上传照片!"));
+}
+
 bool CardReading::HttpSendIDCard(const QString& strURL) {
     const ControlProperties& p = m_control.properties();
-    return m_uploads.uploadFile(strURL, p.strCardImgSavePath + p.ImgName, Uploads::formFileName(p.ImgName),
-                                QStringLiteral("image/bmp"), QStringLiteral("找不到待上传照片!"));
+    return uploadOwnFile(strURL, platform::joinPath(p.strCardImgSavePath, p.ImgName), m_cardImage, p.ImgName);
 }
 
 bool CardReading::HttpSendIDCHeadImg(const QString& strURL) {
     const ControlProperties& p = m_control.properties();
     const QString formName = p.idNum + QLatin1String("-head.bmp");
-    const QString file = p.strCardImgSavePath + (p.IDHeadImgName.isEmpty() ? formName : p.IDHeadImgName);
-    return m_uploads.uploadFile(strURL, file, Uploads::formFileName(formName), QStringLiteral("image/bmp"),
-                                QStringLiteral("找不到待上传照片!"));
+    const QString file =
+        platform::joinPath(p.strCardImgSavePath, p.IDHeadImgName.isEmpty() ? formName : p.IDHeadImgName);
+    return uploadOwnFile(strURL, file, m_photoCopy, formName);
 }
 
 } // namespace qx::control

@@ -2,6 +2,7 @@
 #include "control/features/card_record.h"
 #include "control/features/network_transfer.h"
 #include "control_fixture.h"
+#include "local_servers.h"
 #include "qx/imaging/picture.h"
 #include "qx/platform/codepage.h"
 
@@ -112,10 +113,11 @@ TEST_F(CardReadTest, RecordsThatDoNotFitAreNeverReadPastTheirEnd) {
     EXPECT_EQ(c.idName(), QStringLiteral("王小明"));
     EXPECT_TRUE(c.idValidity().startsWith(QStringLiteral("2015.03.01")));
 
-    // "name=" at the start: the fields keep their values, the record is still published.
+    // "name=" at the start: the record is published, but no field of the earlier card stays.
     setRecord("name='other',sex='xx',");
     EXPECT_TRUE(c.IDCardRead(QString()));
-    EXPECT_EQ(c.idName(), QStringLiteral("王小明"));
+    EXPECT_EQ(c.idName(), QString());
+    EXPECT_EQ(c.idNum(), QString());
     EXPECT_EQ(c.sIDInfoChar(), QStringLiteral("name='other',sex='xx',"));
 }
 
@@ -210,12 +212,84 @@ TEST_F(CardReadTest, NoEarlierHoldersDataPassesForTheNextCard) {
     EXPECT_EQ(log().last(), QStringLiteral("打开二代证头像图片失败!"));
     EXPECT_FALSE(QFileInfo::exists(m_cards.file(QStringLiteral("220101199001010022-head.bmp"))));
 
-    // No card at all: FALSE, the fields of the last card stay, the photo data does not.
+    // No card at all: FALSE, and nothing of the last card is left to pass for a read.
     ASSERT_TRUE(QFile::remove(m_files.file(QStringLiteral("record.txt"))));
     EXPECT_FALSE(c.IDCardRead(m_cards.path()));
     EXPECT_EQ(log().last(), QStringLiteral("读取二代证信息失败!"));
-    EXPECT_EQ(c.idNum(), QStringLiteral("220101199001010022"));
+    for (const QString& v :
+         {c.idNum(), c.idName(), c.sIDInfoChar(), c.ImgName(), c.strIDHeadData(), c.strCardImgSavePath()})
+        EXPECT_EQ(v, QString());
+}
+
+TEST_F(CardReadTest, UploadsSendOnlyWhatThisReadWroteAndAFolderWithoutItsSlashStaysAFolder) {
+    HttpReceiver receiver;
+    ASSERT_TRUE(receiver.start(QStringLiteral("200")));
+    setRecord(platform::toGbk(kRecord));
+    setCardImage();
+    const QByteArray photo = writePhoto();
+    auto& c = create();
+    c.setBShowMsgBox(false);
+    // The folder as a user types it, without its '/': files go inside it, never beside it.
+    const QString folder = m_cards.path().chopped(1);
+    const QString beside = folder + QStringLiteral("11010119900307001X-head.bmp");
+    const QString besideCard = folder + QStringLiteral("card.bmp");
+    ASSERT_TRUE(writeAll(besideCard, "the user's own file"));
+    EXPECT_TRUE(c.IDCardRead(folder));
+    EXPECT_EQ(c.strCardImgSavePath(), m_cards.path());
+    EXPECT_EQ(folderFiles(),
+              (QStringList{QStringLiteral("11010119900307001X-head.bmp"), QStringLiteral("card.bmp")}));
+    EXPECT_FALSE(QFileInfo::exists(beside));
+
+    const QByteArray card = readAll(m_cards.file(QStringLiteral("card.bmp")));
+    EXPECT_TRUE(c.HttpSendIDCard(receiver.url()));
+    EXPECT_TRUE(c.HttpSendIDCHeadImg(receiver.url()));
+    auto requests = receiver.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    const std::pair<QString, QByteArray> expected[] = {
+        {QStringLiteral("card.bmp"), card}, {QStringLiteral("11010119900307001X-head.bmp"), photo}};
+    for (size_t i = 0; i < 2; ++i) {
+        const auto form = parseWithEmailPackage(requests[i]);
+        ASSERT_TRUE(form);
+        EXPECT_EQ(form->fileName, expected[i].first) << i;
+        EXPECT_TRUE(form->file == expected[i].second) << i;
+        EXPECT_TRUE(requests[i].body.contains("\r\nContent-Type: image/bmp\r\n")) << i;
+    }
+    // A file the read did not write, named afterwards, is not sent under the holder's name.
+    ASSERT_TRUE(writeAll(m_cards.file(QStringLiteral("other.bmp")), "someone else"));
+    c.setImgName(QStringLiteral("other.bmp"));
+    EXPECT_FALSE(c.HttpSendIDCard(receiver.url()));
+    EXPECT_EQ(log().last(), QStringLiteral("待上传的二代证图片不是本次读卡生成的，拒绝上传:") +
+                                m_cards.file(QStringLiteral("other.bmp")));
+
+    // The next card's picture cannot be written: TRUE with its text alone, and neither the earlier
+    // holder's picture nor photo goes out under the new read.
+    setRecord(platform::toGbk(
+        QString(kRecord)
+            .replace(QStringLiteral("王小明"), QStringLiteral("李四"))
+            .replace(QStringLiteral("11010119900307001X"), QStringLiteral("220101199001010022"))));
+    ASSERT_TRUE(QFile::remove(m_files.file(QStringLiteral("card32.bmp"))));
+    writePhoto();
+    EXPECT_TRUE(c.IDCardRead(folder));
+    EXPECT_EQ(log().last(), QStringLiteral("生成二代证图片失败!"));
+    EXPECT_EQ(c.idName(), QStringLiteral("李四"));
+    EXPECT_EQ(c.ImgName(), QString());
     EXPECT_EQ(c.strIDHeadData(), QString());
+    EXPECT_FALSE(c.HttpSendIDCard(receiver.url()));
+    c.setIdNum(QStringLiteral("11010119900307001X"));
+    EXPECT_FALSE(c.HttpSendIDCHeadImg(receiver.url()));
+    EXPECT_EQ(receiver.requests().size(), 2u);
+
+    // bDeleteIDBmp removes this read's files inside the folder and nothing beside it.
+    setCardImage();
+    writePhoto();
+    c.setBDeleteIDBmp(true);
+    EXPECT_TRUE(c.IDCardRead(folder));
+    EXPECT_EQ(folderFiles(),
+              (QStringList{QStringLiteral("11010119900307001X-head.bmp"), QStringLiteral("other.bmp")}));
+    EXPECT_EQ(readAll(besideCard), QByteArray("the user's own file"));
+    // Deleted files are no longer this read's to send.
+    EXPECT_FALSE(c.HttpSendIDCard(receiver.url()));
+    EXPECT_EQ(receiver.requests().size(), 2u);
 }
 
 TEST_F(CardReadTest, NamesThatWouldLeaveTheFolderAreRefused) {
