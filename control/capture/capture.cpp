@@ -14,6 +14,7 @@
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
+#include "qx/platform/files.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/timestamp.h"
 
@@ -49,7 +50,7 @@ QString mergeJpegPath(const QString& bmp, const QString& format) {
 
 // Loads a picture, gives it the resolution and saves it through `save`; false when any of it failed.
 template <typename Save> bool resaveWithResolution(const QString& from, double dpi, Save save) {
-    auto picture = imaging::loadPicture(from);
+    auto picture = imaging::loadIntactPicture(from);
     if (!picture)
         return false;
     picture->dpiX = picture->dpiY = dpi;
@@ -168,7 +169,7 @@ int Capture::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
         const QString gif = withExtension(bmp, QStringLiteral("gif"));
         if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
             return keepBmp(bmp, QStringLiteral("转换gif失败!"));
-        auto picture = imaging::loadPicture(jpg);
+        auto picture = imaging::loadIntactPicture(jpg);
         if (picture && edgeVariant)
             picture->dpiY = picture->dpiX;
         const bool ok = picture && imaging::saveGif(*picture, gif) && written(gif);
@@ -216,9 +217,9 @@ Capture::Naming Capture::applyCustomName() {
     }
     const QString name = p.CustomImgName + p.cPicName.right(4);
     const QString target = p.cPicName.left(p.cPicName.lastIndexOf(QLatin1Char('/')) + 1) + name;
-    // rename(2) replaces an older file of that name only once the picture is in its place.
-    if (target != p.cPicName &&
-        std::rename(QFile::encodeName(p.cPicName).constData(), QFile::encodeName(target).constData()) != 0) {
+    // The rename replaces an older file of that name only once the picture is in its place, and the
+    // picture takes the older file's permissions.
+    if (target != p.cPicName && !platform::renameReplacing(p.cPicName, target)) {
         writeLog(QStringLiteral("自定义图片名失败:") + target);
         return Naming::Failed;
     }
@@ -351,7 +352,7 @@ int Capture::edgeCapture(bool merge) {
         return -11;
     }
     const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
-    const QString bmp = folder + freeTimeStamp(folder, now) + QStringLiteral(".bmp");
+    const QString bmp = platform::joinPath(folder, freeTimeStamp(folder, now) + QStringLiteral(".bmp"));
     const int sourceDpi = static_cast<int>(m_cameras.captureWidth() * kDpiPerPixel);
     const double dpi = pDPI != 0 ? pDPI : sourceDpi;
 

@@ -22,7 +22,8 @@ std::optional<QString> CaptureFolders::captureFolder() const {
 }
 
 QString CaptureFolders::mergeFolderFor(const QString& captureFolder) {
-    const QString folder = captureFolder + platform::dateStamp() + QStringLiteral("-ForMerge/");
+    const QString folder =
+        platform::joinPath(captureFolder, platform::dateStamp() + QStringLiteral("-ForMerge/"));
     if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder)) {
         m_mergeFolder.clear();
         return captureFolder;

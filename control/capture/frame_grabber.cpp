@@ -5,6 +5,7 @@
 #include "control/capture/frame_events.h"
 
 #include "qx/imaging/bmp_layout.h"
+#include "qx/platform/folders.h"
 
 #include <QCoreApplication>
 #include <QSaveFile>
@@ -61,7 +62,7 @@ CFrameGrabberCB::SaveResult CFrameGrabberCB::saveStep() {
     if (!m_holding || m_length == 0)
         return SaveResult::NothingToSave;
     m_holding = false;
-    savePath = saveFolder + freeTimeStamp(saveFolder) + QStringLiteral(".bmp");
+    savePath = platform::joinPath(saveFolder, freeTimeStamp(saveFolder) + QStringLiteral(".bmp"));
 
     bmp::Header fields;
     fields.width = m_storeWidth;

@@ -3,6 +3,7 @@
 
 #include "control/capture/capture_folders.h"
 #include "control/core/control_context.h"
+#include "qx/platform/folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,7 +63,7 @@ short ImageList::DeleteImg(short cursel) {
         m_control.writeLog(QStringLiteral("删除图片:自定义图片路径错误!"));
         return 2;
     }
-    QFile::remove(*folder + m_imageNames[static_cast<std::size_t>(cursel)]);
+    QFile::remove(platform::joinPath(*folder, m_imageNames[static_cast<std::size_t>(cursel)]));
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include "qx/imaging/jpeg_stream.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
+#include "qx/platform/folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -53,7 +54,7 @@ std::vector<Merge::Picture> Merge::collect(const QString& folder, Kind& kind) {
         const bool pdfPage = tail == QLatin1String(kPdfMergeTail) && last == QLatin1String("pdf");
         if (!jpg && !tif && !pdfPage)
             continue;
-        const QString path = folder + name;
+        const QString path = platform::joinPath(folder, name);
         const auto info = imaging::readJpegInfo(path);
         if (!info) {
             m_control.writeLog(QStringLiteral("合并图片无法读取，已跳过:") + path);
@@ -106,8 +107,13 @@ int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) 
     // One page decoded at a time: each keeps its own depth and resolution.
     imaging::TiffPageWriter writer(path);
     for (const Picture& p : pictures) {
-        const auto picture = imaging::loadPicture(p.path);
-        if (!picture || !writer.addPage(*picture))
+        // The merged pictures are removed after the merge: a damaged one keeps them all.
+        const auto picture = imaging::loadIntactPicture(p.path);
+        if (!picture) {
+            m_control.writeLog(QStringLiteral("合并图片无法完整读取:") + p.path);
+            break;
+        }
+        if (!writer.addPage(*picture))
             break;
         if (writer.pages() == 1)
             m_control.writeLog(QStringLiteral("生成第一页Tif!"));
@@ -158,7 +164,7 @@ int Merge::MergeImage() {
     int code = 0;
     switch (kind) {
     case Kind::Tiff:
-        output = folder + stamp + QStringLiteral("-Merge.tif");
+        output = platform::joinPath(folder, stamp + QStringLiteral("-Merge.tif"));
         code = writeTiff(pictures, output);
         break;
     case Kind::Pdf:
@@ -169,11 +175,12 @@ int Merge::MergeImage() {
                 return kMergeBadName;
             }
         }
-        output = folder + (pdfName.isEmpty() ? stamp + QStringLiteral("-Merge.pdf") : pdfName);
+        output =
+            platform::joinPath(folder, pdfName.isEmpty() ? stamp + QStringLiteral("-Merge.pdf") : pdfName);
         code = writePdf(pictures, output);
         break;
     case Kind::Jpeg:
-        output = folder + stamp + QStringLiteral("-Merge.jpg");
+        output = platform::joinPath(folder, stamp + QStringLiteral("-Merge.jpg"));
         code = writeJpeg(pictures, output);
         break;
     }

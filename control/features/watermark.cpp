@@ -2,17 +2,18 @@
 #include "control/features/watermark.h"
 
 #include "control/core/control_context.h"
+#include "control/features/watermark_stamp.h"
 #include "control/ui/watermark_dialog.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/jpeg_stream.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
+#include "qx/platform/files.h"
 #include "qx/platform/folders.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
-#include <cstdio>
+#include <QScopeGuard>
 
 namespace qx::control {
 
@@ -20,19 +21,6 @@ namespace {
 
 // The JPEG encoder's own default, used when a stamped picture goes back to JPEG.
 constexpr int kDefaultJpegQuality = 75;
-
-// A unique file beside `target`, so the rename over it stays on one file system.
-QString siblingTemporary(const QString& target) {
-    QTemporaryFile file(target + QStringLiteral(".XXXXXX"));
-    file.setAutoRemove(false);
-    if (!file.open())
-        return {};
-    return file.fileName();
-}
-
-bool renameOver(const QString& from, const QString& to) {
-    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
-}
 
 } // namespace
 
@@ -59,40 +47,39 @@ int Watermark::AddWaterMark() {
 }
 
 bool Watermark::replacePicture(const QString& picture, const QString& stamped) {
+    // The stamped copy is this call's alone: it goes on every path but the one that keeps it.
+    const auto removeStamp = qScopeGuard([&] { QFile::remove(stamped); });
     const QString extension = picture.mid(picture.lastIndexOf(QLatin1Char('.')) + 1);
+    bool replaced = false;
     if (extension == QLatin1String("jpg")) {
-        // The JPEG goes beside the picture and over it only once it is complete and reads back.
+        // The JPEG goes beside the picture and over it only once it is complete and reads back; it
+        // takes the picture's permissions.
         const auto bmp = imaging::loadBmp(stamped);
-        const QString target = picture.left(picture.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".jpg");
-        const QString temporary = siblingTemporary(target);
-        const bool written = bmp && !temporary.isEmpty() &&
-                             imaging::saveJpeg(*bmp, temporary, kDefaultJpegQuality, bmp->dpiX, bmp->dpiX) &&
-                             imaging::readJpegInfo(temporary).has_value();
-        if (!written || !renameOver(temporary, target)) {
-            if (!temporary.isEmpty())
-                QFile::remove(temporary);
-            m_control.writeLog(QStringLiteral("添加水印失败，图片未替换:") + picture);
-            return false;
-        }
-        QFile::remove(stamped);
-        m_control.properties().cPicName = target;
-        return true;
+        const QString temporary = bmp ? platform::createSiblingFile(picture) : QString();
+        replaced = !temporary.isEmpty() &&
+                   imaging::saveJpeg(*bmp, temporary, kDefaultJpegQuality, bmp->dpiX, bmp->dpiX) &&
+                   imaging::readJpegInfo(temporary).has_value() &&
+                   platform::renameReplacing(temporary, picture);
+        if (!replaced && !temporary.isEmpty())
+            QFile::remove(temporary);
+    } else if (extension == QLatin1String("bmp")) {
+        // Copied over in one step, checked first: the stamped BMP may lie on another file system.
+        QFile file;
+        const QByteArray bytes = platform::openRegularFile(file, stamped) ? file.readAll() : QByteArray();
+        replaced = !bytes.isEmpty() && imaging::loadBmp(stamped).has_value() &&
+                   platform::replaceFileContents(picture, bytes);
+    } else {
+        // Any other kind of picture stays as it is; the stamped copy waits in the temporary folder
+        // under its documented name.
+        const QString kept = stampedPath(platform::tempFolder(), picture);
+        if (platform::renameReplacing(stamped, kept))
+            return true;
+        m_control.writeLog(QStringLiteral("添加水印失败，无法写入:") + kept);
+        return false;
     }
-    if (extension == QLatin1String("bmp")) {
-        const QString temporary = siblingTemporary(picture);
-        const bool copied = !temporary.isEmpty() && QFile::remove(temporary) &&
-                            QFile::copy(stamped, temporary) && imaging::loadBmp(temporary).has_value();
-        if (!copied || !renameOver(temporary, picture)) {
-            if (!temporary.isEmpty())
-                QFile::remove(temporary);
-            m_control.writeLog(QStringLiteral("添加水印失败，图片未替换:") + picture);
-            return false;
-        }
-        QFile::remove(stamped);
-        return true;
-    }
-    // Any other kind of picture stays as it is; the stamped copy waits in the temporary folder.
-    return true;
+    if (!replaced)
+        m_control.writeLog(QStringLiteral("添加水印失败，图片未替换:") + picture);
+    return replaced;
 }
 
 } // namespace qx::control

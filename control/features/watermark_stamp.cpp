@@ -2,7 +2,9 @@
 #include "control/features/watermark_stamp.h"
 
 #include "qx/imaging/picture.h"
+#include "qx/platform/files.h"
 
+#include <QFile>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -66,7 +68,9 @@ QString stampedPath(const QString& tempFolder, const QString& picture) {
 StampResult stampWatermark(const QString& picture, const WatermarkSettings& settings,
                            const QString& tempFolder) {
     StampResult result;
-    const auto source = imaging::loadPicture(picture);
+    // The stamped copy replaces the picture: a JPEG with damaged data must not come back whole-looking
+    // with its grey remainder.
+    const auto source = imaging::loadIntactPicture(picture);
     if (!source || source->isNull()) {
         result.failure = QStringLiteral("添加水印失败，无法读取图片:") + picture;
         return result;
@@ -90,9 +94,15 @@ StampResult stampWatermark(const QString& picture, const WatermarkSettings& sett
                 painter.drawImage(QPoint(position(settings.imageX), position(settings.imageY)), mark);
         }
     }
-    result.path = stampedPath(tempFolder, picture);
-    if (!imaging::saveBmp(toPicture(canvas, source->dpiX), result.path)) {
-        result.failure = QStringLiteral("添加水印失败，无法写入:") + result.path;
+    // A name of its own beside "<name>AW.bmp": two pictures of one name stamped at once (two
+    // folders, two programs) never take each other's copy.
+    const QString named = stampedPath(tempFolder, picture);
+    result.path = platform::createSiblingFile(named);
+    if (result.path.isEmpty() || !imaging::saveBmp(toPicture(canvas, source->dpiX), result.path)) {
+        if (!result.path.isEmpty())
+            QFile::remove(result.path);
+        result.path.clear();
+        result.failure = QStringLiteral("添加水印失败，无法写入:") + named;
         return result;
     }
     result.ok = true;

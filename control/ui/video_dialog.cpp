@@ -337,7 +337,7 @@ QString CVideoDlg::recordingName(const QString& folder, const QString& suffix) c
     // Two recordings started within one second would share a name; the later one takes the next
     // free second instead of overwriting the first.
     for (int i = 0; i < 3600; ++i) {
-        path = folder + platform::spacedTimeStamp(when) + suffix;
+        path = platform::joinPath(folder, platform::spacedTimeStamp(when) + suffix);
         if (!QFileInfo::exists(path))
             break;
         when = when.addSecs(1);

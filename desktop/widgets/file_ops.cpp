@@ -1,6 +1,8 @@
 // Picture moves that never replace another file, and the file-error texts naming the refused path.
 #include "qx/desktop/file_ops.h"
 
+#include "qx/platform/files.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstdio>
@@ -70,9 +72,9 @@ FileError moveFileReplacing(const QString& from, const QString& to) {
     bool same = false;
     if (const FileError error = checkMove(from, to, same); error != FileError::None || same)
         return error;
-    // rename(2) swaps the name over in one step, so the older picture goes only once the newer one
-    // holds its name.
-    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    // One rename swaps the name over, so the older picture goes only once the newer one holds its
+    // name; the newer takes the older one's permissions, as any replacement in place does.
+    if (platform::renameReplacing(from, to))
         return FileError::None;
     return fromErrno(errno);
 }

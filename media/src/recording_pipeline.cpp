@@ -486,10 +486,12 @@ RecordStep RecordingPipeline::startRecording(const VideoDevice& camera, QSize di
         step = RecordStep::AddRenderer;
     else if (step == RecordStep::Ok && !linked)
         step = RecordStep::RenderLink;
+    bool created = false;
     if (step == RecordStep::Ok) {
         // The file is made here, so a folder that cannot take it fails this step and not the run.
         QFile file(request.path);
-        if (file.exists() || !file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        created = !file.exists() && file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
+        if (!created)
             step = RecordStep::Output;
     }
     if (step == RecordStep::Ok)
@@ -504,6 +506,10 @@ RecordStep RecordingPipeline::startRecording(const VideoDevice& camera, QSize di
         const QString error = lastError();
         d.recording = false;
         d.release(std::chrono::milliseconds(0));
+        // A start that failed leaves nothing behind: the file this call made holds no recording (at
+        // most a container's header), and no one else's file is ever touched.
+        if (created)
+            QFile::remove(request.path);
         std::lock_guard lock(d.mutex);
         d.error = error;
     }

@@ -65,7 +65,8 @@ public:
     RecordStep startLive(const VideoDevice& camera, QSize display, FrameCallback callback);
     // The live picture and a recording into `request.path`. AVI takes the camera's Motion JPEG as it
     // comes (no decoding), else encodes its YUY2 to JPEG; ASF encodes YUY2 to WMV1 at 30 frames per
-    // second and the sound of `audio` (required) to WMA v2.
+    // second and the sound of `audio` (required) to WMA v2. The file is created exclusively (a name
+    // that is taken fails the Output step); a start that fails after that removes it again.
     RecordStep startRecording(const VideoDevice& camera, QSize display, FrameCallback callback,
                               const RecordingRequest& request, const AudioInput* audio);
 
