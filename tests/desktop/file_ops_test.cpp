@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace qx::desktop;
 
@@ -45,6 +46,15 @@ TEST(DesktopFileOps, AReplacingMoveSwapsTheNameOverInOneStep) {
     EXPECT_EQ(qx::test::readAll(dir.file("b.jpg")), QByteArray("A"));
     EXPECT_EQ(moveFileReplacing(dir.file("b.jpg"), dir.file("c.jpg")), FileError::None);
     EXPECT_EQ(qx::test::readAll(dir.file("c.jpg")), QByteArray("A"));
+
+    // A barcode's newer picture takes the place of the older one with the older one's permissions.
+    ASSERT_TRUE(qx::test::writeAll(dir.file("older.jpg"), "older"));
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.file("older.jpg")).constData(), 0640), 0);
+    EXPECT_EQ(moveFileReplacing(dir.file("c.jpg"), dir.file("older.jpg")), FileError::None);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(dir.file("older.jpg")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(qx::test::readAll(dir.file("older.jpg")), QByteArray("A"));
 
     // A source that is gone leaves the name it would have taken as it was.
     ASSERT_TRUE(qx::test::writeAll(dir.file("d.jpg"), "D"));

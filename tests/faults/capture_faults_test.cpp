@@ -238,5 +238,85 @@ TEST_F(CaptureFaults, APictureRemovedBeforeItsConversionIsNotReportedSaved) {
     EXPECT_TRUE(QDir(folder.path()).isEmpty());
 }
 
+// A JPEG whose data was cut short (a copy that stopped, a card pulled out): libjpeg decodes it with
+// a grey remainder and only a warning.
+void cutShort(const QString& jpeg) {
+    const QByteArray bytes = readAll(jpeg);
+    ASSERT_TRUE(writeAll(jpeg, bytes.left(bytes.size() / 2)));
+}
+
+TEST_F(CaptureFaults, AJpegWithDamagedDataIsNeitherMergedAwayNorStampedOver) {
+    Folder folder;
+    auto& c = normalPreview(folder.path());
+    for (int i = 0; i < 2; ++i) {
+        c.IsMerge();
+        ASSERT_EQ(c.Morvel(QStringLiteral("tif")), 0);
+    }
+    const QString damaged = c.cPicName();
+    cutShort(damaged);
+    const FolderSnapshot before(folder.path());
+    EXPECT_EQ(c.MergeImage(), control::kMergeNotWritten);
+    EXPECT_TRUE(logHas("写多页Tif失败，合并图片已保留!"));
+    EXPECT_TRUE(log().contains(QStringLiteral("合并图片无法完整读取:") + damaged));
+    EXPECT_EQ(before.damaged(), QString());
+    EXPECT_EQ(before.added(), QStringList());
+    control::mergeMode = false;
+
+    // The watermark leaves such a picture as it is.
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    const QString picture = c.cPicName();
+    cutShort(picture);
+    const QByteArray bytes = readAll(picture);
+    m_ui.queueAnswer(QStringLiteral("watermark"), QVariantMap{{QStringLiteral("text"), QStringLiteral("x")}});
+    EXPECT_EQ(c.AddWaterMark(), 0);
+    EXPECT_EQ(log().last(), QStringLiteral("添加水印失败，无法读取图片:") + picture);
+    EXPECT_EQ(readAll(picture), bytes);
+    EXPECT_FALSE(m_ui.messages().contains(QStringLiteral("添加水印成功")));
+}
+
+TEST_F(CaptureFaults, StampedCopiesNeverMeetInTheTemporaryFolderAndAFailedOneLeavesNothing) {
+    SmallDisk disk;
+    QX_NEED_DISK(disk);
+    Folder folder;
+    auto& c = normalPreview(folder.path());
+    c.setBShowMsgBox(false);
+    const auto stampedCopies = [this] {
+        return QDir(m_tempFolder.path()).entryList({QStringLiteral("*AW.bmp*")}, QDir::Files);
+    };
+    // A TIFF's stamped copy is its result, kept as "<name>AW.bmp"; a JPEG of the same name stamped
+    // after it, in another folder, does not take that copy away.
+    ASSERT_EQ(c.Morvel(QStringLiteral("tif")), 0);
+    const QString tif = c.cPicName();
+    const QString name = QFileInfo(tif).completeBaseName();
+    m_ui.queueAnswer(QStringLiteral("watermark"), QVariantMap{{QStringLiteral("text"), QStringLiteral("tif")}});
+    c.AddWaterMark();
+    const QString kept = m_tempFolder.file(name + QStringLiteral("AW.bmp"));
+    const QByteArray tifStamp = readAll(kept);
+    ASSERT_FALSE(tifStamp.isEmpty());
+
+    Folder other;
+    const QString jpeg = other.file(name + QStringLiteral(".jpg"));
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    ASSERT_TRUE(QFile::rename(c.cPicName(), jpeg));
+    c.setCPicName(jpeg);
+    m_ui.queueAnswer(QStringLiteral("watermark"), QVariantMap{{QStringLiteral("text"), QStringLiteral("jpg")}});
+    c.AddWaterMark();
+    EXPECT_EQ(readAll(kept), tifStamp);
+    EXPECT_EQ(stampedCopies(), QStringList{QFileInfo(kept).fileName()});
+
+    // The stamped JPEG cannot be written beside the picture (its disk is full): the picture stays,
+    // and no picture-sized copy is left in the temporary folder.
+    c.setCustomSavePath(disk.path());
+    ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
+    const QString full = c.cPicName();
+    const QByteArray bytes = readAll(full);
+    ASSERT_TRUE(disk.leaveFreePages(0));
+    m_ui.queueAnswer(QStringLiteral("watermark"), QVariantMap{{QStringLiteral("text"), QStringLiteral("full")}});
+    c.AddWaterMark();
+    EXPECT_EQ(log().last(), QStringLiteral("添加水印失败，图片未替换:") + full);
+    EXPECT_EQ(readAll(full), bytes);
+    EXPECT_EQ(stampedCopies(), QStringList{QFileInfo(kept).fileName()});
+}
+
 } // namespace
 } // namespace qx::test

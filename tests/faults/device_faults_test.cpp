@@ -3,7 +3,11 @@
 #include "control/control_fixture.h"
 #include "faults/fault_support.h"
 #include "idcard/card_library_fixture.h"
+#include "qx/media/recording_pipeline.h"
 
+#include <gst/gst.h>
+
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -130,6 +134,73 @@ TEST_F(ReaderFaults, AReaderUnpluggedDuringAReadFailsItAndLosesNoCardPicture) {
     EXPECT_EQ(readCard(record, length), 0);
     EXPECT_GT(length, 0);
     EXPECT_TRUE(QFileInfo::exists(holderPhoto()));
+}
+
+// Hides one GStreamer element from its registry for the scope, as on a machine without its plugin.
+class HiddenElement {
+public:
+    explicit HiddenElement(const char* name)
+        : m_feature(gst_registry_lookup_feature(gst_registry_get(), name)) {
+        if (m_feature)
+            gst_registry_remove_feature(gst_registry_get(), m_feature);
+    }
+    ~HiddenElement() {
+        if (m_feature) {
+            gst_registry_add_feature(gst_registry_get(), m_feature);
+            gst_object_unref(m_feature);
+        }
+    }
+    bool hidden() const { return m_feature != nullptr; }
+
+private:
+    GstPluginFeature* m_feature;
+};
+
+TEST(RecordingFaults, AStartThatFailsLeavesNoFileBehind) {
+    const ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:640x480;640x480/mjpg!unplug-after=10"));
+    const ScopedEnv audio("QX_VIRTUAL_AUDIO", QStringLiteral("1"));
+    const auto devices = media::enumerateVideoDevices();
+    ASSERT_TRUE(devices && devices->size() == 1);
+    const media::VideoDevice camera = devices->front();
+    const auto inputs = media::enumerateAudioInputs();
+    ASSERT_FALSE(inputs.empty());
+    Folder videos;
+    const auto ignore = [](const media::FrameView&) {};
+    const auto files = [&] { return QDir(videos.path()).entryList(QDir::Files); };
+
+    // ASF without its video encoder: it used to leave the empty file made for it.
+    {
+        HiddenElement noEncoder("avenc_wmv1");
+        ASSERT_TRUE(noEncoder.hidden()) << "avenc_wmv1 is missing (gstreamer1.0-libav)";
+        media::RecordingPipeline pipeline;
+        media::RecordingRequest request;
+        request.format = media::RecordingFormat::Asf;
+        request.path = videos.file(QStringLiteral("no-encoder.asf"));
+        EXPECT_EQ(pipeline.startRecording(camera, QSize(320, 240), ignore, request, &inputs.front()),
+                  media::RecordStep::CreateConverter);
+        EXPECT_EQ(files(), QStringList());
+    }
+
+    // The camera unplugged just before the start: it used to leave the AVI's header alone.
+    {
+        media::RecordingPipeline live;
+        ASSERT_EQ(live.startLive(camera, QSize(320, 240), ignore), media::RecordStep::Ok);
+        QElapsedTimer waited;
+        waited.start();
+        while (live.takeError().isEmpty() && waited.elapsed() < 5000)
+            pump(50);
+        live.stop();
+    }
+    media::RecordingPipeline pipeline;
+    media::RecordingRequest request;
+    request.path = videos.file(QStringLiteral("unplugged.avi"));
+    EXPECT_NE(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr), media::RecordStep::Ok);
+    EXPECT_EQ(files(), QStringList());
+
+    // A name that is taken is refused, and the file that holds it is not the start's to remove.
+    ASSERT_TRUE(writeAll(request.path, "an earlier recording"));
+    EXPECT_EQ(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr), media::RecordStep::Output);
+    EXPECT_EQ(readAll(request.path), QByteArray("an earlier recording"));
 }
 
 } // namespace

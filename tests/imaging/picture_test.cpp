@@ -1,4 +1,6 @@
 // BMP reading, writing and refusal of broken headers, other formats, and rotation pixel by pixel.
+#include "qx/imaging/encoders.h"
+#include "qx/imaging/jpeg_stream.h"
 #include "qx/imaging/picture.h"
 #include "support/bmp_bytes.h"
 #include "support/test_support.h"
@@ -8,6 +10,7 @@
 #include <QImage>
 #include <QImageWriter>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <random>
 
 namespace qx::test {
@@ -280,6 +283,36 @@ TEST_F(PictureFiles, ACutShortBmpIsRefusedAndNotHandedToQt) {
     EXPECT_FALSE(imaging::loadPicturePage(cut, 0));
     EXPECT_EQ(imaging::picturePageCount(cut), 0);
     EXPECT_TRUE(imaging::loadPicture(whole));
+}
+
+TEST_F(PictureFiles, ACutShortJpegIsRefusedWhereItWouldReplaceItsSource) {
+    QImage image(64, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            image.setPixel(x, y, qRgb(x * 4, y * 4, (x ^ y) * 4));
+    const QString whole = m_folder.file(QStringLiteral("whole.jpg"));
+    ASSERT_TRUE(image.save(whole, "jpg", 95));
+    const QByteArray bytes = readAll(whole);
+    const QString cut = write(bytes.left(bytes.size() * 2 / 3), QStringLiteral("cut.jpg"));
+    // Viewing takes the grey remainder; a step that replaces or deletes the file does not.
+    EXPECT_TRUE(imaging::loadPicture(cut));
+    EXPECT_FALSE(imaging::loadIntactPicture(cut));
+    EXPECT_TRUE(imaging::loadIntactPicture(whole));
+}
+
+TEST_F(PictureFiles, EveryReaderRefusesAFifoAtOnce) {
+    // A FIFO in a picture's place would block a reader that opened it for a writer that never comes.
+    const QString fifo = m_folder.file(QStringLiteral("pic.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_FALSE(imaging::loadPicture(fifo));
+    EXPECT_FALSE(imaging::loadIntactPicture(fifo));
+    EXPECT_FALSE(imaging::loadBmp(fifo));
+    EXPECT_FALSE(imaging::loadPicturePage(fifo, 1));
+    EXPECT_EQ(imaging::picturePageCount(fifo), 0);
+    EXPECT_FALSE(imaging::readJpegInfo(fifo));
+    EXPECT_EQ(imaging::JpegRowReader::open(fifo), nullptr);
+    EXPECT_FALSE(imaging::convertBmpToJpeg(fifo, m_folder.file(QStringLiteral("out.jpg")), 75));
+    EXPECT_FALSE(imaging::loadPicture(QStringLiteral("/dev/zero")));
 }
 
 // Where pixel (x, y) of a w x h picture lands after turning it clockwise.
