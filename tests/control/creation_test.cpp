@@ -184,6 +184,24 @@ TEST_F(CreationTest, FirstStartWritesTheSettingsAndASecondStartReadsThem) {
     EXPECT_EQ(c.state().bwThreshold, 128);
 }
 
+TEST_F(CreationTest, TheTlsCheckOfUploadsComesFromTheSettingsFileWhateverElseFailed) {
+    auto& defaults = createControl({QStringLiteral("idcard_full")});
+    EXPECT_TRUE(defaults.bTlsVerify());
+    EXPECT_EQ(defaults.strTlsCaFile(), QString());
+
+    // Read even when the camera library is missing (the other keys are not), and never written.
+    const QByteArray settings("[OCXConfig]\r\nTlsVerify=false\r\nTlsCaFile=ca/counter.pem\r\n");
+    ASSERT_TRUE(writeAll(settingsFile(), settings));
+    auto& c = createControl({QStringLiteral("idcard_full")});
+    EXPECT_FALSE(c.bTlsVerify());
+    EXPECT_EQ(c.strTlsCaFile(), m_controlFolder.file(QStringLiteral("ca/counter.pem")));
+    EXPECT_EQ(readAll(settingsFile()), settings);
+    ASSERT_TRUE(writeAll(settingsFile(), "[OCXConfig]\r\nTlsVerify=yes\r\nTlsCaFile=/etc/counter.pem\r\n"));
+    auto& again = createControl(kAllLibraries);
+    EXPECT_TRUE(again.bTlsVerify());
+    EXPECT_EQ(again.strTlsCaFile(), QStringLiteral("/etc/counter.pem"));
+}
+
 TEST_F(CreationTest, MissingKeysTakeTheirDefaults) {
     ASSERT_TRUE(
         writeAll(m_controlFolder.file(QStringLiteral("OCXConfig.ini")), "[OCXConfig]\r\nThreshold=60\r\n"));

@@ -101,6 +101,41 @@ TEST_F(UploadTest, AServerThatAnswersEarlyHasNotGotThePictureSoItStays) {
     EXPECT_TRUE(QFileInfo::exists(second));
 }
 
+TEST_F(UploadTest, AnHttpsServerNobodyVouchesForGetsNoPictureUnlessTheCheckIsTurnedOff) {
+    const QString cert = m_files.file(QStringLiteral("cert.pem"));
+    const QString key = m_files.file(QStringLiteral("key.pem"));
+    QProcess openssl;
+    openssl.start(QStringLiteral("openssl"),
+                  {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                   QStringLiteral("ec"), QStringLiteral("-pkeyopt"),
+                   QStringLiteral("ec_paramgen_curve:prime256v1"), QStringLiteral("-nodes"),
+                   QStringLiteral("-days"), QStringLiteral("1"), QStringLiteral("-subj"),
+                   QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+                   QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"), key,
+                   QStringLiteral("-out"), cert});
+    ASSERT_TRUE(openssl.waitForFinished(60000));
+    ASSERT_EQ(openssl.exitCode(), 0);
+    HttpReceiver tls;
+    ASSERT_TRUE(tls.start(QStringLiteral("200"), 0, 0, cert, key));
+    const QString url = QStringLiteral("https://127.0.0.1:%1/u").arg(tls.port());
+    auto& c = createControl();
+    c.setBUploadDel(true);
+    c.setCPicName(picture(QStringLiteral("pic.jpg"), randomBytes(30000)));
+    EXPECT_EQ(c.SendSeal(url), 0);
+    EXPECT_TRUE(QFileInfo::exists(c.cPicName()));
+    EXPECT_EQ(log().last(), QStringLiteral("网络出错!"));
+
+    // The server's own certificate as the authority to trust beside the system's.
+    c.setStrTlsCaFile(cert);
+    c.setBUploadDel(false);
+    EXPECT_EQ(c.SendSeal(url), 1);
+    // The old tolerance, only when asked for, and logged.
+    c.setStrTlsCaFile(QString());
+    c.setBTlsVerify(false);
+    EXPECT_EQ(c.SendSeal(url), 1);
+    EXPECT_TRUE(log().contains(QStringLiteral("已关闭https证书校验(TlsVerify=FALSE)，不检查服务器证书!")));
+}
+
 TEST_F(UploadTest, AFifoNamedAsThePictureFailsAtOnceInsteadOfHanging) {
     HttpReceiver receiver;
     ASSERT_TRUE(receiver.start(QStringLiteral("200")));

@@ -76,6 +76,21 @@ TEST_F(DesktopSettingsStore, TheFileGivesTheValuesAndSelectsCameraAndSaveFolder)
     EXPECT_TRUE(m_control.wrapper().GetCPicName().startsWith(m_save.path()));
 }
 
+TEST_F(DesktopSettingsStore, TheUploadsTlsCheckGoesToTheControlOnlyWhereTheFileSetsIt) {
+    CMorvelQxWeb& c = m_control.wrapper();
+    writeIni({"[CamConfig]", "camera=0", "URL=https://h/u"});
+    m_store.load(2);
+    EXPECT_TRUE(c.GetBTlsVerify());
+    EXPECT_EQ(c.GetStrTlsCaFile(), QString());
+
+    writeIni({"[CamConfig]", "camera=0", "TlsCaFile=certs/counter.pem", "TlsVerify=FALSE"});
+    const QByteArray before = readAll(ini());
+    m_store.load(2);
+    EXPECT_FALSE(c.GetBTlsVerify());
+    EXPECT_EQ(c.GetStrTlsCaFile(), m_config.file(QStringLiteral("certs/counter.pem")));
+    EXPECT_EQ(readAll(ini()), before);
+}
+
 TEST_F(DesktopSettingsStore, OnlyTrueAndFalseSetTheBoxesAndFlags) {
     writeIni(
         {"[CamConfig]", "Is-Merge=TRUE", "BarCode=yes", "Is-TimeCap=true", "UpLoad-Del=1", "PDF-Del=TRUE"});
