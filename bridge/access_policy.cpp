@@ -5,7 +5,6 @@
 #include "bridge_settings.h"
 
 #include <QUrl>
-#include <QUrlQuery>
 
 namespace qx::bridge {
 
@@ -54,8 +53,16 @@ QString RequestHead::query(const QString& key) const {
     const int q = target.indexOf('?');
     if (q < 0)
         return QString();
-    const QUrlQuery items(QString::fromUtf8(target.mid(q + 1)));
-    return items.queryItemValue(key, QUrl::FullyDecoded);
+    // A browser's form encoding (URLSearchParams writes it): '+' is a space, then %XX bytes of UTF-8.
+    for (QByteArray item : target.mid(q + 1).split('&')) {
+        item.replace('+', ' ');
+        const int equals = item.indexOf('=');
+        const QByteArray name = QByteArray::fromPercentEncoding(equals < 0 ? item : item.left(equals));
+        if (QString::fromUtf8(name) == key)
+            return QString::fromUtf8(
+                QByteArray::fromPercentEncoding(equals < 0 ? QByteArray() : item.mid(equals + 1)));
+    }
+    return QString();
 }
 
 bool RequestHead::isWebSocketUpgrade() const {

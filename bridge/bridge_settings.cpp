@@ -14,11 +14,14 @@ namespace qx::bridge {
 namespace {
 
 constexpr char kSection[] = "Bridge";
-constexpr int kValueBuffer = 4096;
-
-QString value(const QString& path, const char* key, const QString& fallback) {
-    return platform::readProfileString(path, QLatin1String(kSection), QLatin1String(key), fallback,
-                                       kValueBuffer);
+// Values are read whole: a buffer one longer than the longest value allowed tells a longer one.
+bool value(const QString& path, const char* key, const QString& fallback, QString& out, QString& error) {
+    out = platform::readProfileString(path, QLatin1String(kSection), QLatin1String(key), fallback,
+                                      kMaxSettingChars + 2);
+    if (out.size() <= kMaxSettingChars)
+        return true;
+    error = QStringLiteral("%1 is over %2 characters long").arg(QLatin1String(key)).arg(kMaxSettingChars);
+    return false;
 }
 
 QStringList listOf(const QString& text) {
@@ -89,14 +92,24 @@ bool loadSettings(const QString& path, BridgeSettings& settings, QString& error)
     }
 
     qint64 number = 0;
-    const QString port = value(path, "Port", QString::number(BridgeSettings::kDefaultPort));
+    QString port;
+    QString origins;
+    QString folderList;
+    QString maxMessage;
+    QString maxAnswer;
+    if (!value(path, "Port", QString::number(BridgeSettings::kDefaultPort), port, error) ||
+        !value(path, "AllowedOrigins", QString(), origins, error) ||
+        !value(path, "CaptureFolders", defaultCaptureFolder(), folderList, error) ||
+        !value(path, "MaxMessageBytes", QString::number(settings.maxMessageBytes), maxMessage, error) ||
+        !value(path, "MaxAnswerBytes", QString::number(settings.maxAnswerBytes), maxAnswer, error))
+        return false;
     if (!positiveNumber(port, 1, 65535, number)) {
         error = QStringLiteral("Port=%1 is no port number (1-65535)").arg(port);
         return false;
     }
     settings.port = static_cast<quint16>(number);
 
-    for (const QString& item : listOf(value(path, "AllowedOrigins", QString()))) {
+    for (const QString& item : listOf(origins)) {
         const QString origin = normalizedOrigin(item);
         if (origin.isEmpty()) {
             error = QStringLiteral("AllowedOrigins: \"%1\" is no origin (scheme://host[:port])").arg(item);
@@ -105,7 +118,7 @@ bool loadSettings(const QString& path, BridgeSettings& settings, QString& error)
         settings.allowedOrigins << origin;
     }
 
-    const QStringList folders = listOf(value(path, "CaptureFolders", defaultCaptureFolder()));
+    const QStringList folders = listOf(folderList);
     for (const QString& folder : folders.isEmpty() ? QStringList{defaultCaptureFolder()} : folders) {
         if (QDir::isRelativePath(folder)) {
             error = QStringLiteral("CaptureFolders: \"%1\" is not an absolute folder").arg(folder);
@@ -114,12 +127,17 @@ bool loadSettings(const QString& path, BridgeSettings& settings, QString& error)
         settings.captureFolders << platform::withTrailingSlash(QDir::cleanPath(folder));
     }
 
-    const QString maxMessage = value(path, "MaxMessageBytes", QString::number(settings.maxMessageBytes));
     if (!positiveNumber(maxMessage, 1024, 256LL * 1024 * 1024, number)) {
         error = QStringLiteral("MaxMessageBytes=%1 is outside 1024-268435456").arg(maxMessage);
         return false;
     }
     settings.maxMessageBytes = number;
+
+    if (!positiveNumber(maxAnswer, 1024 * 1024, 1024LL * 1024 * 1024, number)) {
+        error = QStringLiteral("MaxAnswerBytes=%1 is outside 1048576-1073741824").arg(maxAnswer);
+        return false;
+    }
+    settings.maxAnswerBytes = number;
     return true;
 }
 

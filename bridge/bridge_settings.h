@@ -16,9 +16,10 @@ struct BridgeSettings {
     QStringList allowedOrigins;
     // Absolute folders, each with a trailing '/'; the first is where the bridge's captures go.
     QStringList captureFolders;
-    qint64 maxMessageBytes = 1024 * 1024; // one incoming WebSocket message
-    int maxHeaderBytes = 16 * 1024;       // one HTTP request head
-    int maxPendingRequests = 4096;        // per connection, not yet answered
+    qint64 maxMessageBytes = 1024 * 1024;     // one incoming WebSocket message
+    qint64 maxAnswerBytes = 64 * 1024 * 1024; // one answer
+    int maxHeaderBytes = 16 * 1024;           // one HTTP request head
+    int maxPendingRequests = 4096;            // per connection, not yet answered
     int maxConnections = 64;
 };
 
@@ -27,9 +28,13 @@ QString defaultSettingsPath();
 // "<the user's pictures folder>/QXCamera/".
 QString defaultCaptureFolder();
 
+// The longest value a key may have: a longer one is no list anyone meant, and is refused.
+inline constexpr int kMaxSettingChars = 65536;
+
 // Reads the file, writing it with the defaults when it does not exist yet, so a user finds every key.
 // Returns false with `error` set when a value is unusable (a bad port, a relative capture folder, an
-// origin that is not scheme://host[:port]): the bridge then refuses to start rather than guess.
+// origin that is not scheme://host[:port], a value over kMaxSettingChars): the bridge then refuses to
+// start rather than guess.
 bool loadSettings(const QString& path, BridgeSettings& settings, QString& error);
 
 // "scheme://host[:port]" in lower case without a default port, or empty when `text` is no origin.

@@ -150,11 +150,11 @@ int main(int argc, char** argv) {
     put(*control, "CustomSavePath", captureFolder);
 
     PathGuard guard(settings.captureFolders);
-    RequestRunner runner(*control, guard);
+    RequestRunner runner(*control, guard, settings.maxAnswerBytes);
 
     auto server = std::make_unique<BridgeServer>(
         settings, guard, [tap] { tap->requestPreviewFrame(); },
-        [&runner](const QByteArray& message, std::function<void(QJsonObject)> answer) {
+        [&runner](const QByteArray& message, std::function<void(QByteArray)> answer) {
             QMetaObject::invokeMethod(
                 &runner, [&runner, message, answer] { runner.submit(message, answer); },
                 Qt::QueuedConnection);
@@ -175,16 +175,21 @@ int main(int argc, char** argv) {
         tap->setPreviewSink([target](QImage frame) { target->deliverFrame(std::move(frame)); });
 
         // SIGTERM (systemd stopping the unit) and SIGINT end the bridge through the event loop, so the
-        // control is released as a container would release it.
+        // control is released as a container would release it. exit() rather than quit(): quit() first
+        // asks every window to close, and the recording window declines (it slides out first), which
+        // would swallow the stop. Every event loop ends, the nested one a running upload waits in too,
+        // which cancels the transfer; requests still queued are answered, not run; releasing the
+        // control ends a recording with its file finalised.
         if (::pipe(g_signalPipe) == 0) {
             std::signal(SIGTERM, onSignal);
             std::signal(SIGINT, onSignal);
             auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
-            QObject::connect(notifier, &QSocketNotifier::activated, &app, [] {
+            QObject::connect(notifier, &QSocketNotifier::activated, &app, [&runner] {
                 char byte = 0;
                 [[maybe_unused]] const ssize_t got = ::read(g_signalPipe[0], &byte, 1);
                 bridgeLog(QStringLiteral("stopping"));
-                QApplication::quit();
+                runner.stop();
+                QCoreApplication::exit(0);
             });
         }
         bridgeLog(QStringLiteral("ready: http://127.0.0.1:%1/").arg(settings.port));

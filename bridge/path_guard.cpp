@@ -2,7 +2,11 @@
 #include "path_guard.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace qx::bridge {
 
@@ -42,22 +46,38 @@ QString resolved(const QString& path) {
 
 PathGuard::PathGuard(const QStringList& folders) : m_folders(folders) {}
 
-bool PathGuard::inside(const QString& path) const {
-    const QString target = resolved(path);
+QString PathGuard::insideFolder(const QString& target, bool allowFolderItself) const {
     if (target.isEmpty())
-        return false;
+        return QString();
     for (const QString& folder : m_folders) {
         QString base = resolved(folder);
         if (base.isEmpty())
             continue;
-        if (target == base)
-            return true;
         if (!base.endsWith(QLatin1Char('/')))
             base += QLatin1Char('/');
+        const QString withSlash = target.endsWith(QLatin1Char('/')) ? target : target + QLatin1Char('/');
+        if (withSlash == base)
+            return allowFolderItself ? withSlash : QString();
         if (target.startsWith(base))
-            return true;
+            return target;
     }
-    return false;
+    return QString();
+}
+
+QString PathGuard::resolvedFile(const QString& path) const {
+    // A name ending in '/' names a folder, never a file in it.
+    if (path.endsWith(QLatin1Char('/')))
+        return QString();
+    const QString target = resolved(path);
+    return insideFolder(target, false);
+}
+
+QString PathGuard::resolvedFolder(const QString& path) const {
+    const QString target = resolved(path);
+    const QString folder = insideFolder(target, true);
+    if (folder.isEmpty())
+        return QString();
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
 }
 
 bool PathGuard::plainName(const QString& name) {
@@ -65,47 +85,94 @@ bool PathGuard::plainName(const QString& name) {
            !name.contains(QChar(0)) && name != QLatin1String(".") && name != QLatin1String("..");
 }
 
-QString PathGuard::insideText(const char* what, const QString& path) const {
-    if (inside(path))
-        return QString();
-    return QStringLiteral("%1 \"%2\" is not inside the capture folders (%3)")
-        .arg(QLatin1String(what), path, m_folders.join(QStringLiteral(", ")));
-}
-
-QString PathGuard::refusal(const QString& op, const QString& name, const QVariantList& args,
-                           const std::function<QString(const char*)>& property) const {
+GuardVerdict PathGuard::check(const QString& op, const QString& name, const QVariantList& args,
+                              const std::function<QString(const char*)>& property) const {
+    GuardVerdict verdict;
+    verdict.args = args;
     const QString first = args.isEmpty() ? QString() : args.first().toString();
+    const QString folders = m_folders.join(QStringLiteral(", "));
+    // The first argument as a file or a folder inside the capture folders.
+    const auto file = [&](const char* what) {
+        const QString resolvedPath = resolvedFile(first);
+        if (resolvedPath.isEmpty())
+            verdict.refusal = QStringLiteral("%1 \"%2\" is not a file inside the capture folders (%3)")
+                                  .arg(QLatin1String(what), first, folders);
+        else
+            verdict.args[0] = resolvedPath;
+    };
+    const auto folder = [&](const char* what) {
+        const QString resolvedPath = resolvedFolder(first);
+        if (resolvedPath.isEmpty())
+            verdict.refusal = QStringLiteral("%1 \"%2\" is not inside the capture folders (%3)")
+                                  .arg(QLatin1String(what), first, folders);
+        else
+            verdict.args[0] = resolvedPath;
+    };
+    // A property the method reads its path from.
+    const auto fromProperty = [&](const char* key, bool isFolder) {
+        const QString value = property(key);
+        const QString resolvedPath = isFolder ? resolvedFolder(value) : resolvedFile(value);
+        if (resolvedPath.isEmpty())
+            verdict.refusal =
+                QStringLiteral("%1 \"%2\" is not %3 the capture folders (%4)")
+                    .arg(QLatin1String(key), value,
+                         isFolder ? QStringLiteral("inside") : QStringLiteral("a file inside"), folders);
+        else if (resolvedPath != value)
+            verdict.properties.emplace_back(QLatin1String(key), resolvedPath);
+    };
+
     if (op == QLatin1String("put")) {
         // Folders the control writes into and the picture its uploads and stamps act on.
         if (name == QLatin1String("CustomSavePath") || name == QLatin1String("strCardImgSavePath"))
-            return insideText(name.toLatin1().constData(), first);
-        if (name == QLatin1String("cPicName"))
-            return first.isEmpty() ? QString() : insideText("cPicName", first);
+            folder(name == QLatin1String("CustomSavePath") ? "CustomSavePath" : "strCardImgSavePath");
+        else if (name == QLatin1String("cPicName") && !first.isEmpty())
+            file("cPicName");
         // Names the control joins to one of those folders.
         for (const char* joined : {"CustomImgName", "IDCardImgName", "IDHeadImgName", "ImgName", "idNum"})
             if (name == QLatin1String(joined) && !plainName(first))
-                return QStringLiteral("%1 \"%2\" must be a plain file name").arg(name, first);
-        return QString();
+                verdict.refusal = QStringLiteral("%1 \"%2\" must be a plain file name").arg(name, first);
+        return verdict;
     }
     if (op != QLatin1String("call"))
-        return QString();
+        return verdict;
     if (name == QLatin1String("GetBase64String") || name == QLatin1String("DeleteImgByName"))
-        return insideText("the picture", first);
-    if (name == QLatin1String("VideoRecord"))
-        return insideText("the video folder", first);
-    if (name == QLatin1String("IDCardRead"))
-        return first.isEmpty() ? QString() : insideText("the card folder", first);
+        file("the picture");
+    else if (name == QLatin1String("VideoRecord"))
+        folder("the video folder");
+    else if (name == QLatin1String("IDCardRead") && !first.isEmpty()) // empty: text only, no files
+        folder("the card folder");
     // The methods that send or change the last picture.
-    if (name == QLatin1String("SendSeal") || name == QLatin1String("MorvelNet") ||
-        name == QLatin1String("AddWaterMark")) {
-        const QString picture = property("cPicName");
-        return picture.isEmpty() ? QString() : insideText("cPicName", picture);
-    }
-    if (name == QLatin1String("HttpSendIDCard") || name == QLatin1String("HttpSendIDCHeadImg")) {
+    else if (name == QLatin1String("SendSeal") || name == QLatin1String("MorvelNet") ||
+             name == QLatin1String("AddWaterMark")) {
+        if (!property("cPicName").isEmpty())
+            fromProperty("cPicName", false);
+    } else if (name == QLatin1String("HttpSendIDCard") || name == QLatin1String("HttpSendIDCHeadImg")) {
         // An empty folder would make the control open the bare name in the working folder.
-        return insideText("strCardImgSavePath", property("strCardImgSavePath"));
+        fromProperty("strCardImgSavePath", true);
     }
-    return QString();
+    return verdict;
+}
+
+int openResolvedForReading(const QString& resolvedPath) {
+    const QByteArray path = QFile::encodeName(resolvedPath);
+    if (!path.startsWith('/'))
+        return -1;
+    // One component at a time, none of them a link: the path was resolved, so a link met now was
+    // swapped in after the check.
+    int dir = ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const QList<QByteArray> parts = path.mid(1).split('/');
+    for (qsizetype i = 0; dir >= 0 && i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        if (parts[i].isEmpty() || parts[i] == "." || parts[i] == "..") {
+            ::close(dir);
+            return -1;
+        }
+        const int next = ::openat(dir, parts[i].constData(),
+                                  O_RDONLY | O_NOFOLLOW | O_CLOEXEC | (last ? O_NONBLOCK : O_DIRECTORY));
+        ::close(dir);
+        dir = next;
+    }
+    return dir;
 }
 
 } // namespace qx::bridge

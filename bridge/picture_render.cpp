@@ -4,6 +4,12 @@
 #include <QFile>
 #include <QImageReader>
 
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
@@ -13,11 +19,11 @@ namespace qx::bridge {
 namespace {
 
 // The system writes each PDF page as one JPEG image; that image is the page's picture.
-QImage firstPdfPicture(const QString& path) {
+QImage firstPdfPicture(const QString& name, FILE* file) {
     try {
         QPDF pdf;
         pdf.setSuppressWarnings(true);
-        pdf.processFile(QFile::encodeName(path).constData());
+        pdf.processFile(QFile::encodeName(name).constData(), file, false);
         std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(pdf).getAllPages();
         if (pages.empty())
             return QImage();
@@ -40,14 +46,38 @@ QImage firstPdfPicture(const QString& path) {
 } // namespace
 
 QImage renderPicture(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return renderPicture(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK),
+                         path);
+}
+
+QImage renderPicture(int fd, const QString& name) {
+    struct stat st {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
         return QImage();
-    if (file.peek(5) == "%PDF-")
-        return firstPdfPicture(path);
-    QImageReader reader(&file);
-    reader.setAutoTransform(true);
-    return reader.read();
+    }
+    FILE* stream = ::fdopen(fd, "rb");
+    if (!stream) {
+        ::close(fd);
+        return QImage();
+    }
+    QImage image;
+    char magic[5] = {};
+    if (std::fread(magic, 1, 5, stream) == 5 && std::memcmp(magic, "%PDF-", 5) == 0) {
+        std::rewind(stream);
+        image = firstPdfPicture(name, stream);
+    } else {
+        std::rewind(stream);
+        QFile file;
+        if (file.open(stream, QIODevice::ReadOnly)) {
+            QImageReader reader(&file);
+            reader.setAutoTransform(true);
+            image = reader.read();
+        }
+    }
+    std::fclose(stream);
+    return image;
 }
 
 } // namespace qx::bridge

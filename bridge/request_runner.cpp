@@ -6,6 +6,7 @@
 #include "qx/interface/dispatch.h"
 #include "qx/interface/members.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -97,8 +98,27 @@ QJsonObject errorAnswer(const QJsonValue& id, BridgeError code, const QString& m
     return QJsonObject{{QStringLiteral("id"), id}, {QStringLiteral("error"), error}};
 }
 
-RequestRunner::RequestRunner(QxDispatch& control, const PathGuard& guard, QObject* parent)
-    : QObject(parent), m_control(control), m_guard(guard) {}
+QString withoutCredentials(const QString& proxy) {
+    // Entries are "host:port", "scheme://host:port" or "scheme=host:port", separated by ';'; a user
+    // name and password come as "user:password@" before the host.
+    QStringList entries = proxy.split(QLatin1Char(';'));
+    for (QString& entry : entries) {
+        const qsizetype at = entry.lastIndexOf(QLatin1Char('@'));
+        if (at < 0)
+            continue;
+        qsizetype start = 0;
+        if (const qsizetype scheme = entry.indexOf(QStringLiteral("://")); scheme >= 0 && scheme < at)
+            start = scheme + 3;
+        else if (const qsizetype equals = entry.indexOf(QLatin1Char('=')); equals >= 0 && equals < at)
+            start = equals + 1;
+        entry.remove(start, at + 1 - start);
+    }
+    return entries.join(QLatin1Char(';'));
+}
+
+RequestRunner::RequestRunner(QxDispatch& control, const PathGuard& guard, qint64 maxAnswerBytes,
+                             QObject* parent)
+    : QObject(parent), m_control(control), m_guard(guard), m_maxAnswerBytes(maxAnswerBytes) {}
 
 void RequestRunner::submit(const QByteArray& message, Answer answer) {
     m_queue.emplace_back(message, std::move(answer));
@@ -114,7 +134,11 @@ void RequestRunner::drain() {
         QJsonParseError parseError{};
         const QJsonDocument document = QJsonDocument::fromJson(message, &parseError);
         QJsonObject reply;
-        if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        if (m_stopping)
+            reply = errorAnswer(document.isObject() ? document.object().value(QStringLiteral("id"))
+                                                    : QJsonValue(QJsonValue::Null),
+                                BridgeError::Failed, QStringLiteral("the bridge is stopping"));
+        else if (parseError.error != QJsonParseError::NoError || !document.isObject())
             reply = errorAnswer(QJsonValue(QJsonValue::Null), BridgeError::BadRequest,
                                 parseError.error != QJsonParseError::NoError
                                     ? QStringLiteral("not JSON: %1").arg(parseError.errorString())
@@ -122,7 +146,22 @@ void RequestRunner::drain() {
         else
             reply = run(document.object());
         ++m_handled;
-        answer(std::move(reply));
+        QByteArray text = QJsonDocument(reply).toJson(QJsonDocument::Compact);
+        if (text.size() > m_maxAnswerBytes) {
+            // A page that asks for a recording's Base64 would otherwise make the bridge hold it
+            // several times over while it goes out.
+            const QString why = QStringLiteral("the answer of %1 bytes is over the bridge's limit of %2 "
+                                               "(MaxAnswerBytes)")
+                                    .arg(text.size())
+                                    .arg(m_maxAnswerBytes);
+            const QJsonObject request = document.object();
+            bridgeLog(QStringLiteral("refused %1 %2: %3")
+                          .arg(request.value(QStringLiteral("op")).toString(),
+                               request.value(QStringLiteral("name")).toString(), why));
+            text = QJsonDocument(errorAnswer(reply.value(QStringLiteral("id")), BridgeError::Failed, why))
+                       .toJson(QJsonDocument::Compact);
+        }
+        answer(std::move(text));
     }
     m_running = false;
 }
@@ -172,32 +211,65 @@ QJsonObject RequestRunner::run(const QJsonObject& request) {
         values << value;
     }
 
-    const QString refusal = m_guard.refusal(op, name, values, [this](const char* property) {
+    return runChecked(id, op, name, *member, std::move(values));
+}
+
+QJsonObject RequestRunner::runChecked(const QJsonValue& id, const QString& op, const QString& name,
+                                      const automation::Member& member, QVariantList values) {
+    const auto propertyValue = [this](const char* property) {
         QVariant value;
         const automation::Member* m = automation::memberByName(property);
         if (m && m_control.get(m->dispid, value) == DispatchStatus::Ok)
             return value.toString();
         return QString();
-    });
-    if (!refusal.isEmpty()) {
-        bridgeLog(QStringLiteral("refused %1 %2: %3").arg(op, name, refusal));
-        return errorAnswer(id, BridgeError::Refused, refusal);
+    };
+    GuardVerdict verdict = m_guard.check(op, name, values, propertyValue);
+    if (!verdict.refusal.isEmpty()) {
+        bridgeLog(QStringLiteral("refused %1 %2: %3").arg(op, name, verdict.refusal));
+        return errorAnswer(id, BridgeError::Refused, verdict.refusal);
+    }
+    // The control is handed the paths as they were checked.
+    values = std::move(verdict.args);
+    for (const auto& [property, value] : verdict.properties)
+        if (const automation::Member* m = automation::memberByName(property.toStdString()))
+            m_control.put(m->dispid, value);
+
+    if (op == QLatin1String("call") && name == QLatin1String("GetBase64String")) {
+        // Its Base64 would come back only as an answer over the limit: the file is not read at all.
+        const qint64 size = QFileInfo(values.first().toString()).size();
+        const qint64 encoded = (size + 2) / 3 * 4;
+        if (encoded + 64 > m_maxAnswerBytes) {
+            const QString why = QStringLiteral("the Base64 of \"%1\" (%2 bytes) would be over the bridge's "
+                                               "answer limit of %3 (MaxAnswerBytes)")
+                                    .arg(values.first().toString())
+                                    .arg(encoded)
+                                    .arg(m_maxAnswerBytes);
+            bridgeLog(QStringLiteral("refused call GetBase64String: %1").arg(why));
+            return errorAnswer(id, BridgeError::Failed, why);
+        }
     }
 
     QVariant result;
     DispatchStatus status = DispatchStatus::Ok;
     if (op == QLatin1String("get"))
-        status = m_control.get(member->dispid, result);
+        status = m_control.get(member.dispid, result);
     else if (op == QLatin1String("put"))
-        status = m_control.put(member->dispid, values.first());
+        status = m_control.put(member.dispid, values.first());
     else
-        status = m_control.invoke(member->dispid, values, result);
+        status = m_control.invoke(member.dispid, values, result);
     if (status != DispatchStatus::Ok)
         return errorAnswer(id, BridgeError::Failed, dispatchStatusText(status));
+    if (op == QLatin1String("get")) {
+        // The control keeps the proxy's credentials for its uploads; a page gets none of them.
+        if (name == QLatin1String("ProxyUser") || name == QLatin1String("ProxyPassword"))
+            result = QString();
+        else if (name == QLatin1String("strProxyServer"))
+            result = withoutCredentials(result.toString());
+    }
     QJsonObject reply{{QStringLiteral("id"), id}};
     // A put and a method without a result answer null, so the page still learns it is done.
     const bool hasValue =
-        op == QLatin1String("get") || (op == QLatin1String("call") && member->type != ValueType::Void);
+        op == QLatin1String("get") || (op == QLatin1String("call") && member.type != ValueType::Void);
     reply.insert(QStringLiteral("result"), hasValue ? toJson(result) : QJsonValue(QJsonValue::Null));
     return reply;
 }

@@ -10,7 +10,10 @@
 
 namespace qx {
 class QxDispatch;
+namespace automation {
+struct Member;
 }
+} // namespace qx
 
 namespace qx::bridge {
 
@@ -31,25 +34,37 @@ QJsonObject errorAnswer(const QJsonValue& id, BridgeError code, const QString& m
 // running one: it waits in the queue instead of reaching the control halfway through a call.
 class RequestRunner : public QObject {
 public:
-    using Answer = std::function<void(QJsonObject answer)>;
+    // The answer as JSON text.
+    using Answer = std::function<void(QByteArray answer)>;
 
-    RequestRunner(QxDispatch& control, const PathGuard& guard, QObject* parent = nullptr);
+    // Answers longer than `maxAnswerBytes` are refused (error 6) rather than sent.
+    RequestRunner(QxDispatch& control, const PathGuard& guard, qint64 maxAnswerBytes,
+                  QObject* parent = nullptr);
 
     // `message` is the client's text as received; `answer` is called on this thread when it is done.
     void submit(const QByteArray& message, Answer answer);
     // The answer to one parsed request (also used directly by tests and the bridge itself).
     QJsonObject run(const QJsonObject& request);
+    // The bridge is stopping: requests still waiting are answered with error 6 instead of being run.
+    void stop() { m_stopping = true; }
 
     qint64 handled() const { return m_handled; }
 
 private:
     void drain();
+    QJsonObject runChecked(const QJsonValue& id, const QString& op, const QString& name,
+                           const automation::Member& member, QVariantList values);
 
     QxDispatch& m_control;
     const PathGuard& m_guard;
+    qint64 m_maxAnswerBytes;
     std::deque<std::pair<QByteArray, Answer>> m_queue;
     bool m_running = false;
+    bool m_stopping = false;
     qint64 m_handled = 0;
 };
+
+// A proxy setting as a page may see it: "user:password@" taken out of every entry.
+QString withoutCredentials(const QString& proxy);
 
 } // namespace qx::bridge

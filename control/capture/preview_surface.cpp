@@ -11,7 +11,7 @@ namespace qx::control {
 void PreviewSurface::offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline) {
     if (m_tap)
         m_tap->offer(frame);
-    if (m_pending.load() || !owner)
+    if (m_pending.load() || !owner || !m_shown.load())
         return;
     QSize target;
     {

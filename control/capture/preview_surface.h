@@ -25,6 +25,9 @@ public:
     void offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline = nullptr);
     // Control thread.
     void setTargetSize(QSize size);
+    // Whether the window that paints the frames is on screen. A hidden one (a container that only
+    // taps the frames) gets none: scaling and repainting them would only cost its thread time.
+    void setShown(bool shown) { m_shown = shown; }
     QImage take(); // the latest frame; marks it painted
     QImage latest() const;
     QPolygonF outline() const; // of the latest frame, in its pixels; empty when none
@@ -37,6 +40,7 @@ private:
     QPolygonF m_outline;
     QSize m_target{640, 480};
     std::atomic<bool> m_pending{false};
+    std::atomic<bool> m_shown{false};
 };
 
 } // namespace qx::control

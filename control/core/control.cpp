@@ -192,6 +192,8 @@ bool CMorvelQxWebCtrl::event(QEvent* e) {
         m_normal->onFrameSaved();
         return true;
     }
+    if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
+        m_surface->setShown(e->type() == QEvent::Show);
     if (e->type() == kPreviewFrameEvent) {
         // Taking the frame lets the streaming thread offer the next one.
         m_surface->take();

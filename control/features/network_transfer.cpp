@@ -3,6 +3,7 @@
 
 #include "control/core/control_context.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QString>
 #include <QTimer>
@@ -69,8 +70,16 @@ void NetworkTransfer::runOnWorker(
                 loop.quit();
         });
         poll.start(10);
+        // A container that stops (QCoreApplication::exit) ends every event loop, this one too, and
+        // then waits for the transfer: it is cancelled, so the stop need not wait for a server that
+        // may never answer.
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, &loop,
+                             [&shared] { shared->cancel = true; });
         if (!shared->done)
             loop.exec();
+        if (!shared->done)
+            shared->cancel = true;
     }
     worker.join();
     writeLines();

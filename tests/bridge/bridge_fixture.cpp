@@ -43,9 +43,10 @@ BridgeProcess::BridgeProcess(const BridgeOptions& options) {
     for (int attempt = 0; attempt < 3 && !m_ready; ++attempt) {
         m_port = freePort();
         const QString settings = m_home.file(QStringLiteral("qxbridge.ini"));
-        QByteArray ini =
-            "[Bridge]\r\nPort=" + QByteArray::number(m_port) + "\r\nCaptureFolders=" + pictures().toUtf8() +
-            "\r\nAllowedOrigins=" + options.allowedOrigins.join(QLatin1Char(';')).toUtf8() + "\r\n";
+        QByteArray ini = "[Bridge]\r\nPort=" + QByteArray::number(m_port) +
+                         "\r\nCaptureFolders=" + pictures().toUtf8() +
+                         "\r\nAllowedOrigins=" + options.allowedOrigins.join(QLatin1Char(';')).toUtf8() +
+                         "\r\n" + options.settings;
         if (options.maxMessageBytes > 0)
             ini += "MaxMessageBytes=" + QByteArray::number(options.maxMessageBytes) + "\r\n";
         writeAll(settings, ini);
@@ -58,6 +59,8 @@ BridgeProcess::BridgeProcess(const BridgeOptions& options) {
         env.insert(QStringLiteral("QX_VIRTUAL_CAMERAS"), options.cameras);
         if (!options.reader.isEmpty())
             env.insert(QStringLiteral("QX_VIRTUAL_READER"), options.reader);
+        for (const QString& entry : options.environment)
+            env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
         m_process.setProcessEnvironment(env);
         m_err.clear();
         m_process.start(binFolder() + QStringLiteral("qxbridge"), {QStringLiteral("--settings"), settings});
@@ -86,11 +89,11 @@ BridgeProcess::~BridgeProcess() {
         ADD_FAILURE() << "qxbridge ended with status " << status << ":\n" << log().toStdString();
 }
 
-int BridgeProcess::stop() {
+int BridgeProcess::stop(int timeoutMs) {
     if (m_process.state() != QProcess::Running)
         return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
     m_process.terminate();
-    if (!m_process.waitForFinished(30000)) {
+    if (!m_process.waitForFinished(timeoutMs)) {
         m_process.kill();
         m_process.waitForFinished(5000);
         return -1;
@@ -160,6 +163,88 @@ QJsonObject BridgeClient::answer(int id, int timeoutMs) {
         },
         timeoutMs);
     return found;
+}
+
+bool RawWebSocket::open(quint16 port, int timeoutMs) {
+    m_socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!m_socket.waitForConnected(timeoutMs))
+        return false;
+    m_socket.write("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
+                   "\r\nUpgrade: websocket\r\nConnection: Upgrade\r\nSec-WebSocket-Version: 13\r\n"
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n\r\n");
+    QElapsedTimer timer;
+    timer.start();
+    while (!m_input.contains("\r\n\r\n") && timer.elapsed() < timeoutMs) {
+        if (!m_socket.waitForReadyRead(100) && m_socket.state() != QAbstractSocket::ConnectedState)
+            break;
+        m_input += m_socket.readAll();
+    }
+    const qsizetype end = m_input.indexOf("\r\n\r\n");
+    if (end < 0 || !m_input.startsWith("HTTP/1.1 101"))
+        return false;
+    m_input.remove(0, end + 4);
+    return true;
+}
+
+void RawWebSocket::sendFrame(quint8 opcode, const QByteArray& payload, bool masked, bool fin) {
+    QByteArray frame;
+    frame.append(static_cast<char>((fin ? 0x80 : 0) | opcode));
+    const char maskBit = masked ? char(0x80) : char(0);
+    if (payload.size() < 126) {
+        frame.append(static_cast<char>(maskBit | payload.size()));
+    } else if (payload.size() < 65536) {
+        frame.append(static_cast<char>(maskBit | 126));
+        frame.append(static_cast<char>(payload.size() >> 8));
+        frame.append(static_cast<char>(payload.size() & 0xFF));
+    } else {
+        frame.append(static_cast<char>(maskBit | 127));
+        for (int shift = 56; shift >= 0; shift -= 8)
+            frame.append(static_cast<char>((static_cast<quint64>(payload.size()) >> shift) & 0xFF));
+    }
+    QByteArray body = payload;
+    if (masked) {
+        const char key[4] = {0x12, 0x34, 0x56, 0x78};
+        frame.append(key, 4);
+        for (qsizetype i = 0; i < body.size(); ++i)
+            body[i] = static_cast<char>(body[i] ^ key[i % 4]);
+    }
+    m_socket.write(frame + body);
+    m_socket.flush();
+}
+
+std::pair<int, QByteArray> RawWebSocket::readFrame(int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (true) {
+        if (m_input.size() >= 2) {
+            const auto* b = reinterpret_cast<const uchar*>(m_input.constData());
+            qint64 length = b[1] & 0x7F;
+            qsizetype at = 2;
+            if (length == 126 && m_input.size() >= 4) {
+                length = (b[2] << 8) | b[3];
+                at = 4;
+            } else if (length == 127 && m_input.size() >= 10) {
+                length = 0;
+                for (int i = 0; i < 8; ++i)
+                    length = (length << 8) | b[2 + i];
+                at = 10;
+            }
+            if ((b[1] & 0x7F) < 126 || at > 2) {
+                if (m_input.size() >= at + length) {
+                    const int opcode = b[0] & 0x0F;
+                    const QByteArray payload = m_input.mid(at, length);
+                    m_input.remove(0, at + length);
+                    return {opcode, payload};
+                }
+            }
+        }
+        if (timer.elapsed() > timeoutMs)
+            return {-1, QByteArray()};
+        if (!m_socket.waitForReadyRead(100) && m_socket.state() != QAbstractSocket::ConnectedState &&
+            m_socket.bytesAvailable() == 0)
+            return {-1, QByteArray()};
+        m_input += m_socket.readAll();
+    }
 }
 
 QByteArray HttpReply::header(const QByteArray& name) const {

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QWebSocket>
 #include <functional>
 #include <memory>
@@ -22,14 +23,17 @@ struct BridgeOptions {
     QStringList allowedOrigins;
     qint64 maxMessageBytes = 0; // 0: the default
     QString reader;             // a card file for the virtual reader, or none
+    QByteArray settings;        // more lines of [Bridge]
+    QStringList environment;    // more NAME=VALUE of its environment
 };
 
 class BridgeProcess {
 public:
     explicit BridgeProcess(const BridgeOptions& options = {});
     ~BridgeProcess();
-    // Stops it as systemd does (SIGTERM) and returns its exit status, -1 for a crash or a hang.
-    int stop();
+    // Stops it as systemd does (SIGTERM) and returns its exit status, -1 for a crash or when it has not
+    // ended within `timeoutMs`.
+    int stop(int timeoutMs = 30000);
     bool started() const { return m_ready; }
     quint16 port() const { return m_port; }
     qint64 pid() const { return m_process.processId(); }
@@ -71,6 +75,22 @@ private:
     QWebSocket m_socket;
     QList<QJsonObject> m_answers;
     int m_nextId = 1;
+};
+
+// A WebSocket client at the byte level, for what a browser never sends: unmasked frames, a drop
+// without a close frame, a client that stops reading.
+class RawWebSocket {
+public:
+    bool open(quint16 port, int timeoutMs = 10000);
+    void sendFrame(quint8 opcode, const QByteArray& payload, bool masked = true, bool fin = true);
+    void sendText(const QByteArray& text) { sendFrame(0x1, text); }
+    // The next complete frame (opcode and payload), waiting up to `timeoutMs`; opcode -1 when none.
+    std::pair<int, QByteArray> readFrame(int timeoutMs = 10000);
+    QTcpSocket& socket() { return m_socket; }
+
+private:
+    QTcpSocket m_socket;
+    QByteArray m_input;
 };
 
 struct HttpReply {

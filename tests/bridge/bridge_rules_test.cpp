@@ -1,14 +1,20 @@
 // The bridge's rules without a bridge: request heads, Host and Origin, capture-folder paths, settings.
 #include "access_policy.h"
+#include "bridge_log.h"
 #include "bridge_settings.h"
 #include "path_guard.h"
+#include "peer_credentials.h"
 #include "support/test_support.h"
+#include "web_socket_frames.h"
 
 #include "qx/platform/profile.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace qx::bridge {
 namespace {
@@ -127,10 +133,22 @@ protected:
 TEST_F(PathGuardTest, OnlyPathsThatStayInsideTheFoldersPass) {
     const PathGuard guard({pics()});
     for (const QString& path :
-         {pics(), pics().chopped(1), pics() + QStringLiteral("a.jpg"), pics() + QStringLiteral("new.jpg"),
-          pics() + QStringLiteral("sub/"), pics() + QStringLiteral("not/yet/there/"),
+         {pics() + QStringLiteral("a.jpg"), pics() + QStringLiteral("new.jpg"),
+          pics() + QStringLiteral("sub/new.jpg"), pics() + QStringLiteral("not/yet/there/x.jpg"),
           m_root.file(QStringLiteral("alias/a.jpg")), pics() + QStringLiteral("./a.jpg")})
         EXPECT_TRUE(guard.inside(path)) << path.toStdString();
+    // The folder itself is no file inside it, with or without its '/', and nor is any folder name.
+    for (const QString& path :
+         {pics(), pics().chopped(1), pics() + QStringLiteral("sub/"), m_root.file(QStringLiteral("alias"))})
+        EXPECT_FALSE(guard.inside(path)) << path.toStdString();
+    // As a folder it passes, resolved and with its '/', so names joined to it stay inside.
+    EXPECT_EQ(guard.resolvedFolder(pics().chopped(1)), QFileInfo(pics()).canonicalFilePath() + '/');
+    EXPECT_EQ(guard.resolvedFolder(m_root.file(QStringLiteral("alias"))),
+              QFileInfo(pics()).canonicalFilePath() + '/');
+    EXPECT_EQ(guard.resolvedFolder(pics() + QStringLiteral("sub")),
+              QFileInfo(pics()).canonicalFilePath() + QStringLiteral("/sub/"));
+    EXPECT_TRUE(guard.resolvedFolder(m_root.file(QStringLiteral("pics-evil"))).isEmpty());
+    EXPECT_TRUE(guard.resolvedFolder(m_root.path()).isEmpty());
     for (const QString& path :
          {QStringLiteral("/etc/passwd"), QString(), QStringLiteral("a.jpg"), QStringLiteral("pics/a.jpg"),
           pics() + QStringLiteral("../secret.txt"), pics() + QStringLiteral("sub/../../secret.txt"),
@@ -165,6 +183,16 @@ TEST_F(PathGuardTest, RequestsThatHandPathsToTheControlAreChecked) {
     EXPECT_FALSE(refused("put", "CustomSavePath", {pics() + QStringLiteral("sub/")}));
     EXPECT_TRUE(refused("put", "strCardImgSavePath", {QStringLiteral("/root/")}));
     EXPECT_TRUE(refused("put", "cPicName", {QStringLiteral("/etc/shadow")}));
+    EXPECT_TRUE(refused("put", "cPicName", {pics().chopped(1)}));
+    EXPECT_TRUE(refused("call", "DeleteImgByName", {pics()}));
+    // The control is handed what was checked: links resolved, folders with their '/'.
+    const GuardVerdict alias = guard.check(QStringLiteral("call"), QStringLiteral("GetBase64String"),
+                                           {m_root.file(QStringLiteral("alias/a.jpg"))}, property);
+    EXPECT_EQ(alias.args.value(0).toString(), QFileInfo(inside).canonicalFilePath());
+    const GuardVerdict card = guard.check(QStringLiteral("put"), QStringLiteral("strCardImgSavePath"),
+                                          {pics().chopped(1)}, property);
+    EXPECT_TRUE(card.refusal.isEmpty());
+    EXPECT_EQ(card.args.value(0).toString(), QFileInfo(pics()).canonicalFilePath() + '/');
     EXPECT_FALSE(refused("put", "cPicName", {QString()}));
     for (const char* name : {"CustomImgName", "IDCardImgName", "IDHeadImgName", "ImgName", "idNum"}) {
         EXPECT_TRUE(refused("put", name, {QStringLiteral("../../etc/x")})) << name;
@@ -177,8 +205,13 @@ TEST_F(PathGuardTest, RequestsThatHandPathsToTheControlAreChecked) {
     picture = inside;
     EXPECT_FALSE(refused("call", "SendSeal", {QStringLiteral("http://127.0.0.1:1/")}));
     EXPECT_TRUE(refused("call", "HttpSendIDCard", {QStringLiteral("http://127.0.0.1:1/")}));
-    cardFolder = pics();
+    cardFolder = pics().chopped(1);
     EXPECT_FALSE(refused("call", "HttpSendIDCHeadImg", {QStringLiteral("http://127.0.0.1:1/")}));
+    // A card folder set without its '/' is set again with it before the upload joins names to it.
+    const GuardVerdict send = guard.check(QStringLiteral("call"), QStringLiteral("HttpSendIDCard"),
+                                          {QStringLiteral("http://127.0.0.1:1/")}, property);
+    ASSERT_EQ(send.properties.size(), 1u);
+    EXPECT_EQ(send.properties.front().second, QFileInfo(pics()).canonicalFilePath() + '/');
     // Everything else passes untouched.
     EXPECT_FALSE(refused("put", "WriteLog", {true}));
     EXPECT_FALSE(refused("get", "cPicName", {}));
@@ -216,12 +249,120 @@ TEST(BridgeSettingsTest, AMissingFileIsWrittenWithTheDefaultsAndBadValuesStopThe
                                      {"Port", "70000"},
                                      {"AllowedOrigins", "*"},
                                      {"CaptureFolders", "relative/pics"},
-                                     {"MaxMessageBytes", "10"}}) {
+                                     {"MaxMessageBytes", "10"},
+                                     {"MaxAnswerBytes", "1000"}}) {
         Folder other;
         const QString file = other.file(QStringLiteral("qxbridge.ini"));
         ASSERT_TRUE(platform::writeProfileString(file, section, QLatin1String(key), QLatin1String(value)));
         EXPECT_FALSE(loadSettings(file, settings, error)) << key << "=" << value;
         EXPECT_TRUE(error.contains(QLatin1String(key))) << error.toStdString();
+    }
+}
+
+TEST(BridgeSettingsTest, LongValuesAreReadWholeAndTooLongOnesStopTheStart) {
+    Folder folder;
+    const QString path = folder.file(QStringLiteral("qxbridge.ini"));
+    const QString section = QStringLiteral("Bridge");
+    // Past 4,095 characters the last origin and folder must come through whole: a cut one would let
+    // in an origin or a folder nobody listed.
+    QStringList origins;
+    for (int i = 0; origins.join(QLatin1Char(';')).size() < 5000; ++i)
+        origins << QStringLiteral("https://desk%1.example.org").arg(i);
+    origins << QStringLiteral("https://scans.example.com.cn");
+    QStringList folders;
+    for (int i = 0; folders.join(QLatin1Char(';')).size() < 5000; ++i)
+        folders << QStringLiteral("/srv/desk%1/").arg(i);
+    folders << QStringLiteral("/srv/scans-archive/");
+    ASSERT_TRUE(platform::writeProfileString(path, section, QStringLiteral("AllowedOrigins"),
+                                             origins.join(QLatin1Char(';'))));
+    ASSERT_TRUE(platform::writeProfileString(path, section, QStringLiteral("CaptureFolders"),
+                                             folders.join(QLatin1Char(';'))));
+    BridgeSettings settings;
+    QString error;
+    ASSERT_TRUE(loadSettings(path, settings, error)) << error.toStdString();
+    EXPECT_EQ(settings.allowedOrigins.last(), QStringLiteral("https://scans.example.com.cn"));
+    EXPECT_FALSE(settings.allowedOrigins.contains(QStringLiteral("https://scans.example.com")));
+    EXPECT_EQ(settings.captureFolders.last(), QStringLiteral("/srv/scans-archive/"));
+
+    ASSERT_TRUE(platform::writeProfileString(path, section, QStringLiteral("AllowedOrigins"),
+                                             QString(kMaxSettingChars + 1, QLatin1Char('a'))));
+    EXPECT_FALSE(loadSettings(path, settings, error));
+    EXPECT_TRUE(error.contains(QStringLiteral("AllowedOrigins is over"))) << error.toStdString();
+}
+
+TEST(RequestHeadTest, TheQueryIsReadInTheBrowsersFormEncoding) {
+    const RequestHead head = headOf("GET /picture.jpg?path=%2Fpics%2Fsub+dir%2Fpic+one.jpg&plus=a%2Bb&"
+                                    "nul=a%00b HTTP/1.1\r\nHost: 127.0.0.1:1\r\n\r\n");
+    EXPECT_EQ(head.query(QStringLiteral("path")), QStringLiteral("/pics/sub dir/pic one.jpg"));
+    EXPECT_EQ(head.query(QStringLiteral("plus")), QStringLiteral("a+b"));
+    EXPECT_EQ(head.query(QStringLiteral("nul")), QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    EXPECT_EQ(head.query(QStringLiteral("none")), QString());
+}
+
+TEST(BridgeLogTest, ControlCharactersInValuesAreEscaped) {
+    EXPECT_EQ(escapedForLog(QStringLiteral("a\nb\rc\td")), QStringLiteral("a\\nb\\rc\\td"));
+    EXPECT_EQ(escapedForLog(QStringLiteral("\x1b[2J") + QChar(0x2028) + QChar(0x202E) + QChar(0x85)),
+              QStringLiteral("\\u{001b}[2J\\u{2028}\\u{202e}\\u{0085}"));
+    EXPECT_EQ(escapedForLog(QStringLiteral("C:\\x 王小明")), QStringLiteral("C:\\\\x 王小明"));
+}
+
+TEST(WebSocketFrameTest, ClientFramesAreReadOnlyWhenMaskedAndWellFormed) {
+    using namespace ws;
+    const auto masked = [](quint8 first, const QByteArray& payload) {
+        QByteArray frame;
+        frame.append(static_cast<char>(first));
+        frame.append(static_cast<char>(0x80 | payload.size()));
+        frame.append("\x01\x02\x03\x04", 4);
+        for (qsizetype i = 0; i < payload.size(); ++i)
+            frame.append(static_cast<char>(payload[i] ^ (i % 4 + 1)));
+        return frame;
+    };
+    Frame frame;
+    const QByteArray hello = masked(0x81, "hello");
+    ASSERT_EQ(readClientFrame(hello, 1024, frame), FrameStatus::Complete);
+    EXPECT_EQ(frame.payload, "hello");
+    EXPECT_TRUE(frame.fin);
+    EXPECT_EQ(frame.length, hello.size());
+    EXPECT_EQ(readClientFrame(hello.left(7), 1024, frame), FrameStatus::Incomplete);
+    EXPECT_EQ(readClientFrame(QByteArray("\x81\x05hello", 7), 1024, frame), FrameStatus::Unmasked);
+    EXPECT_EQ(readClientFrame(masked(0xC1, "x"), 1024, frame), FrameStatus::Malformed); // reserved bit
+    EXPECT_EQ(readClientFrame(masked(0x83, "x"), 1024, frame), FrameStatus::Malformed); // no such opcode
+    EXPECT_EQ(readClientFrame(masked(0x09, "x"), 1024, frame), FrameStatus::Malformed); // fragmented ping
+    // A length over the limit is refused from the header, before any payload arrived.
+    EXPECT_EQ(readClientFrame(QByteArray("\x81\xff\x00\x00\x00\x01\x00\x00\x00\x00", 10), 1024, frame),
+              FrameStatus::TooLarge);
+    EXPECT_EQ(serverFrame(Text, "hi"), QByteArray("\x81\x02hi", 4));
+    EXPECT_EQ(serverFrame(Text, QByteArray(300, 'a')).left(4), QByteArray("\x81\x7e\x01\x2c", 4));
+    EXPECT_EQ(closeFrame(ProtocolError, "x"), QByteArray("\x88\x03\x03\xeax", 5));
+    // RFC 6455's own example of the handshake.
+    EXPECT_EQ(acceptKey("dGhlIHNhbXBsZSBub25jZQ=="), "s3pPLMBiTxaQ9kYGzzhZRbK+xOo=");
+    EXPECT_TRUE(acceptKey("short").isEmpty());
+}
+
+TEST(PeerCredentialsTest, TheOwnerOfALoopbackClientIsFoundBothWays) {
+    for (const QHostAddress& address :
+         {QHostAddress(QHostAddress::LocalHost), QHostAddress(QHostAddress::LocalHostIPv6)}) {
+        QTcpServer server;
+        if (!server.listen(address, 0))
+            continue; // no IPv6 loopback here
+        QTcpSocket client;
+        client.connectToHost(address, server.serverPort());
+        ASSERT_TRUE(client.waitForConnected(5000));
+        ASSERT_TRUE(server.waitForNewConnection(5000));
+        QTcpSocket* accepted = server.nextPendingConnection();
+        const LoopbackPair pair{accepted->localAddress(), accepted->localPort(), accepted->peerAddress(),
+                                accepted->peerPort()};
+        bool netlink = false;
+        const auto byNetlink = peerUidByNetlink(pair, netlink);
+        if (netlink) {
+            EXPECT_EQ(byNetlink, std::optional<uid_t>(::getuid())) << address.toString().toStdString();
+        }
+        EXPECT_EQ(peerUidByProc(pair), std::optional<uid_t>(::getuid())) << address.toString().toStdString();
+        EXPECT_EQ(peerUid(pair), std::optional<uid_t>(::getuid()));
+        // A pair no socket has.
+        const LoopbackPair none{pair.local, pair.localPort, pair.peer,
+                                static_cast<quint16>(pair.peerPort ^ 1)};
+        EXPECT_FALSE(peerUid(none).has_value());
     }
 }
 

@@ -300,6 +300,7 @@ TEST_F(PreviewTest, CameraSettingsDialogOnlyWhileThePreviewRuns) {
 
 TEST_F(PreviewTest, ThePreviewIsPaintedInTheControl) {
     auto& c = withCameras("7e41:640x480");
+    c.window()->show(); // a hidden control paints nothing
     startPreview(c);
     QElapsedTimer t;
     t.start();

@@ -148,6 +148,23 @@ try {
     check(photo > 0, `the card's photo is shown (${photo} px wide)`);
     await page.screenshot({ path: path.join(artifacts, "demo-card.png"), fullPage: true });
 
+    // A picture whose folder and name have spaces, through pictureUrl(), which writes them as '+'.
+    const jpeg = fs.readdirSync(pictures).find((name) => name.endsWith(".jpg"));
+    fs.mkdirSync(path.join(pictures, "sub dir"), { recursive: true });
+    fs.copyFileSync(path.join(pictures, jpeg), path.join(pictures, "sub dir", "pic one.jpg"));
+    const spaced = await page.evaluate(async (file) => {
+        const { pictureUrl } = await import("/qxcamera.js");
+        return (await fetch(pictureUrl(file, 100))).status;
+    }, path.join(pictures, "sub dir", "pic one.jpg"));
+    check(spaced === 200, `a picture named with spaces is shown through pictureUrl() (${spaced})`);
+
+    // Reloaded more often than the bridge has connections: each load gives its connections back.
+    for (let i = 0; i < 70; ++i) {
+        await page.reload();
+        await page.waitForSelector("body[data-ready='1']", { timeout: 30000 });
+    }
+    check((await page.textContent("#status")) === "open", "the page still connects after 70 reloads");
+
     const hostile = await browser.newPage();
     await hostile.goto(`http://127.0.0.1:${foreignPort}/`);
     await hostile.waitForFunction(() => document.title.startsWith("{"), null, { timeout: 20000 });
