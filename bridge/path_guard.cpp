@@ -131,6 +131,10 @@ GuardVerdict PathGuard::check(const QString& op, const QString& name, const QVar
         for (const char* joined : {"CustomImgName", "IDCardImgName", "IDHeadImgName", "ImgName", "idNum"})
             if (name == QLatin1String(joined) && !plainName(first))
                 verdict.refusal = QStringLiteral("%1 \"%2\" must be a plain file name").arg(name, first);
+        // How uploads check their server is the user's setting: a page could otherwise turn the
+        // check off, or have any file of the user's trusted as an authority.
+        if (name == QLatin1String("bTlsVerify") || name == QLatin1String("strTlsCaFile"))
+            verdict.refusal = QStringLiteral("%1 is set in the settings files only").arg(name);
         return verdict;
     }
     if (op != QLatin1String("call"))

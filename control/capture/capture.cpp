@@ -20,7 +20,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -324,10 +323,9 @@ bool Capture::writeCapturedImage(KelpoDevice& device, const QString& bmp, int so
     }
     const char* bytes = reinterpret_cast<const char*>(converted.empty() ? data : converted.data());
     const qint64 length = converted.empty() ? size : static_cast<qint64>(converted.size());
-    // Written beside the target and renamed into place, so a full disk leaves no cut-short picture.
-    QSaveFile file(bmp);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes, length) != length || !file.commit()) {
-        file.cancelWriting();
+    // Written beside the target and renamed into place, so a full disk leaves no cut-short picture and
+    // a link put at the name is replaced, never written through.
+    if (!platform::replaceFileContents(bmp, QByteArrayView(bytes, length))) {
         writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
         return false;
     }

@@ -5,10 +5,10 @@
 #include "control/capture/frame_events.h"
 
 #include "qx/imaging/bmp_layout.h"
+#include "qx/platform/files.h"
 #include "qx/platform/folders.h"
 
 #include <QCoreApplication>
-#include <QSaveFile>
 #include <cstring>
 
 namespace qx::control {
@@ -69,18 +69,12 @@ CFrameGrabberCB::SaveResult CFrameGrabberCB::saveStep() {
     fields.height = m_storeHeight; // positive: bottom-up rows
     fields.imageSize = static_cast<uint32_t>(m_length);
     const auto header = bmp::headers(fields);
-    // Written beside its name and renamed into place: a full disk leaves no cut-short picture.
-    QSaveFile file(savePath);
-    const bool ok = file.open(QIODevice::WriteOnly) &&
-                    file.write(reinterpret_cast<const char*>(header.data()), header.size()) ==
-                        static_cast<qint64>(header.size()) &&
-                    file.write(reinterpret_cast<const char*>(m_store.data()),
-                               static_cast<qint64>(m_length)) == static_cast<qint64>(m_length) &&
-                    file.commit();
-    if (!ok) {
-        file.cancelWriting();
+    // Written beside its name and renamed into place: a full disk leaves no cut-short picture, and a
+    // link put at the name is replaced, never written through.
+    platform::ReplacingFile file(savePath);
+    if (!file.open() || !file.write(header.data(), header.size()) || !file.write(m_store.data(), m_length) ||
+        !file.commit())
         return SaveResult::Failed;
-    }
     if (m_owner)
         QCoreApplication::postEvent(m_owner, new QEvent(kFrameSavedEvent));
     return SaveResult::Saved;

@@ -199,6 +199,10 @@ TEST_F(PathGuardTest, RequestsThatHandPathsToTheControlAreChecked) {
         EXPECT_TRUE(refused("put", name, {QStringLiteral("..")})) << name;
         EXPECT_FALSE(refused("put", name, {QStringLiteral("A001")})) << name;
     }
+    // A page can neither turn off the uploads' certificate check nor name an authority to trust.
+    EXPECT_TRUE(refused("put", "bTlsVerify", {false}));
+    EXPECT_TRUE(refused("put", "strTlsCaFile", {pics() + QStringLiteral("ca.pem")}));
+    EXPECT_FALSE(refused("get", "bTlsVerify", {}));
     // The uploads act on the last picture and the card folder as they are at the call.
     EXPECT_TRUE(refused("call", "SendSeal", {QStringLiteral("http://127.0.0.1:1/")}));
     EXPECT_TRUE(refused("call", "AddWaterMark", {}));
