@@ -49,8 +49,10 @@ void CaptureFlow::capture() {
     m_control.SetPDPI(static_cast<short>(s.dpi));
     m_control.SetNColorSpace(static_cast<short>(s.color));
     m_control.SetNRotateAngle(static_cast<short>(s.rotation));
-    if (m_control.Morvel(s.imageFormat) != 0)
+    if (const int result = m_control.Morvel(s.imageFormat); result != 0) {
+        listKeptBmp(result, s.imageFormat);
         return;
+    }
     m_lastPicture = m_control.GetCPicName();
 
     CListImageCtrl& list = m_pictures.list();
@@ -81,6 +83,22 @@ void CaptureFlow::capture() {
         }
     }
     m_pictures.AddPictureItem(m_lastPicture, captureDisplayName(m_lastPicture, m_mergeMode()));
+}
+
+void CaptureFlow::listKeptBmp(int result, const QString& format) {
+    // The picture was taken but could not be made in its format (a PDF capture answers the PDF's own
+    // code): the control kept the BMP and names it. It is the clerk's picture all the same, so it is
+    // listed under its own name, and the clerk learns why it is a BMP; no barcode renames it.
+    const bool kept =
+        result == kMorvelKeptBmp || ((result == kMorvelPdfNotCreated || result == kMorvelPdfFailed) &&
+                                     format.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0);
+    const QString bmp = kept ? m_control.GetCPicName() : QString();
+    if (!bmp.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) || !QFileInfo(bmp).isFile())
+        return;
+    m_lastPicture = bmp;
+    m_pictures.AddPictureItem(bmp, QFileInfo(bmp).fileName());
+    if (m_message)
+        m_message(QString::fromUtf8(kKeptBmpText).arg(bmp));
 }
 
 void CaptureFlow::merge() {

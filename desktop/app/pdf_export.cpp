@@ -1,9 +1,10 @@
-// The list's PDF export: pages written through qx_pdf into a hidden file that takes its dated name only
-// when complete.
+// The list's PDF export: every page of every picture written through qx_pdf into a hidden file that takes
+// its dated name only when complete.
 #include "qx/desktop/pdf_export.h"
 
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/picture_list.h"
+#include "qx/desktop/picture_pages.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
@@ -37,6 +38,24 @@ bool convertToJpeg(const QString& picture, const QString& jpeg) {
         return true;
     const std::optional<imaging::Picture> loaded = imaging::loadPicture(picture);
     return loaded && imaging::saveJpeg(*loaded, jpeg, kJpegQuality);
+}
+
+// A JPEG copy of page `index` of a multi-page picture at `jpeg`; false (and nothing left) when that
+// page cannot be read or written.
+bool convertPageToJpeg(const QString& picture, int index, const QString& jpeg) {
+    const std::optional<imaging::Picture> page = imaging::loadPicturePage(picture, index);
+    return page && !page->isNull() && imaging::saveJpeg(*page, jpeg, kJpegQuality);
+}
+
+// One A4 page holding the JPEG, fitted into the export's box.
+void addPage(pdf::PdfDocument& doc, const QString& jpeg) {
+    doc.beginPage(kPageWidth, kPageHeight);
+    const int image = doc.loadImage(QStringLiteral("jpeg"), jpeg);
+    const QSizeF size = doc.imageSize(image);
+    const pdf::PagePlacement at = pdf::exportPlacement(size.width(), size.height());
+    doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
+    doc.closeImage(image);
+    doc.endPage();
 }
 
 // The temporary JPEG of a picture: "<picture>-pdf.jpg", or, when a file of that name is there already
@@ -134,27 +153,35 @@ QString PdfExport::run(const QString& saveFolder, bool deleteAfter) {
     m_lastPages.clear();
     CListImageCtrl& list = m_pictures.list();
     QStringList pictures;
+    QList<QListWidgetItem*> items;
     for (int i = 0; i < list.count(); ++i) {
         QString file = m_pictures.pictureFile(i);
         if (file.isEmpty())
             file = m_pictures.pictureFolder(list.item(i)->text()) + list.item(i)->text();
         pictures.append(file);
+        items.append(list.item(i));
     }
     // A document without pages is no document.
     if (pictures.isEmpty())
         return {};
-    const QString pdf = write(saveFolder, pictures);
+    QStringList whole;
+    const QString pdf = write(saveFolder, pictures, whole);
     if (pdf.isEmpty() || !deleteAfter)
         return pdf;
-    for (const QString& picture : pictures)
-        QFile::remove(picture);
-    list.clear();
+    // Only a picture every page of which is in the document may go, and its item with it; nothing
+    // processes events during the export, so the items gathered above are still the list's.
+    for (qsizetype i = 0; i < pictures.size(); ++i) {
+        if (!whole.contains(pictures[i]))
+            continue;
+        QFile::remove(pictures[i]);
+        delete items[i];
+    }
     list.setSelectionMark(-1);
     list.viewport()->update();
     return pdf;
 }
 
-QString PdfExport::write(const QString& saveFolder, const QStringList& pictures) {
+QString PdfExport::write(const QString& saveFolder, const QStringList& pictures, QStringList& whole) {
     const QString name = pdfExportName(m_now());
     // Written under a hidden name of its own first: a failed export leaves nothing, and an older
     // document of the same second keeps its name.
@@ -186,30 +213,35 @@ QString PdfExport::write(const QString& saveFolder, const QStringList& pictures)
         doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
         for (const QString& picture : pictures) {
             current = picture;
-            QString page = picture;
-            // The suffix decides as the list names its pictures, but bytes that are not a JPEG's are
-            // converted whatever the name says: they could not be embedded as one.
-            if (isConvertedBySuffix(picture) || !hasJpegSignature(picture)) {
-                temporary = temporaryJpegFor(picture);
-                if (!convertToJpeg(picture, temporary)) {
-                    fail(QString::fromUtf8(kPdfPictureFailedText).arg(picture));
-                    return {};
+            // A merged TIFF holds several pages: each becomes a page of its own, through a temporary
+            // JPEG of that page.
+            const int pages = picturePages(picture);
+            if (pages <= 0) {
+                fail(QString::fromUtf8(kPdfPictureFailedText).arg(picture));
+                return {};
+            }
+            for (int index = 0; index < pages; ++index) {
+                QString page = picture;
+                // The suffix decides as the list names its pictures, but bytes that are not a JPEG's
+                // are converted whatever the name says: they could not be embedded as one.
+                if (pages > 1 || isConvertedBySuffix(picture) || !hasJpegSignature(picture)) {
+                    temporary = temporaryJpegFor(picture);
+                    if (!(pages > 1 ? convertPageToJpeg(picture, index, temporary)
+                                    : convertToJpeg(picture, temporary))) {
+                        fail(QString::fromUtf8(kPdfPictureFailedText).arg(picture));
+                        return {};
+                    }
+                    page = temporary;
                 }
-                page = temporary;
+                m_lastPages.append(page);
+                addPage(doc, page);
+                // The document holds the file open until it is written, so the name can go now.
+                if (!temporary.isEmpty()) {
+                    QFile::remove(temporary);
+                    temporary.clear();
+                }
             }
-            m_lastPages.append(page);
-            doc.beginPage(kPageWidth, kPageHeight);
-            const int image = doc.loadImage(QStringLiteral("jpeg"), page);
-            const QSizeF size = doc.imageSize(image);
-            const pdf::PagePlacement at = pdf::exportPlacement(size.width(), size.height());
-            doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
-            doc.closeImage(image);
-            doc.endPage();
-            // The document holds the file open until it is written, so the name can go now.
-            if (!temporary.isEmpty()) {
-                QFile::remove(temporary);
-                temporary.clear();
-            }
+            whole.append(picture);
         }
         current.clear();
         doc.endDocument();

@@ -1,6 +1,7 @@
 // True-size printing on Qt Print Support (CUPS underneath) and the print preview window.
 #include "qx/desktop/picture_printing.h"
 
+#include "qx/desktop/picture_pages.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
 
@@ -28,10 +29,11 @@ struct LoadedPicture {
     double dpi = 0;
 };
 
-// The picture with the resolution it records. Every format the control writes goes through the
-// capture chain's reader, which keeps a BMP's whole dpi (Qt's reader gives 299.9994 for 300).
-std::optional<LoadedPicture> loadForPrint(const QString& file) {
-    const std::optional<imaging::Picture> pic = imaging::loadPicture(file);
+// Page `page` of the picture with the resolution it records. Every format the control writes goes
+// through the capture chain's reader, which keeps a BMP's whole dpi (Qt's reader gives 299.9994 for
+// 300).
+std::optional<LoadedPicture> loadForPrint(const QString& file, int page) {
+    const std::optional<imaging::Picture> pic = imaging::loadPicturePage(file, page);
     if (!pic || pic->isNull())
         return std::nullopt;
     QImage image;
@@ -94,8 +96,8 @@ QRect trueSizeRect(const CPrinter& printer, double widthMm, double heightMm) {
     return QRect(left, top, targetWidth, targetHeight);
 }
 
-bool drawTrueSize(QPainter& painter, CPrinter& printer, const QString& file) {
-    const std::optional<LoadedPicture> picture = loadForPrint(file);
+bool drawTrueSize(QPainter& painter, CPrinter& printer, const QString& file, int page) {
+    const std::optional<LoadedPicture> picture = loadForPrint(file, page);
     if (!picture)
         return false;
     printer.pictureWidth = picture->image.width() * 25.4 / picture->dpi;
@@ -115,9 +117,16 @@ PicturePrinting::~PicturePrinting() {
 }
 
 bool PicturePrinting::printDirect(const QString& file) {
-    // Checked before any printer is chosen: a picture that cannot be printed asks nothing.
-    if (!loadForPrint(file))
+    // Checked before any printer is chosen: a picture that cannot be printed asks nothing. Every page
+    // is read once here, as a job once begun cannot be taken back: CUPS would print the pages drawn
+    // before one that fails.
+    const int pages = picturePages(file);
+    if (pages <= 0)
         return false;
+    for (int index = 0; index < pages; ++index) {
+        if (!loadForPrint(file, index))
+            return false;
+    }
     QPrinter printer(QPrinter::HighResolution);
     printer.setDocName(QCoreApplication::applicationName());
     const bool asked = m_firstPrint;
@@ -145,13 +154,13 @@ bool PicturePrinting::printDirect(const QString& file) {
         if (printer.outputFormat() != QPrinter::NativeFormat)
             return false;
     }
-    const bool printed = print(printer, file);
+    const bool printed = print(printer, file, pages);
     if (asked)
         m_firstPrint = false;
     return printed;
 }
 
-bool PicturePrinting::print(QPrinter& printer, const QString& file) {
+bool PicturePrinting::print(QPrinter& printer, const QString& file, int pages) {
     QPainter painter;
     if (!painter.begin(&printer))
         return false;
@@ -159,12 +168,16 @@ bool PicturePrinting::print(QPrinter& printer, const QString& file) {
     page.scale = 100;
     page.takeMetrics();
     page.documentStarted = true;
-    ++page.currentPage;
-    const bool drawn = drawTrueSize(painter, page, file);
-    if (!drawn) {
-        printer.abort();
-        painter.end();
-        return false;
+    // Every page of a merged TIFF in one job. A page that can no longer be loaded (the file changed
+    // since it was checked) ends the job and the print counts as failed; engines that can cancel a
+    // job cancel it, CUPS prints what was drawn.
+    for (int index = 0; index < pages; ++index) {
+        ++page.currentPage;
+        if ((index > 0 && !printer.newPage()) || !drawTrueSize(painter, page, file, index)) {
+            printer.abort();
+            painter.end();
+            return false;
+        }
     }
     const bool ended = painter.end();
     page.currentPage = 0;
@@ -209,9 +222,15 @@ CPrintFrame::CPrintFrame(const QString& title, QWidget* owner, const QString& fi
         m_printing.printDirect(m_file);
         QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
     });
-    connect(next, &QAction::triggered, this, [this] { m_view->setCurrentPage(m_view->currentPage() + 1); });
-    connect(previous, &QAction::triggered, this,
-            [this] { m_view->setCurrentPage(m_view->currentPage() - 1); });
+    // The view does not report a page chosen this way, so the buttons are brought up to date here.
+    connect(next, &QAction::triggered, this, [this] {
+        m_view->setCurrentPage(m_view->currentPage() + 1);
+        updatePageCount();
+    });
+    connect(previous, &QAction::triggered, this, [this] {
+        m_view->setCurrentPage(m_view->currentPage() - 1);
+        updatePageCount();
+    });
     connect(m_pages, &QAction::triggered, this, [this] {
         const bool two = m_view->viewMode() == QPrintPreviewWidget::SinglePageView;
         m_view->setViewMode(two ? QPrintPreviewWidget::FacingPagesView : QPrintPreviewWidget::SinglePageView);
@@ -230,7 +249,7 @@ CPrintFrame::~CPrintFrame() {
 }
 
 void CPrintFrame::updatePageCount() {
-    // One picture is one page: next and previous have nowhere to go.
+    // A picture of one page leaves next and previous nowhere to go; a merged TIFF has several.
     const bool several = m_view->pageCount() > 1;
     for (QAction* a : findChildren<QAction*>()) {
         if (a->text() == QStringLiteral("下一页(&N)"))
@@ -245,8 +264,14 @@ void CPrintFrame::paintPage(QPrinter* printer) {
     CPrinter page(printer);
     page.scale = 100;
     page.takeMetrics();
-    page.currentPage = 1;
-    drawTrueSize(painter, page, m_file);
+    // One preview page per page of the picture, as the print has them.
+    const int pages = picturePages(m_file);
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0)
+            printer->newPage();
+        page.currentPage = index + 1;
+        drawTrueSize(painter, page, m_file, index);
+    }
 }
 
 } // namespace qx::desktop

@@ -462,13 +462,14 @@ void CQX_CameraDlg::settings() {
 }
 
 void CQX_CameraDlg::watermark() {
-    const int row = m_list->selectionMark();
-    const QString path = m_pictures->pictureFile(row);
+    const QString path = m_pictures->pictureFile(m_list->selectionMark());
     if (path.isEmpty())
         return;
     m_control.SetCPicName(path);
     m_control.AddWaterMark();
-    // The watermark replaces the picture in place: every item is redrawn from its own file.
+    // The watermark replaces the picture in place: every item is redrawn from its own file. Its dialog
+    // keeps the window's events going (a timed capture may add an item meanwhile), so no row is kept
+    // across it.
     m_pictures->RebuildList();
     if (const int last = m_list->count() - 1; last >= 0) {
         m_list->setCurrentRow(last);
@@ -479,8 +480,7 @@ void CQX_CameraDlg::watermark() {
 }
 
 void CQX_CameraDlg::upload() {
-    const int row = m_list->selectionMark();
-    const QString path = m_pictures->pictureFile(row);
+    const QString path = m_pictures->pictureFile(m_list->selectionMark());
     if (path.isEmpty())
         return;
     m_control.SetCPicName(path);
@@ -491,13 +491,18 @@ void CQX_CameraDlg::upload() {
     }
     m_control.SetBUploadDel(v.deleteAfterUpload);
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    // The control keeps the window going while it sends: a delete, a drop or a capture meanwhile moves
+    // the items about, so what happens afterwards is found by the picture's file, not by its row.
     const int r = m_control.SendSeal(v.url);
     QApplication::restoreOverrideCursor();
     if (r != 1)
         return;
     enablePictureButtons(false);
     if (v.deleteAfterUpload) {
-        delete m_list->takeItem(row);
+        for (int i = m_list->count() - 1; i >= 0; --i) {
+            if (m_pictures->pictureFile(i) == path)
+                delete m_list->takeItem(i);
+        }
         m_list->doItemsLayout();
         if (const int last = m_list->count() - 1; last >= 0) {
             m_list->item(last)->setSelected(false);
@@ -522,11 +527,22 @@ void CQX_CameraDlg::batchPrint() {
     const int count = m_list->count();
     if (count == 0)
         return;
+    // The pictures listed at the click, by their files: the print dialog keeps the window's events
+    // going, and a capture or a delete meanwhile moves the rows. One taken off the list meanwhile is
+    // not printed.
+    QStringList files;
+    for (int i = 0; i < count; ++i)
+        files << m_pictures->pictureFile(i);
     m_progress->setValue(0);
     const int step = 100 / count;
-    for (int i = 0; i < count; ++i) {
-        m_list->setSelectionMark(i);
-        m_printing->printDirect(m_pictures->pictureFile(i));
+    for (const QString& file : std::as_const(files)) {
+        for (int row = 0; row < m_list->count(); ++row) {
+            if (m_pictures->pictureFile(row) == file) {
+                m_list->setSelectionMark(row);
+                m_printing->printDirect(file);
+                break;
+            }
+        }
         m_progress->setValue(qMin(m_progress->maximum(), m_progress->value() + step));
     }
 }

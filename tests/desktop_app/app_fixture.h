@@ -14,6 +14,7 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -76,6 +77,20 @@ private:
     ControlPlugin m_plugin;
     QWidget m_window;
     desktop::CMorvelQxWeb m_control;
+};
+
+// A scripted host whose dialogs let something happen while they are open, as a modal dialog keeps the
+// program's events going: `whileOpen` runs before each dialog is answered.
+class ModalScriptedUiHost : public ScriptedUiHost {
+public:
+    std::function<void(const QString& kind)> whileOpen;
+
+    int runDialog(QDialog* dialog, const QString& kind,
+                  const std::function<void(const QVariant& answer)>& applyAnswer) override {
+        if (whileOpen)
+            whileOpen(kind);
+        return ScriptedUiHost::runDialog(dialog, kind, applyAnswer);
+    }
 };
 
 class DesktopMainDialog : public ::testing::Test {
@@ -142,7 +157,7 @@ protected:
     ScopedEnv m_cameras;
     ScopedEnv m_configDir;
     ControlPlugin m_plugin;
-    ScriptedUiHost m_ui;
+    ModalScriptedUiHost m_ui;
     desktop::MainDialogOptions m_options;
     std::unique_ptr<desktop::CQX_CameraDlg> m_dialog;
 };

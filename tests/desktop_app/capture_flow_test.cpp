@@ -6,6 +6,7 @@
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/picture_list.h"
 #include "qx/desktop/settings_store.h"
+#include "qx/platform/timestamp.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -222,6 +223,47 @@ TEST_F(DesktopCaptureFlow, AMergeReplacesTheItemsOfItsPicturesWithTheMergedOne) 
     EXPECT_EQ(QImageReader(merged).size(),
               QSize(std::max(a.width(), b.width()), a.height() + 6 + b.height()));
     EXPECT_TRUE(QFileInfo::exists(m_pictures.pictureFile(0)));
+}
+
+TEST_F(DesktopCaptureFlow, ABmpKeptForAFormatThatCouldNotBeMadeIsListedAndNamedInABox) {
+    // Folders where the next minute's pictures of `tail` would go: the BMP is written, its
+    // conversion is not.
+    const auto blockOutputs = [](const QString& folder, const QString& tail) {
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int i = -1; i < 60; ++i)
+            ASSERT_TRUE(QDir().mkpath(folder + platform::fileTimeStamp(now.addSecs(i)) + tail));
+    };
+    // A JPEG that cannot be written (-23), with barcode naming on, which leaves the kept BMP alone.
+    blockOutputs(m_save.path(), QStringLiteral(".jpg"));
+    m_barcode = true;
+    int lookups = 0;
+    m_flow.setBarcodeLookup([&](const QString&) {
+        ++lookups;
+        return QStringLiteral("6901234567892");
+    });
+    m_flow.capture();
+    ASSERT_EQ(m_list.count(), 1);
+    const QString bmp = m_pictures.pictureFile(0);
+    EXPECT_EQ(QFileInfo(bmp).path() + QLatin1Char('/'), m_save.path());
+    EXPECT_TRUE(bmp.endsWith(QLatin1String(".bmp"))) << bmp.toStdString();
+    EXPECT_TRUE(readAll(bmp).startsWith("BM"));
+    EXPECT_EQ(m_list.item(0)->text(), QFileInfo(bmp).fileName());
+    EXPECT_EQ(m_flow.lastPicture(), bmp);
+    EXPECT_EQ(m_messages, QStringList{QString::fromUtf8(kKeptBmpText).arg(bmp)});
+    EXPECT_EQ(lookups, 0);
+
+    // A PDF that cannot be created answers the PDF's own code, and its BMP is kept and listed too.
+    m_barcode = false;
+    Folder pdfs;
+    m_control.wrapper().SetCustomSavePath(pdfs.path());
+    blockOutputs(pdfs.path(), QStringLiteral(".pdf"));
+    m_settings.savedImageFormat = QStringLiteral("pdf");
+    m_flow.capture();
+    ASSERT_EQ(m_list.count(), 2);
+    const QString pdfBmp = m_pictures.pictureFile(1);
+    EXPECT_TRUE(pdfBmp.startsWith(pdfs.path())) << pdfBmp.toStdString();
+    EXPECT_TRUE(readAll(pdfBmp).startsWith("BM"));
+    EXPECT_EQ(m_messages.last(), QString::fromUtf8(kKeptBmpText).arg(pdfBmp));
 }
 
 TEST_F(DesktopCaptureFlow, AMergeThatFindsNothingChangesNothing) {

@@ -254,6 +254,89 @@ TEST_F(DesktopMainDialog, UploadSendsThePictureAndTakesItOffTheListWhenAskedTo) 
     EXPECT_EQ(m_ui.messages().last(), QStringLiteral("上传成功"));
 }
 
+// The files of the list's items, in order.
+QStringList listedFiles(CQX_CameraDlg& d) {
+    QStringList files;
+    for (int i = 0; i < d.list().count(); ++i)
+        files << d.pictures().pictureFile(i);
+    return files;
+}
+
+TEST_F(DesktopMainDialog, UploadTakesOffItsOwnPictureWhateverHappensToTheListDuringTheWait) {
+    NoProxyEnvironment noProxy;
+    HttpReceiver receiver;
+    // The answer comes seconds after the request: the list changes in between.
+    ASSERT_TRUE(receiver.start(QStringLiteral("slow"), 3));
+    const QByteArray urlLine = "URL=" + receiver.url().toUtf8();
+    writeIni({urlLine.constData(), "UpLoad-Del=TRUE"});
+    CQX_CameraDlg& d = create();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(captureOnce(), i + 1);
+    const QStringList before = listedFiles(d); // A, B, C
+    const QByteArray sent = readAll(before[1]);
+    d.list().setSelectionMark(1);
+    emit d.list().listClicked(1);
+
+    // Once the server holds the request, and while the control waits for its answer: A is deleted,
+    // a picture D is taken, and D is dropped between B and C.
+    QString taken;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        if (receiver.requests().empty())
+            return;
+        watch.stop();
+        d.list().setSelectionMark(0);
+        d.pictures().runCommand(cmd::kDelete);
+        ASSERT_EQ(captureOnce(), 3);
+        taken = d.pictures().pictureFile(2);
+        DropNotification drop;
+        drop.dropTarget = 1;
+        drop.dragged[0] = 2;
+        emit d.list().itemsDropped(drop);
+    });
+    watch.start();
+    ASSERT_TRUE(d.clickControl(id::kUpload));
+    ASSERT_FALSE(taken.isEmpty()) << "the list did not change during the upload";
+    ASSERT_EQ(receiver.requests().size(), 1u);
+    const auto form = parseWithEmailPackage(receiver.requests()[0]);
+    ASSERT_TRUE(form);
+    EXPECT_TRUE(form->file == sent);
+    // B's item went with B's file; D and C, and their files, stay.
+    EXPECT_EQ(listedFiles(d), QStringList({taken, before[2]}));
+    EXPECT_FALSE(QFileInfo::exists(before[1]));
+    EXPECT_TRUE(QFileInfo::exists(before[2]));
+    EXPECT_TRUE(QFileInfo::exists(taken));
+    EXPECT_EQ(m_ui.messages().last(), QStringLiteral("上传成功"));
+}
+
+TEST_F(DesktopMainDialog, BatchPrintPrintsThePicturesListedAtTheClickWhateverTheDialogLetsHappen) {
+    writeIni({});
+    CQX_CameraDlg& d = create();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(captureOnce(), i + 1);
+    const QStringList listed = listedFiles(d); // A, B, C
+    // While the first print dialog is open C is dropped before A; each dialog is cancelled, so
+    // each picture asks again, and the picture it asks for is the one marked.
+    QStringList asked;
+    m_ui.whileOpen = [&](const QString& kind) {
+        if (kind != QLatin1String("print"))
+            return;
+        asked << d.pictures().pictureFile(d.list().selectionMark());
+        if (asked.size() == 1) {
+            DropNotification drop;
+            drop.dropTarget = 0;
+            drop.dragged[0] = 2;
+            emit d.list().itemsDropped(drop);
+        }
+    };
+    ASSERT_TRUE(d.clickControl(id::kBatchPrint));
+    m_ui.whileOpen = nullptr;
+    EXPECT_EQ(asked, listed);
+    EXPECT_EQ(listedFiles(d), QStringList({listed[2], listed[0], listed[1]}));
+    EXPECT_EQ(d.progressValue(), 99);
+}
+
 TEST_F(DesktopMainDialog, PicturesKeepTheirFilesWhenTheSavePathChanges) {
     writeIni({});
     CQX_CameraDlg& d = create();

@@ -1,5 +1,6 @@
 // The list's PDF export, checked with qpdf and poppler's tools: pages, geometry, information, names,
 // conversions, PDF-Del and every failure leaving nothing behind.
+#include "merged_tiff.h"
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/pdf_export.h"
 #include "qx/desktop/picture_list.h"
@@ -53,6 +54,19 @@ QStringList placements(const QString& pdf) {
     auto it = cm.globalMatch(QString::fromLatin1(readAll(qdf)));
     while (it.hasNext())
         found << it.next().captured(1);
+    return found;
+}
+
+// "page: width x height" of every image `pdfimages -list` finds, in page order.
+QStringList pageImages(const QString& pdf) {
+    const ToolRun r = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    EXPECT_EQ(r.exitCode, 0) << r.all().toStdString();
+    QStringList found;
+    for (const QString& line : r.text().split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(2)) {
+        const QStringList f = line.simplified().split(QLatin1Char(' '));
+        if (f.size() > 4)
+            found << QStringLiteral("%1: %2 x %3").arg(f[0], f[3], f[4]);
+    }
     return found;
 }
 
@@ -153,6 +167,44 @@ TEST_F(DesktopPdfExport, AFailedExportLeavesNoDocumentNoTemporaryFileAndKeepsThe
     EXPECT_EQ(filesIn(save.path()),
               QStringList({QStringLiteral("a.jpg"), QStringLiteral("b.bmp"), QStringLiteral("c.bmp")}));
     EXPECT_EQ(list.count(), 3);
+}
+
+TEST_F(DesktopPdfExport, AMergedTiffGivesAPagePerPageAndPdfDelTakesOnlyPicturesWhollyExported) {
+    const QString a = jpeg(QStringLiteral("a.jpg"), 64, 48);
+    const QString merged = save.file(QStringLiteral("2014-05-06-09-29-00-Merge.tif"));
+    ASSERT_TRUE(writeMergedTiff(merged, {QSize(300, 400), QSize(400, 300), QSize(120, 90)}, 200));
+    const QString b = bmp(QStringLiteral("b.bmp"), 48, 64);
+    add(a);
+    add(merged);
+    add(b);
+    const QString pdf = exporter.run(save.path(), true);
+    ASSERT_FALSE(pdf.isEmpty()) << host.messages().join(' ').toStdString();
+    EXPECT_EQ(runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), pdf}).exitCode, 0);
+    EXPECT_TRUE(info(pdf).contains(QRegularExpression(QStringLiteral("Pages:\\s+5\\n"))))
+        << info(pdf).toStdString();
+    EXPECT_EQ(pageImages(pdf), QStringList({QStringLiteral("1: 64 x 48"), QStringLiteral("2: 300 x 400"),
+                                            QStringLiteral("3: 400 x 300"), QStringLiteral("4: 120 x 90"),
+                                            QStringLiteral("5: 48 x 64")}));
+    // Every page of the TIFF is in the document: PDF-Del takes it with the others, and no temporary
+    // JPEG of its pages is left.
+    EXPECT_EQ(filesIn(save.path()), QStringList{QFileInfo(pdf).fileName()});
+    EXPECT_EQ(list.count(), 0);
+
+    // A TIFF whose second page cannot be read: the export fails naming it, and PDF-Del takes nothing.
+    now = now.addSecs(1);
+    const QString damaged = save.file(QStringLiteral("2014-05-06-09-29-30-Merge.tif"));
+    ASSERT_TRUE(writeMergedTiff(damaged, {QSize(300, 400), QSize(400, 300), QSize(120, 90)}, 200));
+    ASSERT_TRUE(breakTiffPage(damaged, 1));
+    const QByteArray damagedBytes = readAll(damaged);
+    const QString c = jpeg(QStringLiteral("c.jpg"), 64, 48);
+    add(c);
+    add(damaged);
+    EXPECT_EQ(exporter.run(save.path(), true), QString());
+    EXPECT_EQ(host.messages(), QStringList{QString::fromUtf8(kPdfPictureFailedText).arg(damaged)});
+    EXPECT_EQ(readAll(damaged), damagedBytes);
+    EXPECT_EQ(filesIn(save.path()), QStringList({QFileInfo(pdf).fileName(), QFileInfo(damaged).fileName(),
+                                                 QStringLiteral("c.jpg")}));
+    EXPECT_EQ(list.count(), 2);
 }
 
 TEST_F(DesktopPdfExport, AJpegTheDocumentRefusesFailsTheExportNamingIt) {

@@ -1,5 +1,6 @@
 // True-size printing through a private cupsd (loopback, its own folder) with the cups-pdf queue: the
 // printed documents, the first-print dialog, the default printer, and the preview window.
+#include "merged_tiff.h"
 #include "qx/desktop/picture_printing.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
@@ -12,6 +13,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QMap>
+#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -208,6 +211,19 @@ protected:
         const QStringList f = lines[2].simplified().split(QLatin1Char(' '));
         return {f[3], f[4], f[12], f[13]};
     }
+    // "page: width x height" of every image of the printed document, in page order.
+    QStringList pageImages(const QString& pdf) {
+        QStringList found;
+        const QStringList lines = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf})
+                                      .all()
+                                      .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        for (const QString& line : lines.mid(2)) {
+            const QStringList f = line.simplified().split(QLatin1Char(' '));
+            if (f.size() > 4)
+                found << QStringLiteral("%1: %2 x %3").arg(f[0], f[3], f[4]);
+        }
+        return found;
+    }
     QString pageSize(const QString& pdf) {
         const QRegularExpression size(QStringLiteral("Page size:\\s+([0-9.]+ x [0-9.]+) pts"));
         return size.match(runTool(QStringLiteral("pdfinfo"), {pdf}).all()).captured(1);
@@ -342,6 +358,56 @@ TEST_F(DesktopPrinting, ThePreviewShowsThePictureAndItsPrintButtonPrintsWithTheD
     EXPECT_EQ(m_ui.openWindow(QStringLiteral("print-preview")), nullptr);
     EXPECT_EQ(m_ui.askedKinds(), QStringList({QStringLiteral("print"), QStringLiteral("print")}));
     EXPECT_EQ(newJobs().size(), 2);
+}
+
+TEST_F(DesktopPrinting, AMergedTiffIsPrintedAndPreviewedPageByPage) {
+    const QString merged = m_folder.file(QStringLiteral("merged.tif"));
+    ASSERT_TRUE(writeMergedTiff(merged, {QSize(600, 800), QSize(800, 600), QSize(300, 200)}, 150));
+    answerPrinter();
+    ASSERT_TRUE(m_printing.printDirect(merged));
+    const QStringList jobs = newJobs();
+    ASSERT_EQ(jobs.size(), 1);
+    const QString pdf = s_cups->document(jobs[0]);
+    const QString info = runTool(QStringLiteral("pdfinfo"), {pdf}).all();
+    EXPECT_TRUE(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+3\\n")))) << info.toStdString();
+    EXPECT_EQ(pageImages(pdf), QStringList({QStringLiteral("1: 600 x 800"), QStringLiteral("2: 800 x 600"),
+                                            QStringLiteral("3: 300 x 200")}));
+
+    // The preview has the three pages, and next and previous step through them.
+    m_printing.openPreview(merged);
+    auto* frame = qobject_cast<CPrintFrame*>(m_ui.openWindow(QStringLiteral("print-preview")));
+    ASSERT_NE(frame, nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->view()->pageCount(), 3);
+    QMap<QString, QAction*> actions;
+    for (QAction* a : frame->findChild<QToolBar*>()->actions())
+        actions.insert(a->text(), a);
+    QAction* next = actions.value(QStringLiteral("下一页(&N)"));
+    QAction* previous = actions.value(QStringLiteral("前一页(&V)"));
+    ASSERT_TRUE(next && previous);
+    EXPECT_EQ(frame->view()->currentPage(), 1);
+    EXPECT_TRUE(next->isEnabled());
+    EXPECT_FALSE(previous->isEnabled());
+    next->trigger();
+    next->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->view()->currentPage(), 3);
+    EXPECT_FALSE(next->isEnabled());
+    EXPECT_TRUE(previous->isEnabled());
+    previous->trigger();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->view()->currentPage(), 2);
+    frame->close();
+
+    // A TIFF whose second page cannot be read prints nothing rather than its first page alone, and
+    // asks nothing.
+    const QString damaged = m_folder.file(QStringLiteral("damaged.tif"));
+    ASSERT_TRUE(writeMergedTiff(damaged, {QSize(600, 800), QSize(800, 600)}, 150));
+    ASSERT_TRUE(breakTiffPage(damaged, 1));
+    answerPrinter();
+    EXPECT_FALSE(m_printing.printDirect(damaged));
+    EXPECT_EQ(m_ui.pendingAnswers(QStringLiteral("print")), 1);
+    EXPECT_EQ(newJobs().size(), 1);
 }
 
 TEST(DesktopTrueSize, TheTargetIsCentredByIntegerDivisionInDevicePixels) {

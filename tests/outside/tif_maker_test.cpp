@@ -5,6 +5,7 @@
 #include "tif_maker_window.h"
 #include "tiff_test_pictures.h"
 
+#include <QDir>
 #include <QListWidget>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -137,6 +138,61 @@ TEST_F(TifMakerTest, UnreadableFilesAndFailedWritesAreSaidAndLeaveNothing) {
     m_window.list()->clearSelection();
     click("save");
     EXPECT_EQ(m_ui.messages().last(), QStringLiteral("请先选择要导出的页面!"));
+}
+
+TEST_F(TifMakerTest, SavingSeveralPagesAsksBeforeEachFileItWouldReplaceAndLeavesNoPartialFile) {
+    m_window.addFiles({file("colour.png"), file("grey.bmp"), file("mono.png")});
+    ASSERT_EQ(m_window.pageCount(), 3);
+    ASSERT_TRUE(writeAll(file("out-1.png"), "the user's first"));
+    ASSERT_TRUE(writeAll(file("out-3.png"), "the user's third"));
+    const auto question = [](const QString& path) {
+        return QString::fromUtf8(tiff::kOverwriteText).arg(path);
+    };
+    const auto selectAll = [this] {
+        for (int row = 0; row < m_window.pageCount(); ++row)
+            m_window.list()->item(row)->setSelected(true);
+    };
+    // No for the first file, yes for the third; the second name is free and asks nothing.
+    selectAll();
+    m_ui.queueAnswer(QStringLiteral("file-save"), file("out.png"));
+    m_ui.queueAnswer(QStringLiteral("question"), false);
+    m_ui.queueAnswer(QStringLiteral("question"), true);
+    click("save");
+    EXPECT_EQ(m_ui.messages(),
+              QStringList({question(file("out-1.png")), question(file("out-3.png")),
+                           QStringLiteral("导出成功，共2页") + QString::fromUtf8(tiff::kNotOverwrittenText) +
+                               file("out-1.png")}));
+    EXPECT_EQ(readAll(file("out-1.png")), QByteArray("the user's first"));
+    EXPECT_EQ(aeDifference(file("grey.bmp"), file("out-2.png")), QStringLiteral("0"));
+    EXPECT_EQ(aeDifference(file("mono.png"), file("out-3.png")), QStringLiteral("0"));
+
+    // Everything refused: nothing written, nothing said beyond the questions. A yes that meets a
+    // name the picture cannot take (a folder) fails, and neither leaves any file of its own behind.
+    ASSERT_TRUE(QDir().mkpath(file("dir-2.bmp")));
+    ASSERT_TRUE(writeAll(file("dir-1.bmp"), "first"));
+    ASSERT_TRUE(writeAll(file("dir-3.bmp"), "third"));
+    const QStringList before =
+        QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    selectAll();
+    m_ui.queueAnswer(QStringLiteral("file-save"), file("dir.bmp"));
+    for (int i = 0; i < 3; ++i)
+        m_ui.queueAnswer(QStringLiteral("question"), false);
+    const qsizetype shown = m_ui.messages().size();
+    click("save");
+    EXPECT_EQ(
+        m_ui.messages().mid(shown),
+        QStringList({question(file("dir-1.bmp")), question(file("dir-2.bmp")), question(file("dir-3.bmp"))}));
+    selectAll();
+    m_ui.queueAnswer(QStringLiteral("file-save"), file("dir.bmp"));
+    m_ui.queueAnswer(QStringLiteral("question"), false);
+    m_ui.queueAnswer(QStringLiteral("question"), true);
+    m_ui.queueAnswer(QStringLiteral("question"), false);
+    click("save");
+    EXPECT_EQ(m_ui.messages().last(), QStringLiteral("导出失败:\n") + file("dir-2.bmp"));
+    EXPECT_EQ(QDir(m_folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              before);
+    EXPECT_EQ(readAll(file("dir-1.bmp")), QByteArray("first"));
+    EXPECT_EQ(readAll(file("dir-3.bmp")), QByteArray("third"));
 }
 
 TEST_F(TifMakerTest, TheWindowAsItLooks) {

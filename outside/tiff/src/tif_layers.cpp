@@ -87,8 +87,8 @@ QImage toImage(const imaging::Picture& p) {
     return image;
 }
 
-bool savePicture(const imaging::Picture& picture, const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
+bool savePicture(const imaging::Picture& picture, const QString& path, const QString& format) {
+    const QString suffix = (format.isEmpty() ? QFileInfo(path).suffix() : format).toLower();
     if (suffix == QLatin1String("bmp"))
         return imaging::saveBmp(picture, path);
     if (suffix == QLatin1String("jpg") || suffix == QLatin1String("jpeg"))

@@ -35,8 +35,9 @@ private:
 // The picture as a QImage of the same pixels (thumbnails, formats the imaging module does not write).
 QImage toImage(const imaging::Picture& picture);
 
-// Writes one picture by the name's extension: "bmp", "jpg"/"jpeg" (quality 75), "tif"/"tiff"
-// (LZW), "gif" with the imaging module's writers, any other through Qt's writers (PNG, ...).
-bool savePicture(const imaging::Picture& picture, const QString& path);
+// Writes one picture by `format`, or by the name's extension when it is empty: "bmp", "jpg"/"jpeg"
+// (quality 75), "tif"/"tiff" (LZW), "gif" with the imaging module's writers, any other through Qt's
+// writers (PNG, ...). The file at `path` is replaced only by a complete picture.
+bool savePicture(const imaging::Picture& picture, const QString& path, const QString& format = {});
 
 } // namespace qx::tiff

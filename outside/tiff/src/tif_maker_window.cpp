@@ -2,6 +2,7 @@
 #include "tif_maker_window.h"
 
 #include "qx/interface/ui_host.h"
+#include "qx/platform/folders.h"
 
 #include <QAbstractItemModel>
 #include <QFileInfo>
@@ -9,10 +10,15 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 namespace qx::tiff {
 
@@ -34,14 +40,62 @@ protected:
     }
 };
 
+// The file of page `number` among the pages saved out: with several, "<name>-N.<ext>" in the chosen
+// file's folder.
 QString pageName(const QString& path, int number, bool several) {
     if (!several)
         return path;
     const QFileInfo info(path);
+    const QString name = info.fileName();
     const QString suffix = info.suffix();
-    const QString base = suffix.isEmpty() ? path : path.left(path.size() - suffix.size() - 1);
-    return suffix.isEmpty() ? QStringLiteral("%1-%2").arg(base).arg(number)
-                            : QStringLiteral("%1-%2.%3").arg(base).arg(number).arg(suffix);
+    // One pass of arg(): a '%' in the chosen name stays as it is.
+    const QString page = suffix.isEmpty()
+                             ? QStringLiteral("%1-%2").arg(name, QString::number(number))
+                             : QStringLiteral("%1-%2.%3")
+                                   .arg(name.chopped(suffix.size() + 1), QString::number(number), suffix);
+    return platform::withTrailingSlash(info.path()) + page;
+}
+
+enum class Placed { Written, Taken, Failed };
+
+// Writes the picture to `target` only where no file is: under a hidden name of its own in the same
+// folder first, which then takes the target's name in one step that never replaces a file. Nothing
+// of the write is left behind unless it answers Written; Taken when a file holds the name.
+Placed savePictureWhereFree(const imaging::Picture& picture, const QString& target) {
+    const QFileInfo info(target);
+    if (info.exists() || info.isSymLink())
+        return Placed::Taken;
+    const QString folder = platform::withTrailingSlash(info.path());
+    QString hidden;
+    for (int n = 0; n < 1000 && hidden.isEmpty(); ++n) {
+        const QString candidate = folder + QStringLiteral(".tif-tool-%1-%2").arg(::getpid()).arg(n);
+        const int fd =
+            ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            ::close(fd);
+            hidden = candidate;
+        } else if (errno != EEXIST) {
+            return Placed::Failed;
+        }
+    }
+    if (hidden.isEmpty())
+        return Placed::Failed;
+    const auto removeHidden = qScopeGuard([&hidden] { QFile::remove(hidden); });
+    // The hidden name has no extension: the target's chooses the format.
+    if (!savePicture(picture, hidden, info.suffix()))
+        return Placed::Failed;
+    const QByteArray from = QFile::encodeName(hidden);
+    const QByteArray to = QFile::encodeName(target);
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0) {
+        hidden.clear();
+        return Placed::Written;
+    }
+    if (errno != EINVAL)
+        return errno == EEXIST ? Placed::Taken : Placed::Failed;
+    // A file system without RENAME_NOREPLACE: a hard link is just as exclusive (the hidden name goes).
+    if (::link(from.constData(), to.constData()) == 0)
+        return Placed::Written;
+    return errno == EEXIST ? Placed::Taken : Placed::Failed;
 }
 
 } // namespace
@@ -177,20 +231,43 @@ bool CTifMakerWnd::writeTiff(const QString& path) {
 }
 
 bool CTifMakerWnd::savePages(const QList<int>& rows, const QString& path) {
+    const bool several = rows.size() > 1;
     QStringList failed;
+    QStringList kept; // files the user chose not to overwrite
+    int written = 0;
     for (int row : rows) {
         const LayerPage* page = pageAt(row);
         if (!page)
             continue;
-        const QString target = pageName(path, row + 1, rows.size() > 1);
-        if (!savePicture(page->picture, target))
+        const QString target = pageName(path, row + 1, several);
+        // One page goes to the name chosen in the save dialog, which asked before it let an existing
+        // file be chosen; the numbered names of several pages were never shown, so every one of them
+        // that is taken is asked about here.
+        Placed placed = several ? savePictureWhereFree(page->picture, target)
+                                : (savePicture(page->picture, target) ? Placed::Written : Placed::Failed);
+        if (placed == Placed::Taken) {
+            if (!m_ui.question(this, QString::fromUtf8(kOverwriteText).arg(target), kCaption)) {
+                kept << target;
+                continue;
+            }
+            placed = savePicture(page->picture, target) ? Placed::Written : Placed::Failed;
+        }
+        if (placed == Placed::Written)
+            ++written;
+        else
             failed << target;
     }
     if (!failed.isEmpty()) {
         warn(QStringLiteral("导出失败:\n") + failed.join(QLatin1Char('\n')));
         return false;
     }
-    return !rows.isEmpty();
+    if (written == 0)
+        return false;
+    QString text = QStringLiteral("导出成功，共%1页").arg(written);
+    if (!kept.isEmpty())
+        text += QString::fromUtf8(kNotOverwrittenText) + kept.join(QLatin1Char('\n'));
+    m_ui.messageBox(this, text, kCaption, MessageIcon::Information, false);
+    return true;
 }
 
 void CTifMakerWnd::removePages(const QList<int>& rows) {
@@ -317,9 +394,8 @@ void CTifMakerWnd::onSave() {
         QStringLiteral("位图文件(*.bmp);;JPG文件(*.jpg);;TIF文件(*.tif);;PNG文件(*.png);;GIF文件(*.gif)");
     options.defaultSuffix = QStringLiteral("bmp");
     options.overwritePrompt = true;
-    if (const auto path = m_ui.saveFile(this, options); path && savePages(rows, *path))
-        m_ui.messageBox(this, QStringLiteral("导出成功，共%1页").arg(rows.size()), kCaption,
-                        MessageIcon::Information, false);
+    if (const auto path = m_ui.saveFile(this, options))
+        savePages(rows, *path);
 }
 
 } // namespace qx::tiff

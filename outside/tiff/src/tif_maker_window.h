@@ -16,6 +16,10 @@ class UiHost;
 
 namespace qx::tiff {
 
+// The question before a numbered page replaces a file, and what the result says of those kept.
+inline constexpr const char* kOverwriteText = "文件已存在，是否覆盖?\n%1";
+inline constexpr const char* kNotOverwrittenText = "\n以下文件已存在，未覆盖:\n";
+
 // Every file dialog, question and message goes through `ui`, so tests and scripts drive the real
 // window. The list's order is the document's: a drag reorders the pages.
 class CTifMakerWnd : public QWidget {
@@ -28,7 +32,9 @@ public:
     bool openTiff(const QString& path);     // the list becomes the file's pages
     bool writeTiff(const QString& path);    // the pages in the list's order
     // The pages in the list at `rows`, each a picture of its own by `path`'s extension; with more
-    // than one page, page N is written as "<name>-N.<ext>" (N its place in the list, from 1).
+    // than one page, page N is written as "<name>-N.<ext>" (N its place in the list, from 1), and
+    // each of those names a file already holds is asked about (kOverwriteText) before it is
+    // replaced. Says what was written; true when no write failed and a page was written.
     bool savePages(const QList<int>& rows, const QString& path);
     void removePages(const QList<int>& rows);
     void movePage(int from, int to); // as a drag in the list does

@@ -11,6 +11,14 @@ class CMorvelQxWeb;
 class PictureList;
 struct CamSettings;
 
+// Morvel's answers for a picture taken but not made in its format, the captured BMP kept and named
+// in cPicName: a failed conversion, and a PDF that could not be created or written.
+inline constexpr int kMorvelKeptBmp = -23;
+inline constexpr int kMorvelPdfNotCreated = -18;
+inline constexpr int kMorvelPdfFailed = -19;
+// The box that names such a BMP.
+inline constexpr const char* kKeptBmpText = "图片格式转换失败，已保留bmp图片:\n%1";
+
 class CaptureFlow {
 public:
     using Query = std::function<bool()>;
@@ -26,11 +34,12 @@ public:
     void setModes(Query mergeMode, Query barcodeNaming);
     // The barcode found in a picture; finds nothing until set.
     void setBarcodeLookup(BarcodeLookup lookup);
-    // Where a refused barcode rename is reported; nowhere until set.
+    // Where a refused barcode rename and a kept BMP are reported; nowhere until set.
     void setMessageSink(MessageSink sink);
 
-    // Takes a picture with the control and adds it to the list. A capture asked for while one runs
-    // (a tick or the hotkey during the wait for the frame) is dropped.
+    // Takes a picture with the control and adds it to the list; a BMP the control kept because the
+    // format could not be made is listed too, with a box naming it. A capture asked for while one
+    // runs (a tick or the hotkey during the wait for the frame) is dropped.
     void capture();
     // In merge mode: merges the pictures taken and puts the result in the place of their items.
     void merge();
@@ -40,6 +49,8 @@ public:
     QString barcodeName() const { return m_barcodeName; }
 
 private:
+    void listKeptBmp(int result, const QString& format);
+
     CMorvelQxWeb& m_control;
     PictureList& m_pictures;
     CamSettings& m_settings;

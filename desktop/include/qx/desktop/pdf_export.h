@@ -38,17 +38,20 @@ public:
     void setClock(std::function<QDateTime()> now);
     void setOwner(std::function<QWidget*()> owner);
 
-    // Writes every item's picture as a page into `saveFolder` (with its trailing '/') and answers the
-    // document's path, or "" when nothing was written (an empty list, or a failure, which the box
-    // names). With `deleteAfter` the pictures are deleted and the list emptied, after a success only.
+    // Writes every page of every item's picture (each page of a multi-page TIFF) as a page of one
+    // document into `saveFolder` (with its trailing '/') and answers the document's path, or "" when
+    // nothing was written (an empty list, or a failure, which the box names). With `deleteAfter` the
+    // pictures all of whose pages are in the document are deleted with their items, after a success
+    // only.
     QString run(const QString& saveFolder, bool deleteAfter);
 
     // The page files of the last run, in order, as they were handed to the document (temporary JPEGs
-    // for the converted pictures).
+    // for the converted pictures and for each page of a multi-page one).
     QStringList lastPages() const { return m_lastPages; }
 
 private:
-    QString write(const QString& saveFolder, const QStringList& pictures);
+    // `whole` gets each picture once its last page is in the document.
+    QString write(const QString& saveFolder, const QStringList& pictures, QStringList& whole);
     void fail(const QString& text);
 
     PictureList& m_pictures;

@@ -53,9 +53,9 @@ public:
 // centred on the page by integer division; it reaches past the page when the picture is larger.
 QRect trueSizeRect(const CPrinter& printer, double widthMm, double heightMm);
 
-// Draws the picture file at true size on the painter's current page (cut, not reduced, by the page
-// edges); false when the picture cannot be loaded.
-bool drawTrueSize(QPainter& painter, CPrinter& printer, const QString& file);
+// Draws page `page` of the picture file at true size on the painter's current page (cut, not
+// reduced, by the page edges); false when that page cannot be loaded.
+bool drawTrueSize(QPainter& painter, CPrinter& printer, const QString& file, int page = 0);
 
 class CPrintFrame;
 
@@ -68,16 +68,17 @@ public:
     ~PicturePrinting() override;
 
     // The direct print: the first time (and after every preview) the print dialog chooses the
-    // printer, afterwards the default printer. True when a job was sent.
+    // printer, afterwards the default printer. Every page of the picture (each page of a merged
+    // TIFF) goes into the one job. True when a job was sent.
     bool printDirect(const QString& file);
-    // The preview window of the picture; the first-print flag goes on.
+    // The preview window of the picture, a preview page per page of it; the first-print flag goes on.
     void openPreview(const QString& file);
 
     bool firstPrint() const { return m_firstPrint; }
     CPrintFrame* preview() const { return m_preview; }
 
 private:
-    bool print(QPrinter& printer, const QString& file);
+    bool print(QPrinter& printer, const QString& file, int pages);
 
     UiHost& m_host;
     QWidget* m_owner;
@@ -85,7 +86,7 @@ private:
     QPointer<CPrintFrame> m_preview;
 };
 
-// The preview frame: the framework's preview toolbar around the preview of one picture.
+// The preview frame: the framework's preview toolbar around the preview of one picture's pages.
 class CPrintFrame : public QMainWindow {
     Q_OBJECT
 public:
