@@ -2,6 +2,7 @@
 #include "qx/desktop/picture_pages.h"
 
 #include "qx/imaging/picture.h"
+#include "qx/platform/files.h"
 
 #include <QFile>
 
@@ -10,8 +11,8 @@ namespace qx::desktop {
 int picturePages(const QString& file) {
     QByteArray head;
     {
-        QFile f(file);
-        if (!f.open(QIODevice::ReadOnly))
+        QFile f;
+        if (!platform::openRegularFile(f, file))
             return 0;
         head = f.read(3);
     }

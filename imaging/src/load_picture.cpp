@@ -154,8 +154,16 @@ std::optional<Picture> loadPicturePage(const QString& path, int index) {
         return index == 0 ? loadPicture(path) : std::nullopt;
     QImageReader reader(file.get());
     reader.setAutoTransform(false);
-    if (index > 0 && !reader.jumpToImage(index))
-        return std::nullopt;
+    if (index > 0) {
+        if (const int count = reader.imageCount(); count > 0 && index >= count)
+            return std::nullopt;
+        // Readers that cannot jump (Qt's GIF reader) reach a later frame by reading those before it.
+        if (!reader.jumpToImage(index)) {
+            for (int skipped = 0; skipped < index; ++skipped)
+                if (reader.read().isNull())
+                    return std::nullopt;
+        }
+    }
     const QImage image = reader.read();
     if (image.isNull())
         return std::nullopt;

@@ -4,6 +4,7 @@
 #include "support/test_support.h"
 
 #include <QImage>
+#include <QProcess>
 #include <gtest/gtest.h>
 
 namespace qx::test {
@@ -47,6 +48,26 @@ TEST(PicturePages, AMultiPageTiffHasEachPageAtItsOwnDepth) {
     EXPECT_DOUBLE_EQ(grey->dpiX, 200);
     EXPECT_FALSE(imaging::loadPicturePage(tif, 3));
     EXPECT_FALSE(imaging::loadPicturePage(tif, -1));
+}
+
+TEST(PicturePages, EveryFrameOfAnAnimatedGifCanBeRead) {
+    // ImageMagick makes the animation: our own GIF writer makes single frames only.
+    Folder folder;
+    const QString gif = folder.file(QStringLiteral("frames.gif"));
+    QProcess convert;
+    convert.start(QStringLiteral("convert"), {QStringLiteral("-size"), QStringLiteral("16x12"),
+                                              QStringLiteral("xc:red"), QStringLiteral("xc:lime"),
+                                              QStringLiteral("xc:blue"), gif});
+    ASSERT_TRUE(convert.waitForFinished(30000));
+    ASSERT_EQ(convert.exitCode(), 0);
+    ASSERT_EQ(imaging::picturePageCount(gif), 3);
+    const QRgb expected[] = {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)};
+    for (int i = 0; i < 3; ++i) {
+        const auto frame = imaging::loadPicturePage(gif, i);
+        ASSERT_TRUE(frame) << i;
+        EXPECT_EQ(frame->colourAt(5, 5) & 0xFFFFFF, expected[i] & 0xFFFFFF) << i;
+    }
+    EXPECT_FALSE(imaging::loadPicturePage(gif, 3));
 }
 
 TEST(PicturePages, SinglePicturesHaveOnePageAndBrokenFilesNone) {
