@@ -165,6 +165,15 @@ bool saveJpeg(const Picture& picture, const QString& path, int quality, double d
                       dpiY > 0 ? dpiY : picture.dpiY);
 }
 
+std::optional<QByteArray> encodeJpeg(const Picture& picture, int quality, double dpiX, double dpiY) {
+    if (!isWellFormed(picture))
+        return std::nullopt;
+    const RowSource src = rowsOf(picture);
+    std::vector<uint8_t> scratch;
+    return encodeJpegBytes(jpegRowsOf(src, scratch), quality, dpiX > 0 ? dpiX : picture.dpiX,
+                           dpiY > 0 ? dpiY : picture.dpiY);
+}
+
 namespace {
 
 // libtiff's messages go to this handle's own handler instead of standard error.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <jerror.h>
 #include <jpeglib.h>
@@ -78,15 +79,20 @@ uint16_t densityOf(double dpi) {
     return static_cast<uint16_t>(std::clamp(std::lround(dpi), 1L, 65535L));
 }
 
-bool runEncoder(jpeg_compress_struct& c, ErrorManager& err, Destination& dest, const JpegRows& src,
-                int quality, double dpiX, double dpiY, const uint8_t** rowPointers) {
+// `dest` is the file destination, or null for libjpeg's memory destination into `memory`.
+bool runEncoder(jpeg_compress_struct& c, ErrorManager& err, Destination* dest, unsigned char** memory,
+                unsigned long* memorySize, const JpegRows& src, int quality, double dpiX, double dpiY,
+                const uint8_t** rowPointers) {
     c.err = &err.pub;
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&c);
         return false;
     }
     jpeg_create_compress(&c);
-    c.dest = &dest.pub;
+    if (dest)
+        c.dest = &dest->pub;
+    else
+        jpeg_mem_dest(&c, memory, memorySize);
     c.image_width = static_cast<JDIMENSION>(src.width);
     c.image_height = static_cast<JDIMENSION>(src.height);
     switch (src.input) {
@@ -153,9 +159,27 @@ bool encodeJpeg(const JpegRows& src, const QString& path, int quality, double dp
     jpeg_compress_struct c{};
     ErrorManager err{};
     initErrors(err);
-    if (!runEncoder(c, err, dest, src, quality, dpiX, dpiY, rowPointers.data()))
+    if (!runEncoder(c, err, &dest, nullptr, nullptr, src, quality, dpiX, dpiY, rowPointers.data()))
         return false;
     return file.commit();
+}
+
+std::optional<QByteArray> encodeJpegBytes(const JpegRows& src, int quality, double dpiX, double dpiY) {
+    if (src.width <= 0 || src.height <= 0 || src.width > JPEG_MAX_DIMENSION ||
+        src.height > JPEG_MAX_DIMENSION || src.batch <= 0 || !src.fetch)
+        return std::nullopt;
+    std::vector<const uint8_t*> rowPointers(static_cast<std::size_t>(src.batch));
+    jpeg_compress_struct c{};
+    ErrorManager err{};
+    initErrors(err);
+    unsigned char* memory = nullptr;
+    unsigned long size = 0;
+    const bool ok = runEncoder(c, err, nullptr, &memory, &size, src, quality, dpiX, dpiY, rowPointers.data());
+    std::optional<QByteArray> out;
+    if (ok && memory && size > 0)
+        out = QByteArray(reinterpret_cast<const char*>(memory), static_cast<qsizetype>(size));
+    std::free(memory);
+    return out;
 }
 
 namespace {
@@ -243,18 +267,24 @@ bool runDecoder(jpeg_decompress_struct& d, ErrorManager& err, const uint8_t* dat
 
 } // namespace
 
-std::optional<Picture> decodeJpegFile(const QString& path, bool refuseDamaged) {
-    std::optional<FileBytes> bytes = readFile(path);
-    if (!bytes || bytes->size < 4)
+std::optional<Picture> decodeJpegBytes(const uint8_t* data, std::size_t size, bool refuseDamaged) {
+    if (size < 4)
         return std::nullopt;
     Picture out;
     std::vector<uint8_t> cmykRow;
     jpeg_decompress_struct d{};
     ErrorManager err{};
     initErrors(err);
-    if (!runDecoder(d, err, bytes->data.get(), bytes->size, out, cmykRow, refuseDamaged))
+    if (!runDecoder(d, err, data, size, out, cmykRow, refuseDamaged))
         return std::nullopt;
     return out;
+}
+
+std::optional<Picture> decodeJpegFile(const QString& path, bool refuseDamaged) {
+    std::optional<FileBytes> bytes = readFile(path);
+    if (!bytes)
+        return std::nullopt;
+    return decodeJpegBytes(bytes->data.get(), bytes->size, refuseDamaged);
 }
 
 } // namespace qx::imaging::detail

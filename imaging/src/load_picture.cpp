@@ -85,6 +85,11 @@ std::optional<Picture> loadPicture(const QString& path) {
     return load(path, false);
 }
 
+std::optional<Picture> decodeJpeg(QByteArrayView bytes) {
+    return decodeJpegBytes(reinterpret_cast<const uint8_t*>(bytes.data()),
+                           static_cast<std::size_t>(bytes.size()), false);
+}
+
 std::optional<Picture> loadIntactPicture(const QString& path) {
     return load(path, true);
 }

@@ -77,6 +77,34 @@ std::optional<Picture> loadBmp(const QString& path) {
     return p;
 }
 
+std::optional<Picture> decodeBmp(QByteArrayView bytes) {
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+    const auto size = static_cast<std::size_t>(bytes.size());
+    const std::optional<BmpLayout> layout = parseBmpHeader(data, std::min(size, kBmpHeadBytes), size);
+    if (!layout)
+        return std::nullopt;
+    Picture p;
+    p.width = layout->width;
+    p.height = layout->height;
+    p.bitsPerPixel = layout->bitsPerPixel;
+    p.stride = static_cast<int>(layout->stride);
+    p.palette = layout->palette;
+    p.dpiX = layout->dpiX;
+    p.dpiY = layout->dpiY;
+    try {
+        p.pixels.resize(layout->stride * static_cast<std::size_t>(p.height));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    for (int y = 0; y < p.height; ++y) {
+        const int stored = layout->bottomUp ? p.height - 1 - y : y;
+        std::memcpy(p.pixels.data() + static_cast<std::size_t>(y) * layout->stride,
+                    data + layout->pixelOffset + static_cast<uint64_t>(stored) * layout->stride,
+                    layout->stride);
+    }
+    return p;
+}
+
 bool saveBmp(const Picture& picture, const QString& path) {
     if (!isWellFormed(picture))
         return false;

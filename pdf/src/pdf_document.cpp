@@ -136,6 +136,10 @@ struct PdfDocument::Impl {
     std::string content;
     std::set<int> pageImages;
 
+    int addImage(const detail::JpegHeader& header,
+                 const std::shared_ptr<QPDFObjectHandle::StreamDataProvider>& provider,
+                 const QByteArray* bytes);
+
     void requireScope(std::initializer_list<Scope> allowed, const char* operation) const {
         for (Scope s : allowed)
             if (scope == s)
@@ -246,12 +250,68 @@ void PdfDocument::beginPage(double width, double height) {
     m_impl->scope = Impl::Scope::Page;
 }
 
+namespace {
+
+// The image XObject of a JPEG whose header was read: its bytes are embedded unchanged (DCTDecode),
+// from `provider` (a file) or `bytes` (memory).
+QPDFObjectHandle jpegXObject(QPDF& pdf, const detail::JpegHeader& header,
+                             const std::shared_ptr<QPDFObjectHandle::StreamDataProvider>& provider,
+                             const QByteArray* bytes) {
+    QPDFObjectHandle xobject = pdf.newStream();
+    QPDFObjectHandle dict = xobject.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(header.width));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(header.height));
+    const char* space = header.components == 1   ? "/DeviceGray"
+                        : header.components == 3 ? "/DeviceRGB"
+                                                 : "/DeviceCMYK";
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    if (header.components == 4 && header.adobe) {
+        QPDFObjectHandle decode = QPDFObjectHandle::newArray();
+        for (int i = 0; i < 4; ++i) {
+            decode.appendItem(QPDFObjectHandle::newInteger(1));
+            decode.appendItem(QPDFObjectHandle::newInteger(0));
+        }
+        dict.replaceKey("/Decode", decode);
+    }
+    if (provider)
+        xobject.replaceStreamData(provider, QPDFObjectHandle::newName("/DCTDecode"),
+                                  QPDFObjectHandle::newNull());
+    else
+        xobject.replaceStreamData(bytes->toStdString(), QPDFObjectHandle::newName("/DCTDecode"),
+                                  QPDFObjectHandle::newNull());
+    return xobject;
+}
+
+} // namespace
+
+int PdfDocument::Impl::addImage(const detail::JpegHeader& header,
+                                const std::shared_ptr<QPDFObjectHandle::StreamDataProvider>& provider,
+                                const QByteArray* bytes) {
+    Image image;
+    image.width = header.width;
+    image.height = header.height;
+    try {
+        image.xobject = jpegXObject(*pdf, header, provider, bytes);
+    } catch (const PdfError&) {
+        throw;
+    } catch (const std::exception& e) {
+        throw PdfError(std::string("loadImage: ") + e.what());
+    }
+    const int handle = nextImage++;
+    images.emplace(handle, std::move(image));
+    return handle;
+}
+
 int PdfDocument::loadImage(const QString& type, const QString& path) {
     m_impl->requireScope({Impl::Scope::Document, Impl::Scope::Page}, "loadImage");
     if (type.compare(QLatin1String("jpeg"), Qt::CaseInsensitive) != 0)
         throw PdfError("image type " + type.toStdString() + " is not supported (only jpeg)");
     const std::string name = path.toStdString();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Opened without blocking: a FIFO in the picture's place fails here instead of hanging.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         throw PdfError("JPEG image " + name + " cannot be opened: " + std::strerror(errno));
     struct stat st {};
@@ -259,6 +319,7 @@ int PdfDocument::loadImage(const QString& type, const QString& path) {
         ::close(fd);
         throw PdfError("JPEG image " + name + " is not a regular file");
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     // From here the provider owns the descriptor, whatever happens.
     auto data = std::make_shared<JpegFileData>(fd, static_cast<uint64_t>(st.st_size), name);
     const detail::JpegHeader header = detail::readJpegHeader(
@@ -266,40 +327,22 @@ int PdfDocument::loadImage(const QString& type, const QString& path) {
             return readAt(fd, buffer, size, offset) == static_cast<long long>(size);
         },
         static_cast<uint64_t>(st.st_size));
+    return m_impl->addImage(header, data, nullptr);
+}
 
-    Image image;
-    image.width = header.width;
-    image.height = header.height;
-    try {
-        image.xobject = m_impl->pdf->newStream();
-        QPDFObjectHandle dict = image.xobject.getDict();
-        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-        dict.replaceKey("/Width", QPDFObjectHandle::newInteger(header.width));
-        dict.replaceKey("/Height", QPDFObjectHandle::newInteger(header.height));
-        const char* space = header.components == 1   ? "/DeviceGray"
-                            : header.components == 3 ? "/DeviceRGB"
-                                                     : "/DeviceCMYK";
-        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
-        dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-        if (header.components == 4 && header.adobe) {
-            QPDFObjectHandle decode = QPDFObjectHandle::newArray();
-            for (int i = 0; i < 4; ++i) {
-                decode.appendItem(QPDFObjectHandle::newInteger(1));
-                decode.appendItem(QPDFObjectHandle::newInteger(0));
-            }
-            dict.replaceKey("/Decode", decode);
-        }
-        image.xobject.replaceStreamData(data, QPDFObjectHandle::newName("/DCTDecode"),
-                                        QPDFObjectHandle::newNull());
-    } catch (const PdfError&) {
-        throw;
-    } catch (const std::exception& e) {
-        throw PdfError(std::string("loadImage: ") + e.what());
-    }
-    const int handle = m_impl->nextImage++;
-    m_impl->images.emplace(handle, std::move(image));
-    return handle;
+int PdfDocument::loadImageData(const QString& type, const QByteArray& jpeg) {
+    m_impl->requireScope({Impl::Scope::Document, Impl::Scope::Page}, "loadImage");
+    if (type.compare(QLatin1String("jpeg"), Qt::CaseInsensitive) != 0)
+        throw PdfError("image type " + type.toStdString() + " is not supported (only jpeg)");
+    const detail::JpegHeader header = detail::readJpegHeader(
+        [&jpeg](uint64_t offset, void* buffer, std::size_t size) {
+            if (offset + size > static_cast<uint64_t>(jpeg.size()))
+                return false;
+            std::memcpy(buffer, jpeg.constData() + offset, size);
+            return true;
+        },
+        static_cast<uint64_t>(jpeg.size()));
+    return m_impl->addImage(header, nullptr, &jpeg);
 }
 
 QSizeF PdfDocument::imageSize(int handle) const {

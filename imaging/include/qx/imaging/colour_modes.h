@@ -1,6 +1,8 @@
 // The colour modes applied to captured BMP files in place: grey, black and white, enhanced colour.
 #pragma once
 
+#include "qx/imaging/picture.h"
+
 #include <QString>
 
 namespace qx::imaging {
@@ -24,6 +26,13 @@ ColourResult convertToBlackAndWhite(const QString& bmpPath, int& threshold);
 
 // Stays 24 bits: light areas pushed towards white, red ink intensified.
 ColourResult enhanceColour(const QString& bmpPath);
+
+// The same three on a picture in memory, as the capture chain applies them before its one write: a
+// 24-bit picture becomes 8-bit grey, 1-bit or stays 24-bit, keeping its resolution; any other picture
+// is NotSupported and left as it is.
+ColourResult convertToGrey(Picture& picture);
+ColourResult convertToBlackAndWhite(Picture& picture, int& threshold);
+ColourResult enhanceColour(Picture& picture);
 
 QString colourResultText(ColourResult result);
 

@@ -3,8 +3,10 @@
 
 #include "qx/imaging/picture.h"
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace qx::imaging {
 
@@ -16,8 +18,11 @@ namespace qx::imaging {
 // file at the path is left as it was. A 1-bit picture with a colour palette is encoded in colour.
 bool convertBmpToJpeg(const QString& bmpPath, const QString& jpegPath, int quality);
 
-// `dpiX`/`dpiY` of 0 keep the picture's own resolution.
+// `dpiX`/`dpiY` of 0 keep the picture's own resolution. The bytes are those convertBmpToJpeg writes
+// for the picture's BMP.
 bool saveJpeg(const Picture& picture, const QString& path, int quality, double dpiX = 0, double dpiY = 0);
+// The same JPEG in memory; nothing when the picture cannot be encoded.
+std::optional<QByteArray> encodeJpeg(const Picture& picture, int quality, double dpiX = 0, double dpiY = 0);
 // LZW-compressed TIFF of the picture's depth (1-bit min-is-white or palette, 8-bit grey or palette,
 // 24-bit RGB) with its resolution in dots per inch (none written when it is 0). A 1-bit picture
 // whose palette is black then white is min-is-black.

@@ -1,6 +1,7 @@
 // Pictures as the capture chain handles them: BMP files of 1, 8, 24 or 32 bits, loaded into memory.
 #pragma once
 
+#include <QByteArrayView>
 #include <QRgb>
 #include <QString>
 #include <cstdint>
@@ -37,6 +38,11 @@ struct Picture {
 
 // Reads an uncompressed BMP of 1, 8, 24 or 32 bits (bottom-up or top-down), never past the file's end.
 std::optional<Picture> loadBmp(const QString& path);
+// A BMP file image held in memory (a camera library hands pictures over so), read as loadBmp reads
+// a file: never past its end.
+std::optional<Picture> decodeBmp(QByteArrayView bytes);
+// A JPEG held in memory, decoded as loadPicture decodes a JPEG file.
+std::optional<Picture> decodeJpeg(QByteArrayView bytes);
 // Writes an uncompressed BMP of the picture's own depth and palette, bottom-up, with its resolution.
 // Replaces the file through a temporary file and a rename.
 bool saveBmp(const Picture& picture, const QString& path);

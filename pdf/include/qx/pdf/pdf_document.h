@@ -2,6 +2,7 @@
 // steps use: parameter, information entries, pages in points, JPEG images fitted into a box.
 #pragma once
 
+#include <QByteArray>
 #include <QSizeF>
 #include <QString>
 #include <memory>
@@ -35,6 +36,8 @@ public:
     // unchanged and read from the file when the document is written. The file is held open from
     // here to endDocument, so it may be deleted or renamed once its page is ended.
     int loadImage(const QString& type, const QString& path);
+    // The same for a JPEG held in memory; its bytes are copied into the document.
+    int loadImageData(const QString& type, const QByteArray& jpeg);
     // The image's size in pixels.
     QSizeF imageSize(int image) const;
     // Places the image scaled by the largest factor that fits a box of `boxWidth` x `boxHeight`
