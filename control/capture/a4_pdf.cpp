@@ -1,38 +1,56 @@
 // One A4 page per JPEG through the PDF document, as captures and merges write them.
 #include "control/capture/a4_pdf.h"
 
+#include "qx/interface/result_codes.h"
 #include "qx/pdf/pdf_document.h"
+#include "qx/platform/files.h"
+
+#include <QFile>
 
 namespace qx::control {
 
-int writeA4Pdf(const std::vector<QString>& jpegs, PagePlacementRule placement, const QString& path,
+int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
                const std::function<void(const QString&)>& log) {
+    const QString writing = platform::createSiblingFile(path);
+    if (writing.isEmpty()) {
+        log(QStringLiteral("创建PDF失败!"));
+        return automation::kPdfNotCreated;
+    }
     try {
         pdf::PdfDocument doc;
         doc.setParameter(QStringLiteral("compatibility"), QStringLiteral("1.4"));
-        if (!doc.beginDocument(path)) {
+        if (!doc.beginDocument(writing)) {
+            QFile::remove(writing);
             log(QStringLiteral("创建PDF失败!"));
-            return -18;
+            return automation::kPdfNotCreated;
         }
         doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
         doc.setInfo(QStringLiteral("Author"), QStringLiteral("QX"));
         doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
         doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
-        for (const QString& jpeg : jpegs) {
+        for (const A4Page& page : pages) {
             doc.beginPage(595, 842);
-            const int image = doc.loadImage(QStringLiteral("jpeg"), jpeg);
+            const int image = page.file.isEmpty() ? doc.loadImageData(QStringLiteral("jpeg"), page.jpeg)
+                                                  : doc.loadImage(QStringLiteral("jpeg"), page.file);
             const QSizeF size = doc.imageSize(image);
             const pdf::PagePlacement at = placement(size.width(), size.height());
             doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
             doc.closeImage(image);
             doc.endPage();
         }
-        // The document is written here, each JPEG read as its page is.
+        // The document is written here, each JPEG file read as its page is.
         doc.endDocument();
     } catch (const pdf::PdfError& e) {
+        QFile::remove(writing);
         log(QStringLiteral("PDFlib exception occurred!"));
         qWarning("PDF: %s", e.what());
-        return -19;
+        return automation::kPdfFailed;
+    }
+    // The file cannot take its name (a folder of that name, a folder that went): it was not created.
+    if (!platform::renameReplacing(writing, path)) {
+        QFile::remove(writing);
+        log(QStringLiteral("创建PDF失败!"));
+        return automation::kPdfNotCreated;
     }
     return 0;
 }

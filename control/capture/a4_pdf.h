@@ -3,6 +3,7 @@
 
 #include "qx/pdf/page_placement.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <vector>
@@ -11,10 +12,18 @@ namespace qx::control {
 
 using PagePlacementRule = pdf::PagePlacement (*)(double width, double height);
 
+// A page's JPEG: a file, or bytes in memory when `file` is empty.
+struct A4Page {
+    QString file;
+    QByteArray jpeg;
+};
+
 // Writes a PDF 1.4 with the control's document information and one 595 x 842 page per JPEG, in
-// order, each placed by `placement`. 0; -18 when the file cannot be created ("创建PDF失败!"); -19 when
-// the document fails ("PDFlib exception occurred!"). A failed document leaves no file.
-int writeA4Pdf(const std::vector<QString>& jpegs, PagePlacementRule placement, const QString& path,
+// order, each placed by `placement`, beside `path` and renamed over it once complete (an older file
+// of that name keeps its place and its permissions pass to the new one). 0; kPdfNotCreated when the
+// file cannot be created ("创建PDF失败!"); kPdfFailed when the document fails ("PDFlib exception
+// occurred!"). A failed document leaves no file.
+int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
                const std::function<void(const QString&)>& log);
 
 } // namespace qx::control

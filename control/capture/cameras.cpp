@@ -2,7 +2,6 @@
 #include "control/capture/cameras.h"
 
 #include "control/core/control_context.h"
-#include "control/features/video.h"
 #include "qx/media/gst_util.h"
 
 namespace qx::control {
@@ -42,8 +41,6 @@ std::optional<media::VideoDevice> Cameras::bindCamera(int n, bool* bindFailed) {
 }
 
 int Cameras::RefreshDevList() {
-    m_control.properties().bIsRecord = recordingActive;
-
     m_deviceCount = 0;
     const auto devices = videoDevices();
     // An empty video category is a failed enumeration, as on the platform this control comes from.

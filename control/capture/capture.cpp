@@ -10,28 +10,27 @@
 #include "control/capture/preview.h"
 #include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
-#include "control/features/merge.h"
+#include "control/core/process_modes.h"
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
-#include "qx/imaging/picture.h"
 #include "qx/platform/files.h"
 #include "qx/platform/folders.h"
-#include "qx/platform/timestamp.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <cstdio>
-#include <cstdlib>
 #include <vector>
 
 namespace qx::control {
 
+using namespace automation;
+
 namespace {
 
-// How long a capture waits for the preview to deliver and save its frame.
+// How long a capture waits for the preview to deliver its frame.
 constexpr int kFrameWaitMs = 5000;
 // The pixels per inch of a field of view 12.112 inches wide, per pixel of capture width.
 constexpr double kDpiPerPixel = 0.08256172861802936;
+// The JPEG a PDF page holds is always of this quality.
+constexpr int kPdfJpegQuality = 75;
 
 QString mergeSuffix(const QString& format) {
     if (format == QLatin1String("tif"))
@@ -47,15 +46,6 @@ QString mergeJpegPath(const QString& bmp, const QString& format) {
     return (dot < 0 ? bmp : bmp.left(dot)) + mergeSuffix(format);
 }
 
-// Loads a picture, gives it the resolution and saves it through `save`; false when any of it failed.
-template <typename Save> bool resaveWithResolution(const QString& from, double dpi, Save save) {
-    auto picture = imaging::loadIntactPicture(from);
-    if (!picture)
-        return false;
-    picture->dpiX = picture->dpiY = dpi;
-    return save(*picture);
-}
-
 // A step of the chain counts as done only when its file is there and holds something: the writers
 // report their own failures, and this also catches a file removed behind the control's back.
 bool written(const QString& path) {
@@ -65,165 +55,165 @@ bool written(const QString& path) {
 
 } // namespace
 
-void Capture::applyColourMode(const QString& bmp) {
+void Capture::flush(Shot& shot) {
+    for (const QString& line : std::as_const(shot.lines))
+        writeLog(line);
+    shot.lines.clear();
+}
+
+void Capture::applyColourMode(Shot& shot) {
     imaging::ColourResult result = imaging::ColourResult::Converted;
-    switch (m_control.properties().nColorSpace) {
+    switch (m_request.colourMode) {
     case 1:
-        result = imaging::convertToGrey(bmp);
-        writeLog(QStringLiteral("图片转灰度"));
+        result = imaging::convertToGrey(shot.picture);
+        shot.lines << QStringLiteral("图片转灰度");
         break;
     case 2:
-        result = imaging::convertToBlackAndWhite(bmp, m_control.settings().bwThreshold);
-        writeLog(QStringLiteral("图片转黑白"));
+        result = imaging::convertToBlackAndWhite(shot.picture, m_control.settings().bwThreshold);
+        shot.lines << QStringLiteral("图片转黑白");
         break;
     case 3:
-        result = imaging::enhanceColour(bmp);
-        writeLog(QStringLiteral("图片增强彩色"));
+        result = imaging::enhanceColour(shot.picture);
+        shot.lines << QStringLiteral("图片增强彩色");
         break;
     default:
         return;
     }
     if (result != imaging::ColourResult::Converted)
-        writeLog(QStringLiteral("颜色模式未应用:") + imaging::colourResultText(result));
+        shot.lines << QStringLiteral("颜色模式未应用:") + imaging::colourResultText(result);
 }
 
-void Capture::applyRotation(const QString& bmp) {
-    const short angle = m_control.properties().nRotateAngle;
+void Capture::applyRotation(Shot& shot) {
+    const short angle = m_request.rotation;
     if (angle != 0 && angle != 90 && angle != 180 && angle != 270) {
-        m_control.properties().nRotateAngle = 0;
+        m_result.rotationReset = true;
         return;
     }
     if (angle == 0)
         return;
-    // The BMP is replaced only by a complete rotated copy, so a failure leaves it as it was captured.
-    const auto picture = imaging::loadBmp(bmp);
-    if (!picture || !imaging::saveBmp(imaging::rotateClockwise(*picture, angle), bmp))
-        writeLog(QStringLiteral("旋转图片失败，保留未旋转的图片!"));
+    imaging::Picture turned = imaging::rotateClockwise(shot.picture, angle);
+    // A picture that cannot be turned stays as it was captured.
+    if (turned.isNull())
+        shot.lines << QStringLiteral("旋转图片失败，保留未旋转的图片!");
+    else
+        shot.picture = std::move(turned);
 }
 
-int Capture::makePdf(const QString& jpeg, const QString& pdfPath) {
-    return writeA4Pdf({jpeg}, pdf::capturePlacement, pdfPath,
-                      [this](const QString& line) { writeLog(line); });
+imaging::Picture Capture::atOutputDpi(const Shot& shot) const {
+    imaging::Picture picture = shot.picture;
+    if (shot.edge)
+        picture.dpiX = picture.dpiY = shot.dpi;
+    return picture;
 }
 
-bool Capture::writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi) {
-    // The edge-finding paths give every saved picture the output resolution; the normal paths use the
-    // JPEG converter, which takes the BMP's own.
-    const int quality = m_control.settings().jpegQuality;
-    const bool ok = edgeVariant ? resaveWithResolution(bmp, dpi,
-                                                       [&](const imaging::Picture& p) {
-                                                           return imaging::saveJpeg(p, jpg, quality);
-                                                       })
-                                : imaging::convertBmpToJpeg(bmp, jpg, quality);
-    return ok && written(jpg);
+bool Capture::writeBmp(Shot& shot, const imaging::Picture& picture) {
+    if (imaging::saveBmp(picture, shot.bmp))
+        return true;
+    // Nothing of the picture could be kept: none of the chain's lines stand, only this.
+    shot.lines.clear();
+    if (!shot.edge) {
+        writeLog(QStringLiteral("抓图失败!"));
+        m_control.errorBox(QStringLiteral(" 抓图失败."));
+    }
+    writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
+    return false;
 }
 
-int Capture::keepBmp(const QString& bmp, const QString& failureLine) {
-    // The captured BMP is the user's picture: it stays, and the container learns where it is.
-    m_control.properties().cPicName = bmp;
+int Capture::keepBmp(Shot& shot, const QString& failureLine, int code) {
+    // The captured picture is the user's: it stays as the BMP (at its own resolution, as the camera
+    // or the DPI step gave it), and the container learns where it is.
+    if (!writeBmp(shot, shot.picture))
+        return kNotSaved;
+    m_result.picture = shot.bmp;
+    flush(shot);
     writeLog(failureLine);
-    if (!written(bmp)) {
+    if (!written(shot.bmp)) {
         writeLog(QStringLiteral("图片文件不存在，拍照失败!"));
-        return kMorvelNotSaved;
+        return kNotSaved;
     }
-    writeLog(QStringLiteral("已保留bmp图片:") + bmp);
-    return kMorvelConversionFailed;
+    writeLog(QStringLiteral("已保留bmp图片:") + shot.bmp);
+    return code;
 }
 
-int Capture::convertCapture(const QString& bmp, bool edgeVariant, double dpi) {
+int Capture::convert(Shot& shot) {
     const QString& format = m_lastFormat;
-    ControlProperties& p = m_control.properties();
-    p.cPicName = bmp;
-    // Every intermediate and the BMP go only once the file made from them is written: a step that
-    // fails leaves the BMP and removes what this capture made on the way.
+    const int quality = m_control.settings().jpegQuality;
+    const bool edge = shot.edge;
+    QString target;
     if (format == QLatin1String("bmp")) {
-        if (edgeVariant && !resaveWithResolution(bmp, dpi, [&](const imaging::Picture& picture) {
-                return imaging::saveBmp(picture, bmp);
-            }))
-            return keepBmp(bmp, QStringLiteral("设置bmp图片分辨率失败!"));
+        if (!writeBmp(shot, atOutputDpi(shot)))
+            return kNotSaved;
+        target = shot.bmp;
     } else if (format == QLatin1String("jpg")) {
-        const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
-        if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
-            return keepBmp(bmp, QStringLiteral("转换jpg失败!"));
-        QFile::remove(bmp);
-        p.cPicName = jpg;
-        writeLog(edgeVariant ? QStringLiteral("图片转jpg成功") : QStringLiteral("转换jpg成功"));
+        target = withExtension(shot.bmp, QStringLiteral("jpg"));
+        if (!imaging::saveJpeg(atOutputDpi(shot), target, quality) || !written(target))
+            return keepBmp(shot, QStringLiteral("转换jpg失败!"));
+        shot.lines << (edge ? QStringLiteral("图片转jpg成功") : QStringLiteral("转换jpg成功"));
     } else if (format == QLatin1String("tif")) {
-        const QString tif = withExtension(bmp, QStringLiteral("tif"));
-        const auto saveTif = [&](const imaging::Picture& picture) {
-            return imaging::saveTiffLzw(picture, tif);
-        };
-        bool ok = false;
-        if (edgeVariant)
-            ok = resaveWithResolution(bmp, dpi, saveTif);
-        else if (const auto picture = imaging::loadBmp(bmp))
-            ok = saveTif(*picture);
-        if (!ok || !written(tif))
-            return keepBmp(bmp, QStringLiteral("转换Tif失败!"));
-        QFile::remove(bmp);
-        p.cPicName = tif;
-        writeLog(QStringLiteral("转换Tif成功!"));
+        target = withExtension(shot.bmp, QStringLiteral("tif"));
+        if (!imaging::saveTiffLzw(atOutputDpi(shot), target) || !written(target))
+            return keepBmp(shot, QStringLiteral("转换Tif失败!"));
+        shot.lines << QStringLiteral("转换Tif成功!");
     } else if (format == QLatin1String("gif")) {
-        const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
-        const QString gif = withExtension(bmp, QStringLiteral("gif"));
-        if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
-            return keepBmp(bmp, QStringLiteral("转换gif失败!"));
-        auto picture = imaging::loadIntactPicture(jpg);
-        if (picture && edgeVariant)
-            picture->dpiY = picture->dpiX;
-        const bool ok = picture && imaging::saveGif(*picture, gif) && written(gif);
-        QFile::remove(jpg);
-        if (!ok)
-            return keepBmp(bmp, QStringLiteral("转换gif失败!"));
-        QFile::remove(bmp);
-        p.cPicName = gif;
-        writeLog(edgeVariant ? QStringLiteral("图片转gif成功") : QStringLiteral("转换gif成功"));
+        // The GIF is made of the JPEG the format has always gone through, decoded again.
+        target = withExtension(shot.bmp, QStringLiteral("gif"));
+        const std::optional<QByteArray> jpeg = imaging::encodeJpeg(atOutputDpi(shot), quality);
+        std::optional<imaging::Picture> decoded = jpeg ? imaging::decodeJpeg(*jpeg) : std::nullopt;
+        if (decoded && edge)
+            decoded->dpiY = decoded->dpiX;
+        if (!decoded || !imaging::saveGif(*decoded, target) || !written(target))
+            return keepBmp(shot, QStringLiteral("转换gif失败!"));
+        shot.lines << (edge ? QStringLiteral("图片转gif成功") : QStringLiteral("转换gif成功"));
     } else if (format == QLatin1String("pdf")) {
-        const QString jpg = withExtension(bmp, QStringLiteral("jpg"));
-        const QString pdfPath = withExtension(bmp, QStringLiteral("pdf"));
-        if (!imaging::convertBmpToJpeg(bmp, jpg, 75) || !written(jpg)) {
-            QFile::remove(jpg);
-            return keepBmp(bmp, QStringLiteral("转换PDF失败!"));
+        // The page holds the picture's JPEG at its own resolution, on both paths.
+        target = withExtension(shot.bmp, QStringLiteral("pdf"));
+        const std::optional<QByteArray> jpeg = imaging::encodeJpeg(shot.picture, kPdfJpegQuality);
+        if (!jpeg)
+            return keepBmp(shot, QStringLiteral("转换PDF失败!"));
+        int code = writeA4Pdf({A4Page{QString(), *jpeg}}, pdf::capturePlacement, target,
+                              [&shot](const QString& line) { shot.lines << line; });
+        if (code == 0 && !written(target)) {
+            shot.lines << QStringLiteral("创建PDF失败!");
+            code = kPdfNotCreated;
         }
-        int code = makePdf(jpg, pdfPath);
-        if (code == 0 && !written(pdfPath)) {
-            writeLog(QStringLiteral("创建PDF失败!"));
-            code = -18;
-        }
-        QFile::remove(jpg);
-        if (code != 0) {
-            // The PDF's own code says what went wrong; the BMP stays all the same.
-            keepBmp(bmp, QStringLiteral("转换PDF失败!"));
-            return written(bmp) ? code : kMorvelNotSaved;
-        }
-        QFile::remove(bmp);
-        p.cPicName = pdfPath;
-        writeLog(QStringLiteral("转换PDF成功!"));
+        // The PDF's own code says what went wrong; the BMP keeps the picture all the same.
+        if (code != 0)
+            return keepBmp(shot, QStringLiteral("转换PDF失败!"), code);
+        shot.lines << QStringLiteral("转换PDF成功!");
+    } else {
+        // Any other format leaves the captured BMP as the result, on both paths.
+        if (!writeBmp(shot, shot.picture))
+            return kNotSaved;
+        target = shot.bmp;
     }
-    // Any other format leaves the captured BMP as the result, on both paths.
+    m_result.picture = target;
+    flush(shot);
+    if (m_written)
+        m_written(target);
     return 0;
 }
 
 Capture::Naming Capture::applyCustomName() {
-    ControlProperties& p = m_control.properties();
-    if (p.CustomImgName.isEmpty() || p.cPicName.size() < 4)
+    const QString& wanted = m_request.customName;
+    const QString current = m_result.picture.value_or(QString());
+    if (wanted.isEmpty() || current.size() < 4)
         return Naming::None;
     // A name is a file name: a separator would move the picture out of the capture folder (a web page
     // can set this property).
-    if (!isPlainName(p.CustomImgName)) {
-        writeLog(QStringLiteral("自定义图片名无效:") + p.CustomImgName);
+    if (!isPlainName(wanted)) {
+        writeLog(QStringLiteral("自定义图片名无效:") + wanted);
         return Naming::Failed;
     }
-    const QString name = p.CustomImgName + p.cPicName.right(4);
-    const QString target = p.cPicName.left(p.cPicName.lastIndexOf(QLatin1Char('/')) + 1) + name;
+    const QString name = wanted + current.right(4);
+    const QString target = current.left(current.lastIndexOf(QLatin1Char('/')) + 1) + name;
     // The rename replaces an older file of that name only once the picture is in its place, and the
     // picture takes the older file's permissions.
-    if (target != p.cPicName && !platform::renameReplacing(p.cPicName, target)) {
+    if (target != current && !platform::renameReplacing(current, target)) {
         writeLog(QStringLiteral("自定义图片名失败:") + target);
         return Naming::Failed;
     }
-    p.CustomImgName = name;
-    p.cPicName = target;
+    m_result.customName = name;
+    m_result.picture = target;
     return Naming::Applied;
 }
 
@@ -232,77 +222,71 @@ int Capture::finish(const char* namedLine, const char* doneLine) {
     if (naming == Naming::Applied)
         writeLog(QString::fromUtf8(namedLine));
     // Nothing is reported saved that is not on disk, whatever happened to it on the way.
-    if (!written(m_control.properties().cPicName)) {
+    if (!written(m_result.picture.value_or(QString()))) {
         writeLog(QStringLiteral("图片文件不存在，拍照失败!"));
-        return kMorvelNotSaved;
+        return kNotSaved;
     }
     if (naming == Naming::Failed)
-        return kMorvelNameFailed;
+        return kBadCustomName;
     writeLog(QString::fromUtf8(doneLine));
     return 0;
 }
 
-int Capture::Morvel(const QString& PhotoFormat) {
-    // A timer or hotkey may call in while a capture waits for its frame: that call does not start
-    // a second capture over the first one's grab.
-    if (m_waiting) {
-        writeLog(QStringLiteral("正在拍照，忽略本次拍照请求!"));
-        return kMorvelBusy;
-    }
+CaptureResult Capture::Morvel(const CaptureRequest& request) {
     writeLog(QStringLiteral("开始拍照"));
-    m_lastFormat = PhotoFormat.toLower();
-    const bool merge = mergeMode;
-    return m_edge.device() ? edgeCapture(merge) : normalCapture(merge);
+    m_request = request;
+    m_result = CaptureResult{};
+    m_lastFormat = request.format.toLower();
+    const bool merge = m_modes.mergeMode;
+    m_result.code = m_edge.device() ? edgeCapture(merge) : normalCapture(merge);
+    return m_result;
 }
 
 int Capture::normalCapture(bool merge) {
     if (!m_normal.isOn()) {
         writeLog(QStringLiteral("非预览状态，抓图失败!"));
-        return -10;
+        return kMorvelNoPreview;
     }
     if (!m_cameras.cameraPresent())
-        return -8;
-    const auto captureDir = m_folders.captureFolder();
+        return kMorvelNoCamera;
+    const auto captureDir = CaptureFolders::captureFolder(m_request.saveFolder);
     if (!captureDir) {
         m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         writeLog(QStringLiteral("自定义图片路径错误!"));
-        return -11;
+        return kMorvelBadSavePath;
     }
     const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
 
-    m_control.properties().cPicName.clear();
-    m_waiting = true;
-    const NormalPreview::Grab grab = m_normal.grabFrame(folder, kFrameWaitMs);
-    m_waiting = false;
-    if (grab == NormalPreview::Grab::TimedOut) {
+    // The last picture is no longer this call's answer.
+    m_result.picture = QString();
+    std::optional<imaging::Picture> frame = m_normal.grabNext(kFrameWaitMs);
+    if (!frame) {
         writeLog(QStringLiteral("等待图像帧超时，抓图失败!"));
         return kMorvelFrameTimeout;
     }
-    if (grab == NormalPreview::Grab::SaveFailed) {
-        writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
-        return kMorvelNotSaved;
-    }
-    const QString bmp = m_control.properties().cPicName;
-    writeLog(merge ? QStringLiteral("普通合并bmp拍照") : QStringLiteral("普通模式bmp拍照"));
-    applyColourMode(bmp);
-    applyRotation(bmp);
+    Shot shot;
+    shot.picture = std::move(*frame);
+    shot.bmp = platform::joinPath(folder, freeTimeStamp(folder) + QStringLiteral(".bmp"));
+    shot.lines << (merge ? QStringLiteral("普通合并bmp拍照") : QStringLiteral("普通模式bmp拍照"));
+    applyColourMode(shot);
+    applyRotation(shot);
 
     if (merge)
-        return finishMerge(bmp, false, 0, "普通合并拍照成功完成");
-    if (const int code = convertCapture(bmp, false, 0); code != 0)
+        return finishMerge(shot, "普通合并拍照成功完成");
+    if (const int code = convert(shot); code != 0)
         return code;
     return finish("自定义图片名成功", "普通拍照成功完成!");
 }
 
-bool Capture::writeCapturedImage(KelpoDevice& device, const QString& bmp, int sourceDpi) {
+bool Capture::takeCapturedImage(KelpoDevice& device, int sourceDpi, imaging::Picture& picture) {
     const int32_t size = device.GetImageSize();
     const uint8_t* data = device.GetImageData();
-    // An image this small cannot hold a picture: nothing is written rather than an empty file.
+    // An image this small cannot hold a picture: there is nothing to write.
     if (size <= 120 || !data) {
         writeLog(QStringLiteral("寻边图像数据无效，未写bmp文件!"));
         return false;
     }
-    const short targetDpi = m_control.properties().pDPI;
+    const short targetDpi = m_request.dpi;
     std::vector<uint8_t> converted;
     if (targetDpi != 0) {
         const auto resize = m_control.libraries().kelpoFilterImageResize;
@@ -322,71 +306,74 @@ bool Capture::writeCapturedImage(KelpoDevice& device, const QString& bmp, int so
         }
     }
     const char* bytes = reinterpret_cast<const char*>(converted.empty() ? data : converted.data());
-    const qint64 length = converted.empty() ? size : static_cast<qint64>(converted.size());
-    // Written beside the target and renamed into place, so a full disk leaves no cut-short picture and
-    // a link put at the name is replaced, never written through.
-    if (!platform::replaceFileContents(bmp, QByteArrayView(bytes, length))) {
-        writeLog(QStringLiteral("写bmp文件失败，拍照失败!"));
+    const qsizetype length = converted.empty() ? size : static_cast<qsizetype>(converted.size());
+    std::optional<imaging::Picture> decoded = imaging::decodeBmp(QByteArrayView(bytes, length));
+    if (!decoded || decoded->isNull()) {
+        writeLog(QStringLiteral("寻边图像数据无效，未写bmp文件!"));
         return false;
     }
+    picture = std::move(*decoded);
     return true;
 }
 
 int Capture::edgeCapture(bool merge) {
     if (!m_edge.isOn()) {
         writeLog(QStringLiteral("非寻边预览状态，抓图失败!"));
-        return -10;
+        return kMorvelNoPreview;
     }
-    const short pDPI = m_control.properties().pDPI;
+    const short pDPI = m_request.dpi;
     if (pDPI < 0 || pDPI > kMaxOutputDpi) {
         writeLog(QStringLiteral("输出分辨率pDPI=%1无效(允许0到%2)，抓图失败!").arg(pDPI).arg(kMaxOutputDpi));
         return kMorvelBadDpi;
     }
     const QDateTime now = QDateTime::currentDateTime();
-    const auto captureDir = m_folders.captureFolder();
+    const auto captureDir = CaptureFolders::captureFolder(m_request.saveFolder);
     if (!captureDir) {
         m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         writeLog(QStringLiteral("自定义图片路径错误!"));
-        return -11;
+        return kMorvelBadSavePath;
     }
     const QString folder = merge ? m_folders.mergeFolderFor(*captureDir) : *captureDir;
-    const QString bmp = platform::joinPath(folder, freeTimeStamp(folder, now) + QStringLiteral(".bmp"));
+    Shot shot;
+    shot.edge = true;
+    shot.bmp = platform::joinPath(folder, freeTimeStamp(folder, now) + QStringLiteral(".bmp"));
     const int sourceDpi = static_cast<int>(m_cameras.captureWidth() * kDpiPerPixel);
-    const double dpi = pDPI != 0 ? pDPI : sourceDpi;
+    shot.dpi = pDPI != 0 ? pDPI : sourceDpi;
 
     KelpoDevice* device = m_edge.device();
     if (device->GetDeviceState() != 0)
-        return -8;
+        return kMorvelNoCamera;
     if (device->Capture() == 0) {
         writeLog(QStringLiteral("capture拍照失败!"));
-        return -5;
+        return kMorvelDeviceFailed;
     }
     writeLog(QStringLiteral("capture成功"));
     device->SetCaptureOption(0);
-    const bool saved = writeCapturedImage(*device, bmp, sourceDpi);
+    const bool taken = takeCapturedImage(*device, sourceDpi, shot.picture);
     device->ReleaseImage();
-    if (!saved)
-        return kMorvelNotSaved;
+    if (!taken)
+        return kNotSaved;
 
-    writeLog(merge ? QStringLiteral("寻边合并模式写bmp文件成功") : QStringLiteral("寻边模式写bmp文件成功"));
-    applyColourMode(bmp);
-    applyRotation(bmp);
+    shot.lines << (merge ? QStringLiteral("寻边合并模式写bmp文件成功")
+                         : QStringLiteral("寻边模式写bmp文件成功"));
+    applyColourMode(shot);
+    applyRotation(shot);
 
     if (merge)
-        return finishMerge(bmp, true, dpi, "寻边合并模式拍照成功完成");
-    if (const int code = convertCapture(bmp, true, dpi); code != 0)
+        return finishMerge(shot, "寻边合并模式拍照成功完成");
+    if (const int code = convert(shot); code != 0)
         return code;
     return finish("自定义图片名称成功", "寻边拍照成功完成");
 }
 
-int Capture::finishMerge(const QString& bmp, bool edgeVariant, double dpi, const char* doneLine) {
-    const QString jpg = mergeJpegPath(bmp, m_lastFormat);
+int Capture::finishMerge(Shot& shot, const char* doneLine) {
+    const QString jpg = mergeJpegPath(shot.bmp, m_lastFormat);
     // Merge mode stays on when the merge picture could not be made: the capture did not happen.
-    if (!writeCaptureJpeg(bmp, jpg, edgeVariant, dpi))
-        return keepBmp(bmp, QStringLiteral("生成合并图片失败!"));
-    QFile::remove(bmp);
-    m_control.properties().cPicName = jpg;
-    mergeMode = false;
+    if (!imaging::saveJpeg(atOutputDpi(shot), jpg, m_control.settings().jpegQuality) || !written(jpg))
+        return keepBmp(shot, QStringLiteral("生成合并图片失败!"));
+    m_result.picture = jpg;
+    m_modes.mergeMode = false;
+    flush(shot);
     writeLog(QString::fromUtf8(doneLine));
     return 0;
 }

@@ -1,7 +1,13 @@
 // Morvel: one picture from whichever preview runs, through colour mode, rotation and format.
 #pragma once
 
+#include "qx/imaging/picture.h"
+#include "qx/interface/result_codes.h"
+
 #include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
 
 namespace qx::kelpo {
 class KelpoDevice;
@@ -14,61 +20,95 @@ class Cameras;
 class ControlContext;
 class EdgePreview;
 class NormalPreview;
-
-// Morvel's own result codes beyond the ones every container knows.
-inline constexpr int kMorvelFrameTimeout = -20; // the preview delivered no frame within the wait
-inline constexpr int kMorvelBusy = -21;         // called while another capture waits for its frame
-inline constexpr int kMorvelNotSaved = -22;     // no picture could be written (full disk, folder gone)
-// The picture could not be made in the requested format (or merge picture); the captured BMP is
-// kept and cPicName names it.
-inline constexpr int kMorvelConversionFailed = -23;
-inline constexpr int kMorvelBadDpi = -24;     // pDPI below 0 or above kMaxOutputDpi: nothing captured
-inline constexpr int kMorvelNameFailed = -25; // CustomImgName unusable; the picture keeps its stamp name
+class ProcessModes;
 
 // The highest output resolution an edge-finding capture is resampled to: about three times what a
 // five-megapixel camera gives over an A4 field, already a 120 MB picture in memory.
 inline constexpr int kMaxOutputDpi = 600;
 
+// What a capture takes from the control's properties when it starts.
+struct CaptureRequest {
+    QString format;       // PhotoFormat, compared in lower case
+    QString saveFolder;   // CustomSavePath
+    QString customName;   // CustomImgName
+    short dpi = 0;        // pDPI (edge-finding paths)
+    short colourMode = 0; // nColorSpace
+    short rotation = 0;   // nRotateAngle
+};
+
+struct CaptureResult {
+    int code = 0;                      // 0 or one of automation's Morvel codes
+    std::optional<QString> picture;    // cPicName afterwards (empty: cleared), when the capture set it
+    std::optional<QString> customName; // CustomImgName afterwards (its extension appended)
+    bool rotationReset = false;        // nRotateAngle was no right angle: it reads 0 afterwards
+};
+
+// The picture travels in memory from the grab (or the camera library's image) through the colour
+// mode, the rotation and the encoder to the one write of the file asked for, through a temporary
+// file and a rename. A BMP is written only when "bmp" was asked for, or when the format could not be
+// made: then the BMP keeps the picture and the result says so.
 class Capture {
 public:
-    Capture(ControlContext& control, Cameras& cameras, NormalPreview& normal, EdgePreview& edge,
-            CaptureFolders& folders)
-        : m_control(control), m_cameras(cameras), m_normal(normal), m_edge(edge), m_folders(folders) {}
+    Capture(ControlContext& control, ProcessModes& modes, Cameras& cameras, NormalPreview& normal,
+            EdgePreview& edge, CaptureFolders& folders)
+        : m_control(control), m_modes(modes), m_cameras(cameras), m_normal(normal), m_edge(edge),
+          m_folders(folders) {}
 
-    int Morvel(const QString& PhotoFormat);
+    CaptureResult Morvel(const CaptureRequest& request);
 
     // The lower-case format text of the last Morvel call.
     const QString& lastFormat() const { return m_lastFormat; }
 
+    // Told the path of each picture file a capture has written, before the capture reports it: the
+    // fault tests remove or change the file there, as a user or another program might.
+    void setWrittenObserver(std::function<void(const QString&)> observer) { m_written = std::move(observer); }
+
 private:
+    // One capture on its way: the picture, the name its files take, and the log lines of the chain,
+    // written once the picture is on disk (a picture that could not be written at all is reported as
+    // such, without the lines of the steps that came before).
+    struct Shot {
+        imaging::Picture picture;
+        QString bmp;       // "<folder><stamp>.bmp": every format's name derives from it
+        bool edge = false; // the edge-finding variant: every written picture gets `dpi`
+        double dpi = 0;
+        QStringList lines;
+    };
+
     int normalCapture(bool merge);
     int edgeCapture(bool merge);
-    void applyColourMode(const QString& bmp);
-    void applyRotation(const QString& bmp);
-    // Converts the captured BMP to lastFormat and leaves the result in cPicName; 0, -18/-19 from the
-    // PDF step, or kMorvelConversionFailed / kMorvelNotSaved.
-    int convertCapture(const QString& bmp, bool edgeVariant, double dpi);
-    int makePdf(const QString& jpeg, const QString& pdfPath);
-    bool writeCaptureJpeg(const QString& bmp, const QString& jpg, bool edgeVariant, double dpi);
-    // The camera library's image (resampled to pDPI) as the BMP file; false when nothing was written.
-    bool writeCapturedImage(kelpo::KelpoDevice& device, const QString& bmp, int sourceDpi);
-    // A failed step: cPicName names the BMP, which stays; kMorvelConversionFailed, or
-    // kMorvelNotSaved when the BMP itself is gone.
-    int keepBmp(const QString& bmp, const QString& failureLine);
-    int finishMerge(const QString& bmp, bool edgeVariant, double dpi, const char* doneLine);
+    // The camera library's image (resampled to pDPI) as a picture; false (logged) when there is none.
+    bool takeCapturedImage(kelpo::KelpoDevice& device, int sourceDpi, imaging::Picture& picture);
+    void applyColourMode(Shot& shot);
+    void applyRotation(Shot& shot);
+    // Writes the picture in the requested format and leaves its path in the result.
+    int convert(Shot& shot);
+    // The picture at the output resolution when the variant asks for it.
+    imaging::Picture atOutputDpi(const Shot& shot) const;
+    // The format could not be made: the BMP keeps the picture (kMorvelConversionFailed, or `code`
+    // when given), or it cannot be written either (kNotSaved).
+    int keepBmp(Shot& shot, const QString& failureLine, int code = automation::kMorvelConversionFailed);
+    // Writes the BMP; false, with the write failure reported, when it could not be.
+    bool writeBmp(Shot& shot, const imaging::Picture& picture);
+    int finishMerge(Shot& shot, const char* doneLine);
     enum class Naming { None, Applied, Failed };
     Naming applyCustomName();
     // The custom name and the last check of a non-merge capture: 0 only with the picture on disk.
     int finish(const char* namedLine, const char* doneLine);
+    void flush(Shot& shot);
     void writeLog(const QString& text);
 
     ControlContext& m_control;
+    ProcessModes& m_modes;
     Cameras& m_cameras;
     NormalPreview& m_normal;
     EdgePreview& m_edge;
     CaptureFolders& m_folders;
     QString m_lastFormat;
-    bool m_waiting = false;
+    std::function<void(const QString&)> m_written;
+    // The call in progress (the gate at the automation surface lets one run at a time).
+    CaptureRequest m_request;
+    CaptureResult m_result;
 };
 
 } // namespace qx::control

@@ -1,7 +1,6 @@
 // The capture folder rule and the dated merge folder, shared by capture, the image list and merging.
 #include "control/capture/capture_folders.h"
 
-#include "control/core/control_context.h"
 #include "control/core/folder_tree.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/timestamp.h"
@@ -11,8 +10,7 @@
 
 namespace qx::control {
 
-std::optional<QString> CaptureFolders::captureFolder() const {
-    const QString& custom = m_control.properties().CustomSavePath;
+std::optional<QString> CaptureFolders::captureFolder(const QString& custom) {
     if (custom.isEmpty())
         return platform::tempFolder();
     // An existing folder named with its trailing separator passes, even when it is empty.

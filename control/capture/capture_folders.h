@@ -6,18 +6,14 @@
 
 namespace qx::control {
 
-class ControlContext;
-
 // The control's own box when CustomSavePath cannot be used.
 inline constexpr const char* kBadSavePathBox = "请确保自定义图片保存路径(例如：C:\\)是正确的!";
 
 class CaptureFolders {
 public:
-    explicit CaptureFolders(ControlContext& control) : m_control(control) {}
-
-    // The capture folder rule shared by capture and the image list: CustomSavePath when set (it must
-    // end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
-    std::optional<QString> captureFolder() const;
+    // The capture folder rule shared by capture, the image list and merging: `customSavePath` when set
+    // (it must end with '/' and be an existing folder), else the temporary folder; nothing when unusable.
+    static std::optional<QString> captureFolder(const QString& customSavePath);
     // The dated merge folder below the capture folder, made when missing and remembered; the capture
     // folder itself when it cannot be made.
     QString mergeFolderFor(const QString& captureFolder);
@@ -27,7 +23,6 @@ public:
     bool removeMergeFolder();
 
 private:
-    ControlContext& m_control;
     QString m_mergeFolder;
 };
 

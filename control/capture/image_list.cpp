@@ -26,10 +26,10 @@ bool isListedName(const QString& name, const QString& format) {
 }
 } // namespace
 
-int ImageList::RefreshImgList(const QString& PhotoFormat) {
+int ImageList::RefreshImgList(const QString& PhotoFormat, const QString& saveFolder) {
     const QString format = PhotoFormat.toLower();
     m_imageCount = 0;
-    const auto folder = m_folders.captureFolder();
+    const auto folder = CaptureFolders::captureFolder(saveFolder);
     if (!folder) {
         m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         m_control.writeLog(QStringLiteral("枚举图片:自定义图片路径错误!"));
@@ -54,10 +54,10 @@ QString ImageList::GetImgNameByIdx(short idx) const {
     return m_imageNames[static_cast<std::size_t>(idx)];
 }
 
-short ImageList::DeleteImg(short cursel) {
+short ImageList::DeleteImg(short cursel, const QString& saveFolder) {
     if (cursel < 0 || cursel >= m_imageCount)
         return 1;
-    const auto folder = m_folders.captureFolder();
+    const auto folder = CaptureFolders::captureFolder(saveFolder);
     if (!folder) {
         m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         m_control.writeLog(QStringLiteral("删除图片:自定义图片路径错误!"));

@@ -6,23 +6,22 @@
 
 namespace qx::control {
 
-class CaptureFolders;
 class ControlContext;
 
 inline constexpr int kImageSlots = 100;
 
 class ImageList {
 public:
-    ImageList(ControlContext& control, CaptureFolders& folders) : m_control(control), m_folders(folders) {}
+    explicit ImageList(ControlContext& control) : m_control(control) {}
 
-    int RefreshImgList(const QString& PhotoFormat);
+    // `saveFolder` is CustomSavePath as the capture folder rule takes it.
+    int RefreshImgList(const QString& PhotoFormat, const QString& saveFolder);
     QString GetImgNameByIdx(short idx) const;
-    short DeleteImg(short cursel);
+    short DeleteImg(short cursel, const QString& saveFolder);
     short DeleteImgByName(const QString& Img);
 
 private:
     ControlContext& m_control;
-    CaptureFolders& m_folders;
     std::array<QString, kImageSlots> m_imageNames;
     int m_imageCount = 0;
 };

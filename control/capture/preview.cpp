@@ -3,17 +3,13 @@
 
 #include "control/capture/cameras.h"
 #include "control/capture/edge_preview.h"
-#include "control/capture/frame_grabber.h"
 #include "control/capture/preview_surface.h"
 #include "control/core/control_context.h"
-#include "control/features/merge.h"
+#include "control/core/process_modes.h"
 #include "control/ui/camera_settings_dialog.h"
 #include "qx/interface/ui_host.h"
 #include "qx/media/preview_pipeline.h"
 
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QWidget>
 
 namespace qx::control {
@@ -27,28 +23,28 @@ QString graphErrorText() {
 
 } // namespace
 
-NormalPreview::NormalPreview(ControlContext& control, Cameras& cameras, EdgePreview& edge,
-                             PreviewSurface& surface)
-    : m_control(control), m_cameras(cameras), m_edge(edge), m_surface(surface) {}
+NormalPreview::NormalPreview(ControlContext& control, ProcessModes& modes, Cameras& cameras,
+                             EdgePreview& edge, PreviewSurface& surface)
+    : m_control(control), m_modes(modes), m_cameras(cameras), m_edge(edge), m_surface(surface) {}
 
 NormalPreview::~NormalPreview() = default;
 
 int NormalPreview::StartPreviewProc() {
-    mergeMode = false;
+    m_modes.mergeMode = false;
     if (!m_cameras.cameraPresent()) {
         m_control.writeLog(QStringLiteral("没有找到Qorvane拍摄仪!"));
         m_control.ownMessageBox(QStringLiteral("没有Qorvane拍摄仪!"));
         return -1;
     }
     if (m_previewing) {
-        m_capturePending = false;
+        m_grab.cancel();
         return 0;
     }
     if (!buildPreview()) {
         StopPreview();
         return -1;
     }
-    m_capturePending = false;
+    m_grab.cancel();
     m_previewing = true;
     return 0;
 }
@@ -81,13 +77,12 @@ bool NormalPreview::buildPreview() {
     m_cameras.useSelectedSize();
 
     m_pipeline = std::make_unique<media::PreviewPipeline>();
-    CFrameGrabberCB& grabber = CFrameGrabberCB::instance();
     QWidget* window = m_control.controlWindow();
-    grabber.setOwner(window);
     m_surface.setTargetSize(window->size());
     PreviewSurface* surface = &m_surface;
-    auto onFrame = [surface, window](const media::FrameView& frame) {
-        CFrameGrabberCB::instance().onFrame(frame);
+    FrameGrab* grab = &m_grab;
+    auto onFrame = [surface, grab, window](const media::FrameView& frame) {
+        grab->offer(frame);
         surface->offer(frame, window);
     };
     media::PreviewStep step =
@@ -154,8 +149,6 @@ bool NormalPreview::buildPreview() {
         m_control.errorBox(QStringLiteral("Could not run graph"));
         return false;
     }
-    grabber.frameWidth = m_pipeline->frameWidth();
-    grabber.frameHeight = m_pipeline->frameHeight();
     m_boundCameraName = device->name;
     m_control.writeLog(QStringLiteral("普通预览视频成功!"));
     m_on = true;
@@ -172,8 +165,7 @@ int NormalPreview::StopPreview() {
         m_pipeline->stop();
         m_pipeline.reset();
     }
-    CFrameGrabberCB::instance().setOwner(nullptr);
-    CFrameGrabberCB::instance().cancelGrab();
+    m_grab.cancel();
     m_surface.clear();
     if (wasOn) {
         m_on = false;
@@ -184,53 +176,6 @@ int NormalPreview::StopPreview() {
         m_edge.release(QStringLiteral("释放寻边对象!"));
     m_control.writeLog(QStringLiteral("关闭预览!"));
     return 0;
-}
-
-void NormalPreview::onFrameCopied() {
-    // A frame event after the frame was saved finds nothing to save and reports nothing.
-    if (CFrameGrabberCB::instance().saveStep() == CFrameGrabberCB::SaveResult::Failed) {
-        m_control.writeLog(QStringLiteral("抓图失败!"));
-        m_control.errorBox(QStringLiteral(" 抓图失败."));
-        // No frame-saved message will follow: the waiting capture ends now instead of at its time-out.
-        if (m_capturePending) {
-            m_saveFailed = true;
-            m_capturePending = false;
-        }
-    }
-}
-
-void NormalPreview::onFrameSaved() {
-    m_control.properties().cPicName = CFrameGrabberCB::instance().savePath;
-    m_capturePending = false;
-}
-
-NormalPreview::Grab NormalPreview::grabFrame(const QString& folder, int timeoutMs) {
-    CFrameGrabberCB& grabber = CFrameGrabberCB::instance();
-    grabber.saveFolder = folder;
-    m_saveFailed = false;
-    grabber.requestGrab();
-    m_capturePending = true;
-    {
-        // Events keep flowing while the frame is copied and saved; the wait is bounded so a preview
-        // that stopped delivering cannot hang the caller.
-        QEventLoop loop;
-        QTimer poll;
-        QElapsedTimer waited;
-        waited.start();
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (!m_capturePending || waited.elapsed() >= timeoutMs)
-                loop.quit();
-        });
-        poll.start(5);
-        if (m_capturePending)
-            loop.exec();
-    }
-    if (m_capturePending) {
-        grabber.cancelGrab();
-        m_capturePending = false;
-        return Grab::TimedOut;
-    }
-    return m_saveFailed ? Grab::SaveFailed : Grab::Saved;
 }
 
 void NormalPreview::ConfigCameraFilter() {

@@ -1,6 +1,8 @@
 // The normal preview: the GStreamer pipeline of the selected camera, its frame grabbing and StopPreview.
 #pragma once
 
+#include "control/capture/frame_grab.h"
+
 #include <QString>
 #include <memory>
 
@@ -14,10 +16,12 @@ class Cameras;
 class ControlContext;
 class EdgePreview;
 class PreviewSurface;
+class ProcessModes;
 
 class NormalPreview {
 public:
-    NormalPreview(ControlContext& control, Cameras& cameras, EdgePreview& edge, PreviewSurface& surface);
+    NormalPreview(ControlContext& control, ProcessModes& modes, Cameras& cameras, EdgePreview& edge,
+                  PreviewSurface& surface);
     ~NormalPreview();
 
     int StartPreviewProc();
@@ -26,33 +30,29 @@ public:
     void ConfigCameraFilter();
     void setRotate(int angle);
 
-    // The private messages of the frame-grabbing path, as the control window receives them.
-    void onFrameCopied();
-    void onFrameSaved();
-
-    enum class Grab { Saved, SaveFailed, TimedOut };
-    // Asks the streaming thread for the next frame and waits, with events flowing, until it is saved
-    // as a BMP in `folder` (its path is then in cPicName), its file could not be written, or
-    // `timeoutMs` passed without a frame.
-    Grab grabFrame(const QString& folder, int timeoutMs);
+    // The next frame of the running preview, waited for with events flowing at most `timeoutMs`;
+    // nothing when none came (or the preview stopped meanwhile).
+    std::optional<imaging::Picture> grabNext(int timeoutMs) { return m_grab.next(timeoutMs); }
 
     bool isOn() const { return m_on; }
     bool previewing() const { return m_previewing; }
-    bool capturePending() const { return m_capturePending; }
+    bool capturePending() const { return m_grab.pending(); }
 
 private:
     bool buildPreview();
 
     ControlContext& m_control;
+    ProcessModes& m_modes;
     Cameras& m_cameras;
     EdgePreview& m_edge;
     PreviewSurface& m_surface;
+    // Declared before the pipeline, so the pipeline's streaming thread is gone before the grab it
+    // hands frames to.
+    FrameGrab m_grab;
     std::unique_ptr<media::PreviewPipeline> m_pipeline;
     QString m_boundCameraName;
     bool m_on = false;
     bool m_previewing = false;
-    bool m_capturePending = false;
-    bool m_saveFailed = false;
 };
 
 } // namespace qx::control

@@ -9,12 +9,14 @@
 #include "control/capture/preview.h"
 #include "control/capture/preview_surface.h"
 #include "control/capture/preview_tap.h"
+#include "control/core/process_modes.h"
 #include "control/features/ftp.h"
 #include "control/features/idcard.h"
 #include "control/features/network_transfer.h"
 #include "control/features/tools.h"
 #include "control/features/upload.h"
 #include "control/features/watermark.h"
+#include "qx/interface/result_codes.h"
 #include "qx/platform/folders.h"
 
 #include <QPaintEvent>
@@ -41,21 +43,21 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     ControlContext& context = *this;
     m_tap = std::make_unique<PreviewTap>();
     m_surface = std::make_unique<PreviewSurface>(m_tap.get());
+    ProcessModes& modes = ProcessModes::ofProcess();
     m_cameras = std::make_unique<Cameras>(context);
     m_edge = std::make_unique<EdgePreview>(context, *m_cameras, *m_surface);
-    m_normal = std::make_unique<NormalPreview>(context, *m_cameras, *m_edge, *m_surface);
-    m_folders = std::make_unique<CaptureFolders>(context);
-    m_capture = std::make_unique<Capture>(context, *m_cameras, *m_normal, *m_edge, *m_folders);
-    m_images = std::make_unique<ImageList>(context, *m_folders);
-    m_merge = std::make_unique<Merge>(context, *m_folders, *m_capture);
+    m_normal = std::make_unique<NormalPreview>(context, modes, *m_cameras, *m_edge, *m_surface);
+    m_folders = std::make_unique<CaptureFolders>();
+    m_capture = std::make_unique<Capture>(context, modes, *m_cameras, *m_normal, *m_edge, *m_folders);
+    m_images = std::make_unique<ImageList>(context);
+    m_merge = std::make_unique<Merge>(context, modes, *m_folders, *m_capture);
     m_watermark = std::make_unique<Watermark>(context);
-    m_transfer =
-        std::make_unique<NetworkTransfer>(context, QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!"));
+    m_transfer = std::make_unique<NetworkTransfer>(context);
     m_uploads = std::make_unique<Uploads>(context, *m_transfer);
     m_ftp = std::make_unique<FtpSending>(context, *m_transfer);
-    m_cardWorker = std::make_unique<NetworkTransfer>(context, QStringLiteral("正在读卡，忽略本次读卡请求!"));
+    m_cardWorker = std::make_unique<NetworkTransfer>(context);
     m_cards = std::make_unique<CardReading>(context, *m_uploads, *m_cardWorker);
-    m_recording = std::make_unique<Recording>(context, *m_cameras, *m_normal);
+    m_recording = std::make_unique<Recording>(context, modes, *m_cameras, *m_normal);
     m_tools = std::make_unique<Tools>(context);
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);
@@ -184,14 +186,6 @@ void CMorvelQxWebCtrl::paintEvent(QPaintEvent*) {
 }
 
 bool CMorvelQxWebCtrl::event(QEvent* e) {
-    if (e->type() == kFrameCopiedEvent) {
-        m_normal->onFrameCopied();
-        return true;
-    }
-    if (e->type() == kFrameSavedEvent) {
-        m_normal->onFrameSaved();
-        return true;
-    }
     if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
         m_surface->setShown(e->type() == QEvent::Show);
     if (e->type() == kPreviewFrameEvent) {
@@ -232,22 +226,100 @@ void CMorvelQxWebCtrl::setRotate(int angle) {
     m_normal->setRotate(angle);
 }
 
+UploadSettings CMorvelQxWebCtrl::uploadSettings() const {
+    UploadSettings s;
+    s.proxyServer = m_p.strProxyServer;
+    s.proxyUser = m_p.ProxyUser;
+    s.proxyPassword = m_p.ProxyPassword;
+    s.verifyTls = m_p.bTlsVerify;
+    s.extraCaFile = m_p.strTlsCaFile;
+    s.showBox = m_p.bShowMsgBox;
+    return s;
+}
+
+SealRequest CMorvelQxWebCtrl::sealRequest() const {
+    SealRequest r;
+    r.picture = m_p.cPicName;
+    r.deleteAfter = m_p.bUploadDel;
+    r.gb2312 = m_p.bGB2312Encode;
+    r.settings = uploadSettings();
+    return r;
+}
+
+void CMorvelQxWebCtrl::apply(const UploadOutcome& outcome) {
+    // Once read from the environment the proxy stays, as the property shows it.
+    if (outcome.proxyFromEnvironment)
+        m_p.strProxyServer = *outcome.proxyFromEnvironment;
+    if (outcome.response)
+        m_p.HttpResponse = *outcome.response;
+}
+
+void CMorvelQxWebCtrl::apply(const CardHolder& h) {
+    m_p.sIDInfoChar = h.record;
+    m_p.idName = h.name;
+    m_p.idSex = h.sex;
+    m_p.idNation = h.nation;
+    m_p.idBirth = h.birth;
+    m_p.idBirthYear = h.birthYear;
+    m_p.idBirthMonth = h.birthMonth;
+    m_p.idBirthDay = h.birthDay;
+    m_p.idAddress = h.address;
+    m_p.idNum = h.number;
+    m_p.idIssue = h.issue;
+    m_p.idValidity = h.validity;
+    m_p.strIDHeadData = h.photoBase64;
+    m_p.strCardImgSavePath = h.folder;
+    m_p.ImgName = h.imageName;
+}
+
+CardUploadRequest CMorvelQxWebCtrl::cardUploadRequest() const {
+    return CardUploadRequest{m_p.strCardImgSavePath, m_p.ImgName, m_p.idNum, m_p.IDHeadImgName};
+}
+
 int CMorvelQxWebCtrl::MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
                                 const QString& UsrPasswd, const QString& FtpPath,
                                 const QString& FtpFileName) {
-    return m_ftp->MorvelNet(ServIp, ServPort, UsrName, UsrPasswd, FtpPath, FtpFileName);
+    const FtpRequest request{ServIp,  ServPort,    UsrName,      UsrPasswd,
+                             FtpPath, FtpFileName, m_p.cPicName, m_p.bUploadDel};
+    m_ftp->announce(request);
+    const auto pass = m_gate.enter(Activity::Transfer);
+    if (!pass)
+        return automation::kCallRefused;
+    const FtpResult result = m_ftp->send(request);
+    if (result.listed)
+        m_p.cFileList += FtpFileName + QLatin1Char('|');
+    return result.code;
 }
 
 void CMorvelQxWebCtrl::ResetFileList() {
-    m_ftp->ResetFileList();
+    m_p.cFileList.clear();
 }
 
 int CMorvelQxWebCtrl::Morvel(const QString& PhotoFormat) {
-    return m_capture->Morvel(PhotoFormat);
+    // A timer or hotkey may call in while a capture waits for its frame: that call does not start a
+    // second capture over the first one's grab.
+    const auto pass = m_gate.enter(Activity::Capture);
+    if (!pass)
+        return automation::kCallRefused;
+    CaptureRequest request{PhotoFormat, m_p.CustomSavePath, m_p.CustomImgName,
+                           m_p.pDPI,    m_p.nColorSpace,    m_p.nRotateAngle};
+    const CaptureResult result = m_capture->Morvel(request);
+    if (result.picture)
+        m_p.cPicName = *result.picture;
+    if (result.customName)
+        m_p.CustomImgName = *result.customName;
+    if (result.rotationReset)
+        m_p.nRotateAngle = 0;
+    return result.code;
 }
 
 int CMorvelQxWebCtrl::SendSeal(const QString& strURL) {
-    return m_uploads->SendSeal(strURL);
+    const auto pass = m_gate.enter(Activity::Transfer);
+    if (!pass)
+        return automation::kCallRefused;
+    const UploadOutcome outcome = m_uploads->SendSeal(strURL, sealRequest());
+    apply(outcome);
+    return outcome.ok ? 1 : 0;
 }
 
 int CMorvelQxWebCtrl::StartPreviewProc() {
@@ -259,6 +331,7 @@ int CMorvelQxWebCtrl::StopPreview() {
 }
 
 int CMorvelQxWebCtrl::RefreshDevList() {
+    m_p.bIsRecord = ProcessModes::ofProcess().recordingActive;
     return m_cameras->RefreshDevList();
 }
 
@@ -275,7 +348,12 @@ void CMorvelQxWebCtrl::KelpoCapturePlay() {
 }
 
 int CMorvelQxWebCtrl::MergeImage() {
-    return m_merge->MergeImage();
+    const MergeResult result = m_merge->MergeImage(MergeRequest{m_p.CustomSavePath, m_p.CustomImgName});
+    if (result.picture)
+        m_p.cPicName = *result.picture;
+    if (result.customName)
+        m_p.CustomImgName = *result.customName;
+    return result.code;
 }
 
 bool CMorvelQxWebCtrl::IsMerge() {
@@ -299,11 +377,11 @@ void CMorvelQxWebCtrl::ConfigCameraFilter() {
 }
 
 int CMorvelQxWebCtrl::AddWaterMark() {
-    return m_watermark->AddWaterMark();
+    return m_watermark->AddWaterMark(m_p.cPicName, m_p.bShowMsgBox);
 }
 
 int CMorvelQxWebCtrl::RefreshImgList(const QString& PhotoFormat) {
-    return m_images->RefreshImgList(PhotoFormat);
+    return m_images->RefreshImgList(PhotoFormat, m_p.CustomSavePath);
 }
 
 QString CMorvelQxWebCtrl::GetImgNameByIdx(short idx) {
@@ -311,7 +389,7 @@ QString CMorvelQxWebCtrl::GetImgNameByIdx(short idx) {
 }
 
 short CMorvelQxWebCtrl::DeleteImg(short cursel) {
-    return m_images->DeleteImg(cursel);
+    return m_images->DeleteImg(cursel, m_p.CustomSavePath);
 }
 
 void CMorvelQxWebCtrl::TransImg() {
@@ -335,7 +413,9 @@ void CMorvelQxWebCtrl::ManualToAuto() {
 }
 
 int CMorvelQxWebCtrl::VideoRecord(const QString& VideoPath) {
-    return m_recording->VideoRecord(VideoPath);
+    const int code = m_recording->VideoRecord(VideoPath, m_p.asfBitRate);
+    m_p.bIsRecord = ProcessModes::ofProcess().recordingActive;
+    return code;
 }
 
 void CMorvelQxWebCtrl::DisableCrop() {
@@ -343,7 +423,9 @@ void CMorvelQxWebCtrl::DisableCrop() {
 }
 
 bool CMorvelQxWebCtrl::GetBase64String(const QString& Img) {
-    return m_uploads->GetBase64String(Img);
+    std::optional<QString> text = m_uploads->GetBase64String(Img, m_p.markdown);
+    m_p.Img2Base64 = text ? std::move(*text) : QString();
+    return text.has_value();
 }
 
 short CMorvelQxWebCtrl::DeleteImgByName(const QString& Img) {
@@ -351,19 +433,46 @@ short CMorvelQxWebCtrl::DeleteImgByName(const QString& Img) {
 }
 
 bool CMorvelQxWebCtrl::IDCardRead(const QString& m_strBmpPath) {
-    return m_cards->IDCardRead(m_strBmpPath);
+    // The panel's timer or a page's script must not stack reads on one reader.
+    const auto pass = m_gate.enter(Activity::CardRead);
+    if (!pass)
+        return false;
+    // A read starts by clearing every holder value it sets: nothing of the last holder is left to
+    // pass for this card's while the reader answers, or after a step fails.
+    apply(CardHolder{});
+    const CardReadResult result = m_cards->IDCardRead(
+        CardReadRequest{m_strBmpPath, m_p.IDCardImgName, m_p.IDHeadImgName, m_p.bDeleteIDBmp});
+    apply(result.holder);
+    return result.ok;
 }
 
 bool CMorvelQxWebCtrl::HttpSendIDCard(const QString& strURL) {
-    return m_cards->HttpSendIDCard(strURL);
+    const auto pass = m_gate.enter(Activity::Transfer);
+    if (!pass)
+        return false;
+    const UploadOutcome outcome = m_cards->HttpSendIDCard(strURL, cardUploadRequest(), uploadSettings());
+    apply(outcome);
+    return outcome.ok;
 }
 
 bool CMorvelQxWebCtrl::HttpSendIDCHeadImg(const QString& strURL) {
-    return m_cards->HttpSendIDCHeadImg(strURL);
+    const auto pass = m_gate.enter(Activity::Transfer);
+    if (!pass)
+        return false;
+    const UploadOutcome outcome = m_cards->HttpSendIDCHeadImg(strURL, cardUploadRequest(), uploadSettings());
+    apply(outcome);
+    return outcome.ok;
 }
 
 short CMorvelQxWebCtrl::UploadLocalImg(const QString& strURL) {
-    return m_uploads->UploadLocalImg(strURL);
+    const auto pass = m_gate.enter(Activity::Transfer);
+    if (!pass)
+        return static_cast<short>(automation::kCallRefused);
+    const LocalUploadResult result = m_uploads->UploadLocalImg(strURL, sealRequest());
+    if (result.picture)
+        m_p.cPicName = *result.picture;
+    apply(result.last);
+    return result.code;
 }
 
 bool CMorvelQxWebCtrl::SelectLocalImgs() {

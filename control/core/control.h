@@ -4,11 +4,16 @@
 
 #include "control/capture/capture.h"
 #include "control/capture/frame_events.h"
+#include "control/core/call_gate.h"
 #include "control/core/control_context.h"
 #include "control/core/control_log.h"
+#include "control/core/control_properties.h"
 #include "control/core/control_state.h"
 #include "control/core/outside_libraries.h"
+#include "control/features/ftp.h"
+#include "control/features/idcard.h"
 #include "control/features/merge.h"
+#include "control/features/upload.h"
 #include "control/features/video.h"
 #include "qx/interface/dispatch.h"
 #include "qx/interface/preview_tap.h"
@@ -215,6 +220,8 @@ public:
     CControlLog& log() { return m_log; }
     // The recording feature, whose window tests and hosts look at.
     Recording& recording() { return *m_recording; }
+    // The capture feature, which the fault tests watch.
+    Capture& capture() { return *m_capture; }
 
     // ControlContext, public for the control's own helpers and hosts.
     UiHost& uiHost() override { return *m_ui; }
@@ -233,8 +240,14 @@ private:
 
     void writeLog(const QString& text) override { m_log.Write(text); }
     QWidget* controlWindow() override { return this; }
-    ControlProperties& properties() override { return m_p; }
     ControlSettings& settings() override { return m_settings; }
+
+    // The properties an upload takes, and those its outcome changes.
+    UploadSettings uploadSettings() const;
+    SealRequest sealRequest() const;
+    void apply(const UploadOutcome& outcome);
+    void apply(const CardHolder& holder);
+    CardUploadRequest cardUploadRequest() const;
     OutsideLibraries& libraries() override { return m_libs; }
 
     ControlProperties m_p;
@@ -246,6 +259,8 @@ private:
     QString m_controlFolder;
     OutsideLibraries m_libs;
     bool m_modified = false;
+    // Calls that wait with events flowing, one of a kind at a time.
+    CallGate m_gate{[this](const QString& line) { writeLog(line); }};
 
     // The features, in the order they depend on one another.
     std::unique_ptr<PreviewTap> m_tap;

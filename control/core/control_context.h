@@ -1,7 +1,6 @@
-// What a feature of the control knows of the control: its log, boxes, window, properties and settings.
+// What a feature of the control knows of the control: its log, boxes, window and settings.
 #pragma once
 
-#include "control/core/control_properties.h"
 #include "control/core/control_settings.h"
 
 #include <QString>
@@ -17,7 +16,9 @@ namespace qx::control {
 class OutsideLibraries;
 
 // The control implements this for its feature classes, which hold a reference to it and nothing else
-// of the control: the automation object stays a thin surface and each feature can be read alone.
+// of the control. The automation properties are not here: a feature takes what it needs of them in
+// its request and hands back what changes in its result, and only the automation object maps them.
+// The automation object stays a thin surface and each feature can be read alone.
 class ControlContext {
 public:
     virtual void writeLog(const QString& text) = 0;
@@ -29,8 +30,6 @@ public:
     virtual void errorBox(const QString& text) = 0;
     // The control's own message box: owner the control window, default caption, OK.
     virtual void ownMessageBox(const QString& text) = 0;
-    // The automation properties, read and written as containers see them.
-    virtual ControlProperties& properties() = 0;
     // The values of "OCXConfig.ini"; the black-and-white mode resets a threshold out of range.
     virtual ControlSettings& settings() = 0;
     virtual OutsideLibraries& libraries() = 0;

@@ -3,6 +3,7 @@
 
 #include "control/core/control_context.h"
 #include "control/features/network_transfer.h"
+#include "qx/interface/result_codes.h"
 #include "qx/net/ftp_upload.h"
 
 #include <QFile>
@@ -15,67 +16,55 @@ std::string utf8(const QString& text) {
 }
 } // namespace
 
-int FtpSending::MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
-                          const QString& UsrPasswd, const QString& FtpPath, const QString& FtpFileName) {
+void FtpSending::announce(const FtpRequest& r) {
     ++m_sends;
-    // User name and password are never logged.
-    m_control.writeLog(QStringLiteral("FTP上传:") + ServIp + QLatin1Char(' ') + ServPort + QLatin1Char(' ') +
-                       FtpPath);
-    if (m_transfer.busy()) {
-        m_transfer.logRefusal();
-        return kTransferBusy;
-    }
-    const ControlProperties& p = m_control.properties();
-    const QString picture = p.cPicName;
-    const bool deleteAfter = p.bUploadDel;
+    m_control.writeLog(QStringLiteral("FTP上传:") + r.server + QLatin1Char(' ') + r.port + QLatin1Char(' ') +
+                       r.folder);
+}
+
+FtpResult FtpSending::send(const FtpRequest& r) {
     net::FtpUploadRequest request;
-    request.server = utf8(ServIp);
-    request.port = utf8(ServPort);
-    request.user = utf8(UsrName);
-    request.password = utf8(UsrPasswd);
-    request.folder = utf8(FtpPath);
-    request.remoteName = utf8(FtpFileName);
-    request.localFile = QFile::encodeName(picture).toStdString();
+    request.server = utf8(r.server);
+    request.port = utf8(r.port);
+    request.user = utf8(r.user);
+    request.password = utf8(r.password);
+    request.folder = utf8(r.folder);
+    request.remoteName = utf8(r.remoteName);
+    request.localFile = QFile::encodeName(r.picture).toStdString();
 
     const net::FtpUploadResult result = m_transfer.run<net::FtpUploadResult>(
         [&request](const net::LogSink& log, const net::CancelFlag* cancel) {
-            net::FtpUploadRequest r = request;
-            r.cancel = cancel;
-            return net::ftpUpload(r, log);
+            net::FtpUploadRequest copy = request;
+            copy.cancel = cancel;
+            return net::ftpUpload(copy, log);
         });
 
     using Outcome = net::FtpUploadResult::Outcome;
     switch (result.outcome) {
     case Outcome::Stored:
         // Only a picture the server has stored is deleted.
-        if (deleteAfter)
-            QFile::remove(picture);
-        m_control.properties().cFileList += FtpFileName + QLatin1Char('|');
-        return 0;
+        if (r.deleteAfter)
+            QFile::remove(r.picture);
+        return {0, true};
     case Outcome::StoreRefused:
-        m_control.properties().cFileList += FtpFileName + QLatin1Char('|');
-        return 0;
+        return {0, true};
     case Outcome::FolderUnavailable:
-        return 0;
+        return {0, false};
     case Outcome::LocalFileMissing:
-        return -5;
+        return {automation::kFtpNoPicture, false};
     case Outcome::SessionFailed:
-        return -2;
+        return {automation::kFtpNoSession, false};
     case Outcome::ConnectFailed:
-        return -3;
+        return {automation::kFtpNoConnection, false};
     case Outcome::BadArgument:
         m_control.writeLog(QStringLiteral("FTP参数含有回车、换行或空字符，拒绝上传!"));
-        return kFtpBadArgument;
+        return {automation::kFtpBadArgument, false};
     case Outcome::Failed:
         m_control.ownMessageBox(QString::fromUtf8(result.errorText));
         m_control.writeLog(QString::fromUtf8(result.errorText));
-        return -4;
+        return {automation::kFtpFailed, false};
     }
-    return -4;
-}
-
-void FtpSending::ResetFileList() {
-    m_control.properties().cFileList.clear();
+    return {automation::kFtpFailed, false};
 }
 
 } // namespace qx::control

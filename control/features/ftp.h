@@ -1,4 +1,4 @@
-// MorvelNet: sending the last picture by FTP, and the list of files sent.
+// MorvelNet: sending a picture by FTP.
 #pragma once
 
 #include <QString>
@@ -8,18 +8,32 @@ namespace qx::control {
 class ControlContext;
 class NetworkTransfer;
 
-// MorvelNet's result when a text sent to the server holds CR, LF or NUL: they would end the
-// command line and start another one of the caller's choosing.
-inline constexpr int kFtpBadArgument = -6;
+struct FtpRequest {
+    QString server;
+    QString port; // decimal text; its leading digits count
+    QString user;
+    QString password;
+    QString folder;
+    QString remoteName;
+    QString picture;          // the local file (cPicName)
+    bool deleteAfter = false; // bUploadDel: only after a completed STOR
+};
+
+struct FtpResult {
+    int code = 0;
+    // The remote name joins the list of files sent (cFileList): after every STOR, refused or not.
+    bool listed = false;
+};
 
 class FtpSending {
 public:
     FtpSending(ControlContext& control, NetworkTransfer& transfer)
         : m_control(control), m_transfer(transfer) {}
 
-    int MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
-                  const QString& UsrPasswd, const QString& FtpPath, const QString& FtpFileName);
-    void ResetFileList();
+    // The call's first log line, written before anything else is decided (a refused call too). User
+    // name and password are never logged.
+    void announce(const FtpRequest& request);
+    FtpResult send(const FtpRequest& request);
 
 private:
     ControlContext& m_control;

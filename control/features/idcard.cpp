@@ -43,27 +43,24 @@ struct LibraryRead {
 
 } // namespace
 
-bool CardReading::IDCardRead(const QString& folderArgument) {
-    if (m_worker.busy()) {
-        // The panel's timer or a page's script must not stack reads on one reader.
-        m_worker.logRefusal();
-        return false;
-    }
-    ControlProperties& p = m_control.properties();
-    // Nothing of the previous holder may pass for this one's: whatever step fails below, the values
-    // left are this read's or empty.
-    clearHolder();
+CardReadResult CardReading::IDCardRead(const CardReadRequest& request) {
+    // Nothing of the previous holder may pass for this one's: whatever step fails below, the files
+    // the uploads may send are this read's or none.
+    m_cardImage.clear();
+    m_photoCopy.clear();
+    CardReadResult result;
+    CardHolder& h = result.holder;
     OutsideLibraries& libs = m_control.libraries();
     if (!libs.idInfoChar || !libs.idInfoBmp) {
         m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
-        return false;
+        return result;
     }
     const qint64 readStart = QDateTime::currentMSecsSinceEpoch();
     const IDInfoCharFn idInfoChar = libs.idInfoChar;
     const IDInfoBMPFn idInfoBmp = libs.idInfoBmp;
     // The library joins the folder and its name as they are: a folder named without its '/' would
     // have it write beside the folder.
-    const QString folder = platform::withTrailingSlash(folderArgument);
+    const QString folder = platform::withTrailingSlash(request.folder);
     const QByteArray folderBytes = QFile::encodeName(folder);
 
     // The library blocks for the whole exchange with the reader (seconds): the control's thread
@@ -79,30 +76,31 @@ bool CardReading::IDCardRead(const QString& folderArgument) {
     });
     if (read.result != 0) {
         m_control.writeLog(QStringLiteral("读取二代证信息失败!"));
-        return false;
+        return result;
     }
     m_control.writeLog(QStringLiteral("拍摄仪：读二代证成功！"));
     const QByteArray record = withoutLineBreaks(read.record);
-    p.sIDInfoChar = platform::fromGbk(record);
+    h.record = platform::fromGbk(record);
     if (const auto fields = parseCardRecord(record)) {
-        p.idName = fields->name;
-        p.idSex = fields->sex;
-        p.idNation = fields->nation;
-        p.idBirthYear = fields->birthYear;
-        p.idBirthMonth = fields->birthMonth;
-        p.idBirthDay = fields->birthDay;
-        p.idBirth =
+        h.name = fields->name;
+        h.sex = fields->sex;
+        h.nation = fields->nation;
+        h.birthYear = fields->birthYear;
+        h.birthMonth = fields->birthMonth;
+        h.birthDay = fields->birthDay;
+        h.birth =
             fields->birthYear + QLatin1Char('-') + fields->birthMonth + QLatin1Char('-') + fields->birthDay;
-        p.idAddress = fields->address;
-        p.idNum = fields->number;
-        p.idIssue = fields->issue;
-        p.idValidity = fields->validity;
+        h.address = fields->address;
+        h.number = fields->number;
+        h.issue = fields->issue;
+        h.validity = fields->validity;
     }
 
-    p.strCardImgSavePath = folder;
+    h.folder = folder;
+    result.ok = true;
     if (folder.isEmpty()) {
         m_control.writeLog(QStringLiteral("拍摄仪：二代证路径为空，不生成合成图片！"));
-        return true;
+        return result;
     }
     read = m_worker.run<LibraryRead>([&](const net::LogSink&, const net::CancelFlag*) {
         LibraryRead r;
@@ -116,26 +114,27 @@ bool CardReading::IDCardRead(const QString& folderArgument) {
     if (imageName.isEmpty() || !isSafeCardFileName(imageName) ||
         !platform::isRegularFile(platform::joinPath(folder, imageName))) {
         m_control.writeLog(QStringLiteral("生成二代证图片失败!"));
-        return true;
+        return result;
     }
-    p.ImgName = imageName;
+    h.imageName = imageName;
     m_cardImage = platform::joinPath(folder, imageName);
     m_control.writeLog(QStringLiteral("拍摄仪：生成二代证合成图片成功！"));
     const QString source = m_cardImage;
-    const QString wanted = p.IDCardImgName;
+    const QString& wanted = request.imageName;
     if (!wanted.isEmpty() && !isSafeCardFileName(wanted)) {
         m_control.writeLog(QStringLiteral("二代证合成图片名无效，保留原名:") + wanted);
         rewriteAs24Bit(folder, source, imageName);
     } else if (!wanted.isEmpty()) {
         if (rewriteAs24Bit(folder, source, wanted)) {
             m_control.writeLog(QStringLiteral("拍摄仪：重命名二代证合成图片成功！"));
-            p.ImgName = wanted;
+            h.imageName = wanted;
             m_cardImage = platform::joinPath(folder, wanted);
         }
     } else {
         rewriteAs24Bit(folder, source, imageName);
     }
-    return takePhoto(folder, readStart);
+    result.ok = takePhoto(request, folder, readStart, h);
+    return result;
 }
 
 bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, const QString& name) {
@@ -181,8 +180,8 @@ bool CardReading::rewriteAs24Bit(const QString& folder, const QString& source, c
     return true;
 }
 
-bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
-    ControlProperties& p = m_control.properties();
+bool CardReading::takePhoto(const CardReadRequest& request, const QString& folder, qint64 readStartMs,
+                            CardHolder& h) {
     const QString photo = platform::dataFolder(m_control.controlFolder()) + QStringLiteral("ImgTemp.bmp");
     QFile file;
     // A photo older than this read belongs to an earlier holder (a library that failed to replace it).
@@ -197,13 +196,13 @@ bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
     file.close();
     if (bytes.isEmpty())
         return false;
-    p.strIDHeadData = base64Text(bytes);
+    h.photoBase64 = base64Text(bytes);
     m_control.writeLog(QStringLiteral("二代证头像图片转字符串成功!"));
     m_control.writeLog(QStringLiteral("清空文件buffer!"));
     m_control.writeLog(QStringLiteral("清空内存buffer!"));
 
-    const bool customName = !p.IDHeadImgName.isEmpty();
-    const QString name = customName ? p.IDHeadImgName : p.idNum + QStringLiteral("-head.bmp");
+    const bool customName = !request.photoName.isEmpty();
+    const QString name = customName ? request.photoName : h.number + QStringLiteral("-head.bmp");
     if (!isSafeCardFileName(name)) {
         m_control.writeLog(QStringLiteral("头像图片名无效，未复制头像图片:") + name);
     } else if (platform::replaceFileContents(platform::joinPath(folder, name), bytes)) {
@@ -211,7 +210,7 @@ bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
         m_control.writeLog(customName ? QStringLiteral("拍摄仪：复制自定义名称头像图片成功！")
                                       : QStringLiteral("拍摄仪：复制头像图片成功！"));
     }
-    if (p.bDeleteIDBmp) {
+    if (request.deleteFiles) {
         if (!m_photoCopy.isEmpty())
             QFile::remove(m_photoCopy);
         if (!m_cardImage.isEmpty())
@@ -222,39 +221,29 @@ bool CardReading::takePhoto(const QString& folder, qint64 readStartMs) {
     return true;
 }
 
-void CardReading::clearHolder() {
-    ControlProperties& p = m_control.properties();
-    for (QString* value : {&p.sIDInfoChar, &p.idName, &p.idSex, &p.idNation, &p.idBirth, &p.idBirthYear,
-                           &p.idBirthMonth, &p.idBirthDay, &p.idAddress, &p.idNum, &p.idIssue, &p.idValidity,
-                           &p.strIDHeadData, &p.ImgName, &p.strCardImgSavePath})
-        value->clear();
-    m_cardImage.clear();
-    m_photoCopy.clear();
-}
-
-bool CardReading::uploadOwnFile(const QString& url, const QString& file, const QString& ownFile,
-                                const QString& formName) {
+UploadOutcome CardReading::uploadOwnFile(const QString& url, const QString& file, const QString& ownFile,
+                                         const QString& formName, const UploadSettings& settings) {
     // Only what the last read wrote goes out under its holder's name: a file of an earlier card,
     // or one a container named after the read, never does.
     if (ownFile.isEmpty() || QFileInfo(file).absoluteFilePath() != QFileInfo(ownFile).absoluteFilePath()) {
         m_control.writeLog(QStringLiteral("待上传的二代证图片不是本次读卡生成的，拒绝上传:") + file);
-        return false;
+        return {};
     }
     return m_uploads.uploadFile(url, file, Uploads::formFileName(formName), QStringLiteral("image/bmp"),
-                                QStringLiteral("找不到待上传照片!"));
+                                QStringLiteral("找不到待上传照片!"), settings);
 }
 
-bool CardReading::HttpSendIDCard(const QString& strURL) {
-    const ControlProperties& p = m_control.properties();
-    return uploadOwnFile(strURL, platform::joinPath(p.strCardImgSavePath, p.ImgName), m_cardImage, p.ImgName);
+UploadOutcome CardReading::HttpSendIDCard(const QString& strURL, const CardUploadRequest& r,
+                                          const UploadSettings& settings) {
+    return uploadOwnFile(strURL, platform::joinPath(r.folder, r.imageName), m_cardImage, r.imageName,
+                         settings);
 }
 
-bool CardReading::HttpSendIDCHeadImg(const QString& strURL) {
-    const ControlProperties& p = m_control.properties();
-    const QString formName = p.idNum + QLatin1String("-head.bmp");
-    const QString file =
-        platform::joinPath(p.strCardImgSavePath, p.IDHeadImgName.isEmpty() ? formName : p.IDHeadImgName);
-    return uploadOwnFile(strURL, file, m_photoCopy, formName);
+UploadOutcome CardReading::HttpSendIDCHeadImg(const QString& strURL, const CardUploadRequest& r,
+                                              const UploadSettings& settings) {
+    const QString formName = r.number + QLatin1String("-head.bmp");
+    const QString file = platform::joinPath(r.folder, r.photoName.isEmpty() ? formName : r.photoName);
+    return uploadOwnFile(strURL, file, m_photoCopy, formName, settings);
 }
 
 } // namespace qx::control

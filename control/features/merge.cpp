@@ -1,6 +1,9 @@
 // MergeImage: the waiting merge files collected in name order and written as one JPEG, TIFF or PDF.
 #include "control/features/merge.h"
 
+#include "control/core/process_modes.h"
+#include "qx/interface/result_codes.h"
+
 #include "control/capture/a4_pdf.h"
 #include "control/capture/capture.h"
 #include "control/capture/capture_folders.h"
@@ -22,8 +25,6 @@
 
 namespace qx::control {
 
-bool mergeMode = false;
-
 namespace {
 
 // The merged JPEG takes the encoder's usual quality, not the capture's JPG_Compress.
@@ -32,7 +33,7 @@ constexpr int kMergedJpegQuality = 75;
 } // namespace
 
 bool Merge::IsMerge() {
-    mergeMode = true;
+    m_modes.mergeMode = true;
     m_control.writeLog(QStringLiteral("选择合并模式!"));
     return true;
 }
@@ -93,11 +94,11 @@ int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path) 
                                .arg(layout.width)
                                .arg(layout.height)
                                .arg(imaging::kJpegMaxSide));
-        return kMergeNotWritten;
+        return automation::kNotSaved;
     }
     if (!writeMergedJpeg(layout, paths, settings, dpi, kMergedJpegQuality, path)) {
         m_control.writeLog(QStringLiteral("写合并图片失败，合并图片已保留!"));
-        return kMergeNotWritten;
+        return automation::kNotSaved;
     }
     m_control.writeLog(QStringLiteral("生成合并图片成功!"));
     return 0;
@@ -120,16 +121,16 @@ int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) 
     }
     if (writer.pages() != static_cast<int>(pictures.size()) || !writer.commit()) {
         m_control.writeLog(QStringLiteral("写多页Tif失败，合并图片已保留!"));
-        return kMergeNotWritten;
+        return automation::kNotSaved;
     }
     m_control.writeLog(QStringLiteral("生成多页Tif!"));
     return 0;
 }
 
 int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path) {
-    std::vector<QString> jpegs;
+    std::vector<A4Page> jpegs;
     for (const Picture& p : pictures)
-        jpegs.push_back(p.path);
+        jpegs.push_back({p.path, {}});
     const int code = writeA4Pdf(jpegs, pdf::mergePlacement, path,
                                 [this](const QString& line) { m_control.writeLog(line); });
     if (code == 0)
@@ -137,11 +138,16 @@ int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path) {
     return code;
 }
 
-int Merge::MergeImage() {
-    ControlProperties& props = m_control.properties();
+MergeResult Merge::MergeImage(const MergeRequest& request) {
+    using namespace automation;
+    const auto failed = [](int code) {
+        MergeResult result;
+        result.code = code;
+        return result;
+    };
     // The merge captures wrote into the dated folder, or into the capture folder when it could not
     // be made.
-    const std::optional<QString> captureFolder = m_folders.captureFolder();
+    const std::optional<QString> captureFolder = CaptureFolders::captureFolder(request.saveFolder);
     const QString source =
         !m_folders.mergeFolder().isEmpty() ? m_folders.mergeFolder() : captureFolder.value_or(QString());
     Kind kind = Kind::Jpeg;
@@ -149,12 +155,12 @@ int Merge::MergeImage() {
     if (pictures.empty()) {
         m_control.ownMessageBox(QStringLiteral("没有等待合并的图片，请先在合并模式下拍照!"));
         m_control.writeLog(QStringLiteral("没有等待合并的图片!"));
-        return kMergeNothingWaiting;
+        return failed(kMergeNothingWaiting);
     }
     if (!captureFolder) {
         m_control.ownMessageBox(QString::fromUtf8(kBadSavePathBox));
         m_control.writeLog(QStringLiteral("合并:自定义图片路径错误!"));
-        return kMergeBadSavePath;
+        return failed(kMorvelBadSavePath);
     }
     const QString folder = *captureFolder;
     // Two merges within one second take two names, as captures do.
@@ -168,11 +174,11 @@ int Merge::MergeImage() {
         code = writeTiff(pictures, output);
         break;
     case Kind::Pdf:
-        if (!props.CustomImgName.isEmpty()) {
-            pdfName = props.CustomImgName + QStringLiteral(".pdf");
-            if (!isPlainName(props.CustomImgName)) {
-                m_control.writeLog(QStringLiteral("自定义图片名无效:") + props.CustomImgName);
-                return kMergeBadName;
+        if (!request.customName.isEmpty()) {
+            pdfName = request.customName + QStringLiteral(".pdf");
+            if (!isPlainName(request.customName)) {
+                m_control.writeLog(QStringLiteral("自定义图片名无效:") + request.customName);
+                return failed(kBadCustomName);
             }
         }
         output =
@@ -185,17 +191,18 @@ int Merge::MergeImage() {
         break;
     }
     if (code != 0)
-        return code;
+        return failed(code);
+    MergeResult result;
     if (!pdfName.isEmpty())
-        props.CustomImgName = pdfName;
-    props.cPicName = output;
+        result.customName = pdfName;
+    result.picture = output;
     // Only what went into the merged file goes; merge files still waiting for another kind of merge
     // stay, and so does the dated folder while it holds them.
     for (const Picture& p : pictures)
         QFile::remove(p.path);
     if (source == m_folders.mergeFolder())
         QDir().rmdir(source);
-    return 0;
+    return result;
 }
 
 } // namespace qx::control

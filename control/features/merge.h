@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace qx::control {
@@ -10,30 +11,32 @@ namespace qx::control {
 class Capture;
 class CaptureFolders;
 class ControlContext;
+class ProcessModes;
 struct MergeSettings;
-
-// Set by IsMerge, cleared by StartPreviewProc and by every merge capture; shared by every control of
-// the process.
-extern bool mergeMode;
 
 // The tails the merge captures give their JPEG files, by the merge they wait for.
 inline constexpr const char* kJpgMergeTail = "ForJpgMerge.jpg";
 inline constexpr const char* kTifMergeTail = "ForTifMerge.jpg";
 inline constexpr const char* kPdfMergeTail = "ForPdfMerge.jpg";
 
-// MergeImage's results: 0 merged; -18 / -19 the PDF could not be created / failed; and
-inline constexpr int kMergeNothingWaiting = -5; // no merge file of the pending merge was found
-inline constexpr int kMergeBadSavePath = -11;   // CustomSavePath cannot take the merged file
-inline constexpr int kMergeNotWritten = -22;    // the merged file could not be written (or is too large)
-inline constexpr int kMergeBadName = -25;       // CustomImgName cannot name the merged PDF
+struct MergeRequest {
+    QString saveFolder; // CustomSavePath
+    QString customName; // CustomImgName: the merged PDF's name when set
+};
+
+struct MergeResult {
+    int code = 0;                      // 0, or automation's -5, -11, -18, -19, -22, -25
+    std::optional<QString> picture;    // cPicName afterwards: the merged file
+    std::optional<QString> customName; // CustomImgName afterwards (the PDF's full file name)
+};
 
 class Merge {
 public:
     // `capture` tells the format of the last capture, which decides what a merge collects.
-    Merge(ControlContext& control, CaptureFolders& folders, const Capture& capture)
-        : m_control(control), m_folders(folders), m_capture(capture) {}
+    Merge(ControlContext& control, ProcessModes& modes, CaptureFolders& folders, const Capture& capture)
+        : m_control(control), m_modes(modes), m_folders(folders), m_capture(capture) {}
 
-    int MergeImage();
+    MergeResult MergeImage(const MergeRequest& request);
     bool IsMerge();
 
 private:
@@ -53,6 +56,7 @@ private:
     MergeSettings askSettings();
 
     ControlContext& m_control;
+    ProcessModes& m_modes;
     CaptureFolders& m_folders;
     const Capture& m_capture;
 };

@@ -28,23 +28,17 @@ struct NetworkTransfer::Shared {
     }
 };
 
-NetworkTransfer::NetworkTransfer(ControlContext& control, QString refusal)
-    : m_control(control), m_refusal(std::move(refusal)) {}
+NetworkTransfer::NetworkTransfer(ControlContext& control) : m_control(control) {}
 
 NetworkTransfer::~NetworkTransfer() {
     if (m_current)
         m_current->cancel = true;
 }
 
-void NetworkTransfer::logRefusal() {
-    m_control.writeLog(m_refusal);
-}
-
 void NetworkTransfer::runOnWorker(
     const std::function<void(const net::LogSink&, const net::CancelFlag*)>& job) {
     auto shared = std::make_shared<Shared>();
     m_current = shared;
-    m_running = true;
     const auto writeLines = [&] {
         for (const std::string& line : shared->takeLines())
             m_control.writeLog(QString::fromUtf8(line));
@@ -83,7 +77,6 @@ void NetworkTransfer::runOnWorker(
     }
     worker.join();
     writeLines();
-    m_running = false;
     m_current.reset();
 }
 

@@ -13,24 +13,16 @@ namespace qx::control {
 
 class ControlContext;
 
-// Result of a method called while a transfer of the same control is still running.
-inline constexpr int kTransferBusy = -21;
-
-// One transfer at a time per control. The caller waits as for any synchronous method, but the
-// live picture, timers and the container's window go on: the wait runs a local event loop, which
-// also means a script or a button can call again meanwhile; such calls are refused (busy()).
+// The caller waits as for any synchronous method, but the live picture, timers and the container's
+// window go on: the wait runs a local event loop, so a script or a button can call in meanwhile.
+// Whether such a call may start another transfer is the automation surface's gate to decide.
 class NetworkTransfer {
 public:
-    // `refusal` is logged for a call refused while a run is going on.
-    NetworkTransfer(ControlContext& control, QString refusal);
+    explicit NetworkTransfer(ControlContext& control);
     // Asks a running transfer to stop; it ends at its next progress check.
     ~NetworkTransfer();
     NetworkTransfer(const NetworkTransfer&) = delete;
     NetworkTransfer& operator=(const NetworkTransfer&) = delete;
-
-    bool busy() const { return m_running; }
-    // Logs that a call was refused because a transfer is running.
-    void logRefusal();
 
     // Runs `job` on a worker thread and returns its result once it has finished; its log lines
     // reach the control's log in order while it runs.
@@ -47,8 +39,6 @@ private:
     void runOnWorker(const std::function<void(const net::LogSink&, const net::CancelFlag*)>& job);
 
     ControlContext& m_control;
-    QString m_refusal;
-    bool m_running = false;
     std::shared_ptr<Shared> m_current;
 };
 

@@ -66,27 +66,20 @@ QByteArray Uploads::formFileName(const QString& name) {
     return QByteArray::fromStdString(net::quotableFileName(utf8(name)));
 }
 
-bool Uploads::uploadFile(const QString& url, const QString& file, const QByteArray& formFileName,
-                         const QString& contentType, const QString& missingFileLog) {
-    if (m_transfer.busy()) {
-        m_transfer.logRefusal();
-        return false;
-    }
-    // Everything the exchange depends on is taken now: a script may change the properties while
-    // the transfer runs.
-    ControlProperties& p = m_control.properties();
+UploadOutcome Uploads::uploadFile(const QString& url, const QString& file, const QByteArray& formFileName,
+                                  const QString& contentType, const QString& missingFileLog,
+                                  const UploadSettings& settings) {
     net::HttpUploadRequest request;
     request.url = utf8(url);
     request.filePath = QFile::encodeName(file).toStdString();
     request.formFileName = formFileName.toStdString();
     request.contentType = utf8(contentType);
     request.missingFileLog = utf8(missingFileLog);
-    request.proxyServer = utf8(p.strProxyServer);
-    request.proxyUser = utf8(p.ProxyUser);
-    request.proxyPassword = utf8(p.ProxyPassword);
-    request.tls.verify = p.bTlsVerify;
-    request.tls.extraCaFile = QFile::encodeName(p.strTlsCaFile).toStdString();
-    const bool showBox = p.bShowMsgBox;
+    request.proxyServer = utf8(settings.proxyServer);
+    request.proxyUser = utf8(settings.proxyUser);
+    request.proxyPassword = utf8(settings.proxyPassword);
+    request.tls.verify = settings.verifyTls;
+    request.tls.extraCaFile = QFile::encodeName(settings.extraCaFile).toStdString();
 
     const net::HttpUploadResult result = m_transfer.run<net::HttpUploadResult>(
         [&request](const net::LogSink& log, const net::CancelFlag* cancel) {
@@ -95,52 +88,47 @@ bool Uploads::uploadFile(const QString& url, const QString& file, const QByteArr
             return net::uploadMultipart(r, log);
         });
 
+    UploadOutcome outcome;
     // Once read from the environment the proxy stays, as the property shows it.
     if (result.proxyFromEnvironment)
-        m_control.properties().strProxyServer = QString::fromStdString(*result.proxyFromEnvironment);
+        outcome.proxyFromEnvironment = QString::fromStdString(*result.proxyFromEnvironment);
     using Failure = net::HttpUploadResult::Failure;
     switch (result.failure) {
     case Failure::None:
-        m_control.properties().HttpResponse = QString::fromUtf8(result.response);
-        if (showBox)
-            m_control.ownMessageBox(result.ok()
+        outcome.response = QString::fromUtf8(result.response);
+        outcome.ok = result.ok();
+        if (settings.showBox)
+            m_control.ownMessageBox(outcome.ok
                                         ? QStringLiteral("上传成功")
                                         : QStringLiteral("上传失败，服务器返回状态码%1").arg(result.status));
-        return result.ok();
+        break;
     case Failure::Internet:
     case Failure::File:
     case Failure::Unknown:
         // These boxes are shown whatever bShowMsgBox says.
         m_control.ownMessageBox(QString::fromUtf8(result.errorBox));
         m_control.writeLog(QString::fromUtf8(result.errorLog));
-        return false;
+        break;
     case Failure::BadUrl:
     case Failure::MissingFile:
     case Failure::EmptyFile:
     case Failure::RequestFailed:
-        return false;
+        break;
     }
-    return false;
+    return outcome;
 }
 
-int Uploads::SendSeal(const QString& strURL) {
-    if (m_transfer.busy()) {
-        m_transfer.logRefusal();
-        return kTransferBusy;
-    }
-    const ControlProperties& p = m_control.properties();
-    const QString picture = p.cPicName;
-    const bool deleteAfter = p.bUploadDel;
-    const QString name = fileNamePart(picture);
-    const QByteArray formName = p.bGB2312Encode
+UploadOutcome Uploads::SendSeal(const QString& strURL, const SealRequest& request) {
+    const QString name = fileNamePart(request.picture);
+    const QByteArray formName = request.gb2312
                                     ? QByteArray::fromStdString(net::percentEncodeFileName(utf8(name)))
                                     : formFileName(name);
-    const bool ok = uploadFile(strURL, picture, formName, QStringLiteral("image/pjpeg"),
-                               QStringLiteral("没指定上传图片，请拍照!"));
+    UploadOutcome outcome = uploadFile(strURL, request.picture, formName, QStringLiteral("image/pjpeg"),
+                                       QStringLiteral("没指定上传图片，请拍照!"), request.settings);
     // Only a picture the server has taken is deleted: a failed upload never costs the picture.
-    if (ok && deleteAfter)
-        QFile::remove(picture);
-    return ok ? 1 : 0;
+    if (outcome.ok && request.deleteAfter)
+        QFile::remove(request.picture);
+    return outcome;
 }
 
 bool Uploads::SelectLocalImgs() {
@@ -177,34 +165,33 @@ short Uploads::RefreshLocalImg() const {
     return static_cast<short>(m_localImages.size());
 }
 
-short Uploads::UploadLocalImg(const QString& strURL) {
-    if (m_transfer.busy()) {
-        m_transfer.logRefusal();
-        return kTransferBusy;
-    }
-    if (m_localImages.isEmpty())
-        return 0;
+LocalUploadResult Uploads::UploadLocalImg(const QString& strURL, SealRequest request) {
+    LocalUploadResult result;
     // Scripts may edit the list while an upload runs; this call sends the list it was given.
     const QStringList images = m_localImages;
-    int last = 0;
     for (qsizetype i = 0; i < images.size(); ++i) {
-        m_control.properties().cPicName = images[i];
-        last = SendSeal(strURL);
-        if (last != 1) {
+        request.picture = images[i];
+        result.picture = images[i];
+        result.last = SendSeal(strURL, request);
+        // A proxy read from the environment by one upload is the next one's, as the property says.
+        if (result.last.proxyFromEnvironment)
+            request.settings.proxyServer = *result.last.proxyFromEnvironment;
+        if (!result.last.ok) {
             m_control.writeLog(QStringLiteral("第%1张照片上传失败").arg(i));
-            return 0;
+            result.code = 0;
+            return result;
         }
+        result.code = 1;
     }
-    return static_cast<short>(last);
+    return result;
 }
 
-bool Uploads::GetBase64String(const QString& Img) {
+std::optional<QString> Uploads::GetBase64String(const QString& Img, bool logText) {
     QFile f;
     // Regular files only, opened without blocking: a FIFO named as the picture would hang the call.
     if (!platform::openRegularFile(f, Img)) {
         m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片失败!"));
-        m_control.properties().Img2Base64.clear();
-        return false;
+        return std::nullopt;
     }
     m_control.writeLog(QStringLiteral("打开待转换base64字符串的图片成功!"));
     const qint64 size = f.size();
@@ -216,22 +203,20 @@ bool Uploads::GetBase64String(const QString& Img) {
     const QByteArrayView data = mapped ? QByteArrayView(mapped, size) : QByteArrayView(read);
     if (data.isEmpty()) {
         m_control.writeLog(QStringLiteral("待转换base64字符串的图片为空!"));
-        m_control.properties().Img2Base64.clear();
-        return false;
+        return std::nullopt;
     }
     QString text = base64Text(data);
     m_control.writeLog(QStringLiteral("图片转字符串成功!"));
     m_control.writeLog(QStringLiteral("长度为 %1 个字节").arg(data.size()));
-    m_control.properties().Img2Base64 = std::move(text);
     if (mapped)
         f.unmap(const_cast<uchar*>(mapped));
     read.clear();
     f.close();
     m_control.writeLog(QStringLiteral("清空文件buffer!"));
     m_control.writeLog(QStringLiteral("清空内存buffer!"));
-    if (m_control.properties().markdown)
-        m_control.writeLog(m_control.properties().Img2Base64);
-    return true;
+    if (logText)
+        m_control.writeLog(text);
+    return text;
 }
 
 } // namespace qx::control

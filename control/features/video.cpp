@@ -5,21 +5,20 @@
 #include "control/capture/preview.h"
 #include "control/core/control_context.h"
 #include "control/ui/video_dialog.h"
+#include "qx/interface/result_codes.h"
 
 #include <QApplication>
 
 namespace qx::control {
 
-bool recordingActive = false;
-
-Recording::Recording(ControlContext& control, Cameras& cameras, NormalPreview& preview)
-    : m_control(control), m_cameras(cameras), m_preview(preview) {}
+Recording::Recording(ControlContext& control, ProcessModes& modes, Cameras& cameras, NormalPreview& preview)
+    : m_control(control), m_modes(modes), m_cameras(cameras), m_preview(preview) {}
 
 Recording::~Recording() {
     closeWindow();
 }
 
-int Recording::VideoRecord(const QString& VideoPath) {
+int Recording::VideoRecord(const QString& folder, int asfBitRate) {
     // The window streams the auxiliary camera itself: the control's preview lets go of it first.
     if (m_cameras.selectedDevice() >= 0 && m_cameras.selectedDevice() == m_cameras.auxCameraIndex())
         m_preview.StopPreview();
@@ -28,17 +27,15 @@ int Recording::VideoRecord(const QString& VideoPath) {
     delete m_videoDialog.data();
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
         // Windows need a widget application; a container without one gets no window.
-        m_control.properties().bIsRecord = recordingActive;
         m_control.writeLog(QStringLiteral("打开录像界面失败!"));
-        return -1;
+        return automation::kFailed;
     }
     auto* dialog = new CVideoDlg([&control = m_control](const QString& text) { control.writeLog(text); },
-                                 m_control.uiHost());
+                                 m_control.uiHost(), m_modes);
     m_videoDialog = dialog;
-    dialog->setVideoFolder(VideoPath);
-    dialog->setBitRate(m_control.properties().asfBitRate);
+    dialog->setVideoFolder(folder);
+    dialog->setBitRate(asfBitRate);
     dialog->startUp();
-    m_control.properties().bIsRecord = recordingActive;
     m_control.writeLog(QStringLiteral("打开录像界面成功!"));
     return 0;
 }

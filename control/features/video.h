@@ -11,17 +11,15 @@ class Cameras;
 class ControlContext;
 class CVideoDlg;
 class NormalPreview;
-
-// Whether the recording window's camera runs in the process (its live picture or a recording);
-// VideoRecord and RefreshDevList copy it into bIsRecord.
-extern bool recordingActive;
+class ProcessModes;
 
 class Recording {
 public:
-    Recording(ControlContext& control, Cameras& cameras, NormalPreview& preview);
+    Recording(ControlContext& control, ProcessModes& modes, Cameras& cameras, NormalPreview& preview);
     ~Recording();
 
-    int VideoRecord(const QString& VideoPath);
+    // Opens the recording window on `folder` (its files' folder) with ASF's video bit rate.
+    int VideoRecord(const QString& folder, int asfBitRate);
     // Destroys the recording window, a recording in it ended properly; true when there was one.
     bool closeWindow();
     // The recording window, null before the first VideoRecord.
@@ -29,6 +27,7 @@ public:
 
 private:
     ControlContext& m_control;
+    ProcessModes& m_modes;
     Cameras& m_cameras;
     NormalPreview& m_preview;
     QPointer<QDialog> m_videoDialog; // a CVideoDlg

@@ -24,8 +24,7 @@ constexpr int kDefaultJpegQuality = 75;
 
 } // namespace
 
-int Watermark::AddWaterMark() {
-    const QString picture = m_control.properties().cPicName;
+int Watermark::AddWaterMark(const QString& picture, bool showBox) {
     CWaterMarkDlg dialog(m_control.uiHost(), picture, platform::tempFolder(), m_control.controlWindow());
     const int result =
         m_control.uiHost().runDialog(&dialog, QStringLiteral("watermark"), [&](const QVariant& answer) {
@@ -41,7 +40,7 @@ int Watermark::AddWaterMark() {
         m_control.writeLog(stamp.failure);
         return 0;
     }
-    if (replacePicture(picture, stamp.path) && m_control.properties().bShowMsgBox)
+    if (replacePicture(picture, stamp.path) && showBox)
         m_control.ownMessageBox(QStringLiteral("添加水印成功"));
     return 0;
 }

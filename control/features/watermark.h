@@ -12,7 +12,8 @@ public:
     explicit Watermark(ControlContext& control) : m_control(control) {}
 
     // Always 0. The picture is replaced only by a stamped picture that was written and reads back.
-    int AddWaterMark();
+    // `showBox` is bShowMsgBox: the success box.
+    int AddWaterMark(const QString& picture, bool showBox);
 
 private:
     // Puts the stamped BMP in place of the picture by its extension; false (logged) when nothing

@@ -1,6 +1,8 @@
 // The recording window: its controls, its placement and slides, the live picture and the recordings.
 #include "control/ui/video_dialog.h"
 
+#include "control/core/process_modes.h"
+
 #include "control/features/video.h"
 #include "qx/interface/ui_host.h"
 #include "qx/media/camera_roles.h"
@@ -87,7 +89,8 @@ void VideoArea::paintEvent(QPaintEvent*) {
     painter.drawImage(target, frame);
 }
 
-CVideoDlg::CVideoDlg(Log log, UiHost& ui) : QDialog(nullptr), m_log(std::move(log)), m_ui(ui) {
+CVideoDlg::CVideoDlg(Log log, UiHost& ui, ProcessModes& modes)
+    : QDialog(nullptr), m_log(std::move(log)), m_ui(ui), m_modes(modes) {
     setWindowTitle(QStringLiteral("视频录像"));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::WindowMinimizeButtonHint);
@@ -233,7 +236,7 @@ void CVideoDlg::startUp() {
         m_log(QStringLiteral("没找到副摄像头录像!"));
         m_ui.messageBox(this, kNoCameraBox, QString(), MessageIcon::None, false);
         m_closed = true;
-        recordingActive = false;
+        m_modes.recordingActive = false;
         m_ui.windowClosed(QStringLiteral("video"), this);
         slideOut([this] { hide(); });
         return;
@@ -265,7 +268,7 @@ bool CVideoDlg::startLive() {
         return false;
     }
     m_closed = false;
-    recordingActive = true;
+    m_modes.recordingActive = true;
     m_streamWatch.start();
     return true;
 }
@@ -381,7 +384,7 @@ void CVideoDlg::startRecording() {
         if (startLive()) {
             m_log(QStringLiteral("录像未开始，已恢复实时画面!"));
         } else {
-            recordingActive = false;
+            m_modes.recordingActive = false;
             m_log(QStringLiteral("录像未开始，实时画面无法恢复!"));
         }
         return;
@@ -390,7 +393,7 @@ void CVideoDlg::startRecording() {
     m_clock.start();
     m_streamWatch.start();
     m_closed = false;
-    recordingActive = true;
+    m_modes.recordingActive = true;
     m_log(QStringLiteral("录像：开始!"));
 }
 
@@ -415,12 +418,12 @@ void CVideoDlg::stopRecording() {
     }
     m_camera = findCamera();
     if (!m_camera) {
-        recordingActive = false;
+        m_modes.recordingActive = false;
         m_ui.messageBox(this, kNoCameraBox, QString(), MessageIcon::None, false);
         return;
     }
     if (!startLive())
-        recordingActive = false;
+        m_modes.recordingActive = false;
 }
 
 void CVideoDlg::watchStream() {
@@ -436,7 +439,7 @@ void CVideoDlg::watchStream() {
     }
     m_log(QStringLiteral("录像：实时画面中断: %1").arg(error));
     endGraph();
-    recordingActive = false;
+    m_modes.recordingActive = false;
 }
 
 void CVideoDlg::closeNow() {
@@ -447,7 +450,7 @@ void CVideoDlg::closeNow() {
         resetTimeBox();
         endGraph();
         m_closed = true;
-        recordingActive = false;
+        m_modes.recordingActive = false;
     }
     m_ui.windowClosed(QStringLiteral("video"), this);
     hide();
@@ -466,7 +469,7 @@ void CVideoDlg::closeEvent(QCloseEvent* event) {
     // The file is ended before the slide, so it is complete whatever happens to the window later.
     endGraph();
     m_closed = true;
-    recordingActive = false;
+    m_modes.recordingActive = false;
     m_ui.windowClosed(QStringLiteral("video"), this);
     slideOut([this] {
         m_closing = false;

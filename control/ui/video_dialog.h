@@ -25,6 +25,8 @@ class UiHost;
 
 namespace qx::control {
 
+class ProcessModes;
+
 // The picture area: paints the newest frame the pipeline handed over.
 class VideoArea : public QWidget {
 public:
@@ -60,7 +62,7 @@ public:
 
     using Log = std::function<void(const QString&)>;
 
-    CVideoDlg(Log log, UiHost& ui);
+    CVideoDlg(Log log, UiHost& ui, ProcessModes& modes);
     ~CVideoDlg() override;
 
     // The folder of the recordings (a trailing '/' is added); empty means the host program's folder.
@@ -112,6 +114,7 @@ private:
 
     Log m_log;
     UiHost& m_ui;
+    ProcessModes& m_modes;
     QString m_videoFolder;
     int m_seconds = 0;
     int m_minutes = 0;
