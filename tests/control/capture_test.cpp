@@ -1,5 +1,6 @@
 // Morvel's capture paths through the control, with the virtual cameras; every output checked by an
 // independent tool.
+#include "control/core/process_modes.h"
 #include "control_fixture.h"
 #include "qx/interface/kelpo_device.h"
 #include "qx/platform/timestamp.h"
@@ -106,9 +107,9 @@ TEST_F(CaptureTest, AFormatThatCannotBeWrittenKeepsTheBmp) {
         const char* successLine;
     };
     const Case cases[] = {
-        {"jpg", control::kMorvelConversionFailed, "转换jpg失败!", "转换jpg成功"},
-        {"tif", control::kMorvelConversionFailed, "转换Tif失败!", "转换Tif成功!"},
-        {"gif", control::kMorvelConversionFailed, "转换gif失败!", "转换gif成功"},
+        {"jpg", automation::kMorvelConversionFailed, "转换jpg失败!", "转换jpg成功"},
+        {"tif", automation::kMorvelConversionFailed, "转换Tif失败!", "转换Tif成功!"},
+        {"gif", automation::kMorvelConversionFailed, "转换gif失败!", "转换gif成功"},
         {"pdf", -18, "转换PDF失败!", "转换PDF成功!"},
     };
     auto& c = normalPreview("7e41:320x240");
@@ -132,11 +133,12 @@ TEST_F(CaptureTest, AMergePictureThatCannotBeWrittenKeepsTheBmpAndMergeMode) {
     const QString folder = m_pictures.path() + platform::dateStamp() + QStringLiteral("-ForMerge/");
     blockOutputs(folder, QStringLiteral("ForJpgMerge.jpg"));
     c.IsMerge();
-    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelConversionFailed);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), automation::kMorvelConversionFailed);
     expectBmpKept(c, QStringLiteral("普通合并拍照成功完成"));
     EXPECT_TRUE(c.cPicName().startsWith(folder));
-    EXPECT_TRUE(control::mergeMode);
-    control::mergeMode = false; // process-wide: the next test starts outside merge mode
+    EXPECT_TRUE(control::ProcessModes::ofProcess().mergeMode);
+    control::ProcessModes::ofProcess().mergeMode =
+        false; // process-wide: the next test starts outside merge mode
 }
 
 TEST_F(CaptureTest, AControlKeepsItsLibrariesWhileAnotherOneComesAndGoes) {
@@ -158,7 +160,7 @@ TEST_F(CaptureTest, AControlKeepsItsLibrariesWhileAnotherOneComesAndGoes) {
 TEST_F(CaptureTest, EdgeFindingConversionFailureKeepsTheBmpToo) {
     auto& c = edgePreview("7e41:640x480");
     blockOutputs(m_pictures.path(), QStringLiteral(".jpg"));
-    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelConversionFailed);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), automation::kMorvelConversionFailed);
     expectBmpKept(c, QStringLiteral("图片转jpg成功"));
     EXPECT_NE(log().last(), QStringLiteral("寻边拍照成功完成"));
 }
@@ -167,7 +169,7 @@ TEST_F(CaptureTest, AnOutputResolutionOutOfRangeIsRefusedBeforeCapturing) {
     auto& c = edgePreview("7e41:640x480");
     for (short dpi : {short(-1), short(-300), short(control::kMaxOutputDpi + 1), short(32000)}) {
         c.setPDPI(dpi);
-        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelBadDpi) << dpi;
+        EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), automation::kMorvelBadDpi) << dpi;
         EXPECT_EQ(log().last(), QStringLiteral("输出分辨率pDPI=%1无效(允许0到%2)，抓图失败!")
                                     .arg(dpi)
                                     .arg(control::kMaxOutputDpi));
@@ -185,7 +187,7 @@ TEST_F(CaptureTest, ACustomNameThatCannotBeUsedKeepsTheStampName) {
     const QString escape =
         QStringLiteral("../") + QFileInfo(outside.path().chopped(1)).fileName() + QStringLiteral("/taken");
     c.setCustomImgName(escape);
-    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNameFailed);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), automation::kBadCustomName);
     EXPECT_TRUE(c.cPicName().startsWith(m_pictures.path()));
     EXPECT_TRUE(
         QRegularExpression(QStringLiteral("/\\d{4}(-\\d\\d){5}\\.jpg$")).match(c.cPicName()).hasMatch())
@@ -198,7 +200,7 @@ TEST_F(CaptureTest, ACustomNameThatCannotBeUsedKeepsTheStampName) {
     // A name taken by a folder cannot be renamed onto: the picture stays where it is.
     ASSERT_TRUE(QDir().mkdir(m_pictures.file(QStringLiteral("A002.jpg"))));
     c.setCustomImgName(QStringLiteral("A002"));
-    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), control::kMorvelNameFailed);
+    EXPECT_EQ(c.Morvel(QStringLiteral("jpg")), automation::kBadCustomName);
     EXPECT_FALSE(QImage(c.cPicName()).isNull());
     EXPECT_TRUE(QFileInfo(m_pictures.file(QStringLiteral("A002.jpg"))).isDir());
     EXPECT_EQ(c.CustomImgName(), QStringLiteral("A002"));
@@ -272,7 +274,7 @@ TEST_F(CaptureTest, MergeCaptureWritesTheMergeJpegAndEndsMergeMode) {
                     .hasMatch())
         << c.cPicName().toStdString();
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QFileInfo(c.cPicName()).fileName()});
-    EXPECT_FALSE(control::mergeMode);
+    EXPECT_FALSE(control::ProcessModes::ofProcess().mergeMode);
     EXPECT_EQ(log().last(), QStringLiteral("普通合并拍照成功完成"));
     // The next capture is an ordinary one again, and the merge folder goes with the control.
     ASSERT_EQ(c.Morvel(QStringLiteral("jpg")), 0);
@@ -353,7 +355,7 @@ TEST_F(CaptureTest, EdgeFindingMergeCapture) {
     ASSERT_EQ(c.Morvel(QStringLiteral("tif")), 0);
     EXPECT_TRUE(c.cPicName().endsWith(QStringLiteral("ForTifMerge.jpg")));
     EXPECT_TRUE(c.cPicName().contains(QStringLiteral("-ForMerge/")));
-    EXPECT_FALSE(control::mergeMode);
+    EXPECT_FALSE(control::ProcessModes::ofProcess().mergeMode);
     EXPECT_EQ(log().last(), QStringLiteral("寻边合并模式拍照成功完成"));
     EXPECT_EQ(
         runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%m"), c.cPicName()})

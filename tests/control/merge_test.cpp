@@ -1,6 +1,7 @@
 // MergeImage on pictures taken in merge mode with a virtual camera: the JPEG, TIFF and PDF merges,
 // what they collect and remove, and their failures; outputs checked by identify, tiffinfo, qpdf and
 // poppler's tools.
+#include "control/core/process_modes.h"
 #include "control/features/merge.h"
 #include "control_fixture.h"
 #include "imaging/external_tools.h"
@@ -21,7 +22,7 @@ protected:
     MergeTest() {
         m_camerasSet = std::make_unique<ScopedEnv>("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240"));
     }
-    ~MergeTest() override { control::mergeMode = false; } // process-wide
+    ~MergeTest() override { control::ProcessModes::ofProcess().mergeMode = false; } // process-wide
 
     control::CMorvelQxWebCtrl& start() { return createWithNormalPreview(m_pictures.path()); }
     // One capture in merge mode; its merge file.
@@ -63,14 +64,14 @@ protected:
 TEST_F(MergeTest, WithNothingWaitingTheBoxIsShownAndFilesOfAnotherMergeStay) {
     auto& c = start();
     c.setBShowMsgBox(false); // shown all the same
-    EXPECT_EQ(c.MergeImage(), control::kMergeNothingWaiting);
+    EXPECT_EQ(c.MergeImage(), automation::kMergeNothingWaiting);
     EXPECT_EQ(m_ui.messages().last(), QStringLiteral("没有等待合并的图片，请先在合并模式下拍照!"));
     EXPECT_EQ(log().last(), QStringLiteral("没有等待合并的图片!"));
 
     // A TIFF merge file waits, but the last capture was for a PDF: it is not this merge's.
     const QString tif = mergeCapture(c, "tif");
     ASSERT_EQ(c.Morvel(QStringLiteral("pdf")), 0);
-    EXPECT_EQ(c.MergeImage(), control::kMergeNothingWaiting);
+    EXPECT_EQ(c.MergeImage(), automation::kMergeNothingWaiting);
     EXPECT_TRUE(QFileInfo::exists(tif));
     EXPECT_TRUE(m_ui.askedKinds().isEmpty()); // no settings dialog without pictures
 }
@@ -174,7 +175,7 @@ TEST_F(MergeTest, AMergedFileThatCannotBeWrittenKeepsEveryMergeFile) {
     const QString first = mergeCapture(c, "jpg");
     const QString second = mergeCapture(c, "jpg");
     blockOutputs(QStringLiteral("-Merge.jpg"));
-    EXPECT_EQ(c.MergeImage(), control::kMergeNotWritten);
+    EXPECT_EQ(c.MergeImage(), automation::kNotSaved);
     EXPECT_EQ(log().last(), QStringLiteral("写合并图片失败，合并图片已保留!"));
     EXPECT_TRUE(QFileInfo::exists(first));
     EXPECT_TRUE(QFileInfo::exists(second));
@@ -183,7 +184,7 @@ TEST_F(MergeTest, AMergedFileThatCannotBeWrittenKeepsEveryMergeFile) {
     // The same for a TIFF merge.
     const QString tif = mergeCapture(c, "tif");
     blockOutputs(QStringLiteral("-Merge.tif"));
-    EXPECT_EQ(c.MergeImage(), control::kMergeNotWritten);
+    EXPECT_EQ(c.MergeImage(), automation::kNotSaved);
     EXPECT_TRUE(QFileInfo::exists(tif));
     EXPECT_TRUE(filesIn(m_pictures.path()).isEmpty());
 }
@@ -196,7 +197,7 @@ TEST_F(MergeTest, ACanvasBeyondWhatAJpegHoldsFailsBeforeAnythingIsDrawn) {
         handMade(folder, QStringLiteral("2000-01-01-00-00-%1ForJpgMerge.jpg").arg(i, 2, 10, QLatin1Char('0')),
                  16, 1700);
     const QStringList before = filesIn(folder);
-    EXPECT_EQ(c.MergeImage(), control::kMergeNotWritten);
+    EXPECT_EQ(c.MergeImage(), automation::kNotSaved);
     EXPECT_TRUE(log().last().contains(QStringLiteral("超出JPEG上限")));
     EXPECT_EQ(filesIn(folder), before);
     EXPECT_TRUE(filesIn(m_pictures.path()).isEmpty());
@@ -220,7 +221,7 @@ TEST_F(MergeTest, UnreadableAndOtherMergesFilesAreLeftAndTheFolderWithThem) {
     // Only an unreadable file left: nothing to merge.
     mergeCapture(c, "jpg");
     QFile::remove(c.cPicName());
-    EXPECT_EQ(c.MergeImage(), control::kMergeNothingWaiting);
+    EXPECT_EQ(c.MergeImage(), automation::kMergeNothingWaiting);
 }
 
 TEST_F(MergeTest, TheMergedJpegTakesTheLargestResolutionOfItsPictures) {
@@ -262,7 +263,7 @@ TEST_F(MergeTest, APdfThatFailsHalfWayLeavesNoFileAndKeepsThePictures) {
     // A custom name that would leave the folder is refused before anything is written.
     QFile::remove(bad);
     c.setCustomImgName(QStringLiteral("../elsewhere"));
-    EXPECT_EQ(c.MergeImage(), control::kMergeBadName);
+    EXPECT_EQ(c.MergeImage(), automation::kBadCustomName);
     EXPECT_EQ(c.CustomImgName(), QStringLiteral("../elsewhere"));
     EXPECT_TRUE(QFileInfo::exists(good));
 }
@@ -271,7 +272,7 @@ TEST_F(MergeTest, AnUnusableSaveFolderIsReportedAndNothingIsRemoved) {
     auto& c = start();
     const QString picture = mergeCapture(c, "jpg");
     c.setCustomSavePath(m_pictures.file(QStringLiteral("gone/")));
-    EXPECT_EQ(c.MergeImage(), control::kMergeBadSavePath);
+    EXPECT_EQ(c.MergeImage(), automation::kMorvelBadSavePath);
     EXPECT_EQ(m_ui.messages().last(), QStringLiteral("请确保自定义图片保存路径(例如：C:\\)是正确的!"));
     EXPECT_TRUE(QFileInfo::exists(picture));
 }

@@ -1,5 +1,6 @@
 // The control's methods as a container sees them: defaults, lists, Base64, boxes, window and events.
 #include "control/core/folder_tree.h"
+#include "control/core/process_modes.h"
 #include "control/core/safety.h"
 #include "control_fixture.h"
 #include "qx/interface/identity.h"
@@ -75,10 +76,10 @@ TEST_F(MethodsTest, CameraListsWithoutAnEnumeration) {
 TEST_F(MethodsTest, PreviewStartWithoutACameraAndStopWithoutAPreview) {
     auto& c = createControl();
     c.IsMerge();
-    ASSERT_TRUE(control::mergeMode);
+    ASSERT_TRUE(control::ProcessModes::ofProcess().mergeMode);
     const int before = static_cast<int>(log().size());
     EXPECT_EQ(c.StartPreviewProc(), -1);
-    EXPECT_FALSE(control::mergeMode); // the start clears merge mode first
+    EXPECT_FALSE(control::ProcessModes::ofProcess().mergeMode); // the start clears merge mode first
     EXPECT_EQ(logSince(before), QStringList{QStringLiteral("没有找到Qorvane拍摄仪!")});
     EXPECT_EQ(m_ui.messages(), QStringList{QStringLiteral("没有Qorvane拍摄仪!")});
     EXPECT_EQ(m_ui.shown().back().caption, QString()); // the control's own box: default caption
@@ -280,15 +281,6 @@ TEST_F(MethodsTest, PaintsNoSignalOnWhite) {
         for (int x = image.width() / 4; x < image.width() * 3 / 4; ++x)
             dark += qGray(image.pixel(x, y)) < 128;
     EXPECT_GT(dark, 20); // the text is there, in the middle
-}
-
-TEST_F(MethodsTest, FrameEventWithNothingToSaveReportsNothing) {
-    auto& c = createControl();
-    const int before = static_cast<int>(log().size());
-    QCoreApplication::postEvent(&c, new QEvent(control::kFrameCopiedEvent));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(static_cast<int>(log().size()), before);
-    EXPECT_TRUE(m_ui.shown().empty());
 }
 
 TEST(Safety, OptionsAnswers) {

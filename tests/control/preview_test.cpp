@@ -1,12 +1,17 @@
 // The control's cameras, sizes, normal preview and frame grab, against the virtual cameras.
-#include "control/capture/frame_grabber.h"
+#include "control/capture/frame_grab.h"
+#include "control/core/process_modes.h"
 #include "control_fixture.h"
 #include "qx/media/devices.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QTimer>
+#include <thread>
+#include <vector>
 
 namespace qx::test {
 namespace {
@@ -161,7 +166,7 @@ TEST_F(PreviewTest, PreviewWithoutASizeFailsAtTheCaptureFormat) {
     ASSERT_EQ(c.RefreshDevList(), 1);
     c.IsMerge();
     EXPECT_EQ(c.StartPreviewProc(), -1);
-    EXPECT_FALSE(control::mergeMode);
+    EXPECT_FALSE(control::ProcessModes::ofProcess().mergeMode);
     const QStringList lines = log();
     const int at = static_cast<int>(lines.indexOf(QStringLiteral("设置视频格式失败!")));
     ASSERT_GT(at, 0) << lines.join(u'|').toStdString();
@@ -210,13 +215,50 @@ TEST_F(PreviewTest, GrabbedFrameIsABottomUpBmpOfTheFrame) {
     const auto* last = reinterpret_cast<const uint8_t*>(bmp.constData() + 54 + 479 * 640 * 3 + 320 * 3);
     EXPECT_LT(last[0], 80);
     EXPECT_GT(last[2], 180);
+}
 
-    // A second frame event for the same grab finds nothing to save and reports nothing.
-    const int before = static_cast<int>(log().size());
-    QCoreApplication::postEvent(&c, new QEvent(control::kFrameCopiedEvent));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(static_cast<int>(log().size()), before);
-    EXPECT_TRUE(m_ui.messages().isEmpty());
+TEST(FrameGrab, OneRequestGivesOneFrameAndAnEarlierWakeUpEndsNoLaterWait) {
+    control::FrameGrab grab;
+    std::vector<uint8_t> frame(7 * 3 * 2 + 5);
+    for (std::size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<uint8_t>(i);
+    const media::FrameView view{frame.data(), 7, 2, 7 * 3 + 5};
+    // No request: nothing is copied.
+    grab.offer(view);
+    EXPECT_FALSE(grab.pending());
+
+    // The frame comes from another thread while the wait runs.
+    std::thread streaming;
+    QTimer::singleShot(20, [&] { streaming = std::thread([&] { grab.offer(view); }); });
+    const auto picture = grab.next(5000);
+    streaming.join();
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 7);
+    EXPECT_EQ(picture->height, 2);
+    EXPECT_EQ(picture->stride, 24);
+    // Rows top-down, B, G, R as the pipeline gives them, padding zeroed.
+    EXPECT_EQ(picture->pixels[0], 0);
+    EXPECT_EQ(picture->pixels[24], 26);
+    EXPECT_EQ(picture->pixels[21], 0);
+    // A second frame for the same request is not taken.
+    grab.offer(view);
+    EXPECT_FALSE(grab.pending());
+
+    // A frame that came before the wait began (its wake-up still queued) is the first wait's; the
+    // next wait is not cut short by that wake-up and times out on its own.
+    QTimer::singleShot(0, [&] { grab.offer(view); });
+    EXPECT_TRUE(grab.next(1000));
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_FALSE(grab.next(300));
+    EXPECT_GE(waited.elapsed(), 250);
+
+    // cancel() ends a waiting grab without a frame.
+    QTimer::singleShot(20, [&] { grab.cancel(); });
+    waited.restart();
+    EXPECT_FALSE(grab.next(5000));
+    EXPECT_LT(waited.elapsed(), 4000);
+    EXPECT_FALSE(grab.pending());
 }
 
 TEST_F(PreviewTest, SetRotateTurnsTheFrames) {
@@ -226,29 +268,31 @@ TEST_F(PreviewTest, SetRotateTurnsTheFrames) {
     startPreview(c);
     c.setCustomSavePath(folder.path());
     c.setRotate(90);
+    // The rotation reaches the frames a moment after it is set.
     QElapsedTimer t;
     t.start();
-    while (control::CFrameGrabberCB::instance().frameWidth != 480 && t.elapsed() < 3000) {
+    int width = 0;
+    while (width != 480 && t.elapsed() < 3000) {
         ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+        width = QImage(c.cPicName()).width();
     }
     const QImage picture(c.cPicName());
     EXPECT_EQ(picture.width(), 480);
     EXPECT_EQ(picture.height(), 640);
 }
 
-TEST_F(PreviewTest, SaveFailureIsReportedInTheErrorBox) {
+TEST_F(PreviewTest, ABmpThatCannotBeWrittenIsReportedInTheErrorBox) {
     Folder folder;
     auto& c = withCameras("7e41:320x240");
     startPreview(c);
-    auto& grabber = control::CFrameGrabberCB::instance();
-    grabber.saveFolder = folder.file(QStringLiteral("missing/"));
-    grabber.requestGrab();
-    QElapsedTimer t;
-    t.start();
-    while (m_ui.messages().isEmpty() && t.elapsed() < 3000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    c.setCustomSavePath(folder.path());
+    // The folder goes once the frame is taken, before the picture is written.
+    QTimer::singleShot(0, &c, [&] { QDir(folder.path()).removeRecursively(); });
+    EXPECT_EQ(c.Morvel(QStringLiteral("bmp")), automation::kNotSaved);
     EXPECT_EQ(m_ui.messages(), QStringList{QStringLiteral(" 抓图失败.")});
-    EXPECT_EQ(log().last(), QStringLiteral("抓图失败!"));
+    const QStringList lines = log();
+    EXPECT_EQ(lines.mid(lines.size() - 2),
+              (QStringList{QStringLiteral("抓图失败!"), QStringLiteral("写bmp文件失败，拍照失败!")}));
 }
 
 TEST_F(PreviewTest, MorvelChecksAndItsOwnCodes) {
@@ -265,13 +309,18 @@ TEST_F(PreviewTest, MorvelChecksAndItsOwnCodes) {
     int inner = 0;
     QTimer::singleShot(0, &c, [&] { inner = c.Morvel(QStringLiteral("bmp")); });
     EXPECT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
-    EXPECT_EQ(inner, control::kMorvelBusy);
+    EXPECT_EQ(inner, automation::kCallRefused);
 
     // A preview that stops delivering frames ends the wait with its own code.
-    QTimer::singleShot(0, &c, [] { control::CFrameGrabberCB::instance().setOwner(nullptr); });
-    EXPECT_EQ(c.Morvel(QStringLiteral("bmp")), control::kMorvelFrameTimeout);
+    auto& stalling = withCameras("7e41:320x240!stall-after=3");
+    startPreview(stalling);
+    stalling.setCustomSavePath(folder.path());
+    QEventLoop settle;
+    QTimer::singleShot(500, &settle, &QEventLoop::quit);
+    settle.exec();
+    EXPECT_EQ(stalling.Morvel(QStringLiteral("bmp")), automation::kMorvelFrameTimeout);
     EXPECT_EQ(log().last(), QStringLiteral("等待图像帧超时，抓图失败!"));
-    EXPECT_FALSE(c.state().capturePending);
+    EXPECT_FALSE(stalling.state().capturePending);
 }
 
 TEST_F(PreviewTest, CameraSettingsDialogOnlyWhileThePreviewRuns) {

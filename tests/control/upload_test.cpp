@@ -246,9 +246,9 @@ TEST_F(UploadTest, TheControlKeepsHandlingEventsAndRefusesASecondTransferMeanwhi
     timer.start(10);
     EXPECT_EQ(c.SendSeal(slow.url()), 1);
     EXPECT_GT(ticks, 5);
-    EXPECT_EQ(nestedSend, control::kTransferBusy);
-    EXPECT_EQ(nestedFtp, control::kTransferBusy);
-    EXPECT_EQ(nestedList, control::kTransferBusy);
+    EXPECT_EQ(nestedSend, automation::kCallRefused);
+    EXPECT_EQ(nestedFtp, automation::kCallRefused);
+    EXPECT_EQ(nestedList, automation::kCallRefused);
     EXPECT_EQ(log().count(QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!")), 3);
     EXPECT_EQ(slow.requests().size(), 1u);
     EXPECT_TRUE(ftp.commands().isEmpty());
@@ -351,9 +351,9 @@ TEST_F(FtpTest, ResultCodesOfRefusedAndFailedSends) {
     EXPECT_TRUE(m_ui.messages().isEmpty());
 
     EXPECT_EQ(send(c, QStringLiteral("/\r\nDELE pic.jpg"), QStringLiteral("p.jpg")),
-              control::kFtpBadArgument);
+              automation::kFtpBadArgument);
     EXPECT_EQ(send(c, QStringLiteral("/"), QStringLiteral("p.jpg"), QStringLiteral("writer\nx")),
-              control::kFtpBadArgument);
+              automation::kFtpBadArgument);
     EXPECT_EQ(log().last(), QStringLiteral("FTP参数含有回车、换行或空字符，拒绝上传!"));
 
     const QString picture = c.cPicName();

@@ -1,4 +1,5 @@
 // VideoRecord and the recording window on the virtual cameras; files checked with GStreamer's tools.
+#include "control/core/process_modes.h"
 #include "control/features/video.h"
 #include "control/ui/video_dialog.h"
 #include "control_fixture.h"
@@ -134,7 +135,7 @@ TEST_F(VideoTest, WithoutAnAuxiliaryCameraTheWindowSaysSoAndGoes) {
 TEST_F(VideoTest, TheWindowShowsTheAuxiliaryCameraAndIsPlacedAtTheBottomRight) {
     CVideoDlg& w = open();
     EXPECT_TRUE(get(1).toBool());
-    EXPECT_TRUE(control::recordingActive);
+    EXPECT_TRUE(control::ProcessModes::ofProcess().recordingActive);
     EXPECT_TRUE(log().contains(QStringLiteral("找到副摄像头，可以录像!")));
     EXPECT_EQ(w.windowTitle(), QStringLiteral("视频录像"));
     EXPECT_EQ(w.parentWidget(), nullptr);
@@ -237,7 +238,7 @@ TEST_F(VideoTest, ClosingOrReleasingWhileRecordingEndsTheFileProperly) {
         const QString path = w.recordingPath();
         w.close();
         EXPECT_TRUE(w.isClosed());
-        EXPECT_FALSE(control::recordingActive);
+        EXPECT_FALSE(control::ProcessModes::ofProcess().recordingActive);
         EXPECT_EQ(window(), nullptr);
         EXPECT_TRUE(playsToTheEnd(path));
         pump(CVideoDlg::kSlideOutMs + 200);
@@ -255,7 +256,7 @@ TEST_F(VideoTest, ClosingOrReleasingWhileRecordingEndsTheFileProperly) {
         const auto gone = lines.indexOf(QStringLiteral("录像：析构!"));
         ASSERT_GE(gone, 0);
         EXPECT_EQ(lines.indexOf(QStringLiteral("释放录像对话框资源!"), gone), gone + 1);
-        EXPECT_FALSE(control::recordingActive);
+        EXPECT_FALSE(control::ProcessModes::ofProcess().recordingActive);
         EXPECT_TRUE(playsToTheEnd(path));
         EXPECT_GE(discover(path).seconds, 0.8);
     }
@@ -334,7 +335,7 @@ TEST_F(VideoTest, AStartThatFailsBringsTheLivePictureBack) {
     EXPECT_TRUE(lines.contains(QStringLiteral("设置输出Filter失败!")));
     EXPECT_TRUE(lines.contains(QStringLiteral("录像未开始，已恢复实时画面!")));
     EXPECT_TRUE(w.showsLivePicture());
-    EXPECT_TRUE(control::recordingActive);
+    EXPECT_TRUE(control::ProcessModes::ofProcess().recordingActive);
     EXPECT_TRUE(recordings(m_videos.path()).isEmpty());
 }
 
@@ -351,7 +352,7 @@ TEST_F(VideoTest, AnUnpluggedCameraEndsTheRecordingWithAPlayableFile) {
         return l.startsWith(QStringLiteral("录像出错，录像已停止"));
     })) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(m_ui.messages().contains(QStringLiteral("没有辅摄像头，无法录像!")));
-    EXPECT_FALSE(control::recordingActive);
+    EXPECT_FALSE(control::ProcessModes::ofProcess().recordingActive);
     EXPECT_TRUE(playsToTheEnd(path));
     EXPECT_GT(discover(path).seconds, 1.0);
     // The window stays and answers.

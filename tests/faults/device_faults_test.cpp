@@ -53,7 +53,7 @@ TEST_F(CameraFaults, ACameraThatStopsDeliveringEndsTheCaptureAtTheFrameWait) {
     auto& c = normalPreview();
     pump(1000);
     const auto [code, ms] = timedMorvel(c);
-    EXPECT_EQ(code, control::kMorvelFrameTimeout);
+    EXPECT_EQ(code, automation::kMorvelFrameTimeout);
     EXPECT_LT(ms, kFrameWaitBound);
     EXPECT_EQ(log().last(), QStringLiteral("等待图像帧超时，抓图失败!"));
     EXPECT_FALSE(c.state().capturePending);
@@ -157,7 +157,8 @@ private:
 };
 
 TEST(RecordingFaults, AStartThatFailsLeavesNoFileBehind) {
-    const ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e43:640x480;640x480/mjpg!unplug-after=10"));
+    const ScopedEnv cameras("QX_VIRTUAL_CAMERAS",
+                            QStringLiteral("7e43:640x480;640x480/mjpg!unplug-after=10"));
     const ScopedEnv audio("QX_VIRTUAL_AUDIO", QStringLiteral("1"));
     const auto devices = media::enumerateVideoDevices();
     ASSERT_TRUE(devices && devices->size() == 1);
@@ -194,12 +195,14 @@ TEST(RecordingFaults, AStartThatFailsLeavesNoFileBehind) {
     media::RecordingPipeline pipeline;
     media::RecordingRequest request;
     request.path = videos.file(QStringLiteral("unplugged.avi"));
-    EXPECT_NE(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr), media::RecordStep::Ok);
+    EXPECT_NE(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr),
+              media::RecordStep::Ok);
     EXPECT_EQ(files(), QStringList());
 
     // A name that is taken is refused, and the file that holds it is not the start's to remove.
     ASSERT_TRUE(writeAll(request.path, "an earlier recording"));
-    EXPECT_EQ(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr), media::RecordStep::Output);
+    EXPECT_EQ(pipeline.startRecording(camera, QSize(320, 240), ignore, request, nullptr),
+              media::RecordStep::Output);
     EXPECT_EQ(readAll(request.path), QByteArray("an earlier recording"));
 }
 
