@@ -1,17 +1,22 @@
-// Preview cost: CPU per second of preview from a virtual camera, and the time from a grab request to
-// the BMP on disk. Run by hand: build/bench/preview_bench
+// Preview cost: CPU per second of preview from a virtual camera, the time from a grab request to
+// the BMP on disk, and the capture chain from the frame to its JPEG beside the JPEG encode alone.
+// Run by hand: build/bench/preview_bench
 #include "control/core/control.h"
+#include "qx/imaging/encoders.h"
+#include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
 #include "qx/media/devices.h"
 #include "qx/media/preview_pipeline.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <ctime>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -81,6 +86,77 @@ void grabToBmp(benchmark::State& state) {
     control->StopPreview();
 }
 BENCHMARK(grabToBmp)->Args({1920, 1080})->Args({2592, 1944})->Iterations(20)->Unit(benchmark::kMillisecond);
+
+// Morvel("jpg") from the moment the frame is in hand to the JPEG on disk (the chain alone, without
+// the wait for the next frame), beside the JPEG encode of the same frame alone: written to a file,
+// and into memory.
+void grabToJpegAndEncodeAlone(benchmark::State& state) {
+    const int width = static_cast<int>(state.range(0));
+    const int height = static_cast<int>(state.range(1));
+    qputenv("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:%1x%2").arg(width).arg(height).toLatin1());
+    QTemporaryDir temp;
+    qputenv("Temp", temp.path().toUtf8());
+    qx::ScriptedUiHost ui;
+    QWidget container;
+    container.resize(800, 600);
+    auto* control = new qx::control::CMorvelQxWebCtrl(&container, &ui, temp.path());
+    control->resize(800, 600);
+    container.show();
+    control->RefreshDevList();
+    control->RefreshResolution(0);
+    control->SetResolution(0);
+    if (control->StartPreviewProc() != 0) {
+        state.SkipWithError("preview did not start");
+        return;
+    }
+    control->setCustomSavePath(temp.path() + QLatin1Char('/'));
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point taken;
+    std::vector<double> chain;
+    control->capture().setStageObserver([&](qx::control::Capture::Stage stage, const QString&) {
+        if (stage == qx::control::Capture::Stage::PictureTaken)
+            taken = Clock::now();
+        else
+            chain.push_back(std::chrono::duration<double, std::milli>(Clock::now() - taken).count());
+    });
+    for (auto _ : state) {
+        if (control->Morvel(QStringLiteral("jpg")) != 0) {
+            state.SkipWithError("capture failed");
+            break;
+        }
+    }
+    control->capture().setStageObserver({});
+    // The same frame through the encoder alone.
+    control->Morvel(QStringLiteral("bmp"));
+    const auto frame = qx::imaging::loadBmp(control->cPicName());
+    control->StopPreview();
+    if (!frame || chain.empty())
+        return;
+    std::vector<double> toFile;
+    std::vector<double> toMemory;
+    const QString jpeg = temp.filePath(QStringLiteral("alone.jpg"));
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        Clock::time_point t0 = Clock::now();
+        qx::imaging::saveJpeg(*frame, jpeg, 75);
+        toFile.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+        t0 = Clock::now();
+        benchmark::DoNotOptimize(qx::imaging::encodeJpeg(*frame, 75));
+        toMemory.push_back(std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    state.counters["chain_ms"] = median(chain);
+    state.counters["encode_to_file_ms"] = median(toFile);
+    state.counters["encode_in_memory_ms"] = median(toMemory);
+    state.counters["chain_over_encode"] = median(chain) / median(toFile);
+}
+BENCHMARK(grabToJpegAndEncodeAlone)
+    ->Args({1280, 960})
+    ->Args({2592, 1944})
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -188,8 +188,8 @@ int Capture::convert(Shot& shot) {
     }
     m_result.picture = target;
     flush(shot);
-    if (m_written)
-        m_written(target);
+    if (m_stage)
+        m_stage(Stage::FileWritten, target);
     return 0;
 }
 
@@ -264,6 +264,8 @@ int Capture::normalCapture(bool merge) {
         writeLog(QStringLiteral("等待图像帧超时，抓图失败!"));
         return kMorvelFrameTimeout;
     }
+    if (m_stage)
+        m_stage(Stage::PictureTaken, QString());
     Shot shot;
     shot.picture = std::move(*frame);
     shot.bmp = platform::joinPath(folder, freeTimeStamp(folder) + QStringLiteral(".bmp"));
@@ -353,6 +355,8 @@ int Capture::edgeCapture(bool merge) {
     device->ReleaseImage();
     if (!taken)
         return kNotSaved;
+    if (m_stage)
+        m_stage(Stage::PictureTaken, QString());
 
     shot.lines << (merge ? QStringLiteral("寻边合并模式写bmp文件成功")
                          : QStringLiteral("寻边模式写bmp文件成功"));

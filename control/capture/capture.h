@@ -59,9 +59,14 @@ public:
     // The lower-case format text of the last Morvel call.
     const QString& lastFormat() const { return m_lastFormat; }
 
-    // Told the path of each picture file a capture has written, before the capture reports it: the
-    // fault tests remove or change the file there, as a user or another program might.
-    void setWrittenObserver(std::function<void(const QString&)> observer) { m_written = std::move(observer); }
+    // Told when a capture has its picture (the grab, or the camera library's image: no path yet) and
+    // when it has written the picture's file (its path), before it reports it. The fault tests remove
+    // or change the file there, as a user or another program might; the benchmark times the chain
+    // between the two.
+    enum class Stage { PictureTaken, FileWritten };
+    void setStageObserver(std::function<void(Stage, const QString&)> observer) {
+        m_stage = std::move(observer);
+    }
 
 private:
     // One capture on its way: the picture, the name its files take, and the log lines of the chain,
@@ -105,7 +110,7 @@ private:
     EdgePreview& m_edge;
     CaptureFolders& m_folders;
     QString m_lastFormat;
-    std::function<void(const QString&)> m_written;
+    std::function<void(Stage, const QString&)> m_stage;
     // The call in progress (the gate at the automation surface lets one run at a time).
     CaptureRequest m_request;
     CaptureResult m_result;

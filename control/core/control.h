@@ -39,68 +39,36 @@ class Uploads;
 class NetworkTransfer;
 class Watermark;
 
-// A property's read and write accessors: every write but bIsRecord's marks the control modified.
-#define QX_CONTROL_PROPERTY(Type, ParamType, name, setter)                                                   \
-    Type name() const {                                                                                      \
+// The surface's declarations come from its one list (qx/interface/automation_surface.h); moc sees
+// them through these macros. A property's read and write accessors: every write but bIsRecord's
+// (DISPID 1) marks the control modified.
+#define QX_DECLARE_PROPERTY(dispid, name, Name, ValueType, CppType, ParamType, def)                          \
+    Q_PROPERTY(CppType name READ name WRITE set##Name)
+#define QX_PROPERTY_ACCESSORS(dispid, name, Name, ValueType, CppType, ParamType, def)                        \
+    CppType name() const {                                                                                   \
         return m_p.name;                                                                                     \
     }                                                                                                        \
-    void setter(ParamType v) {                                                                               \
+    void set##Name(ParamType v) {                                                                            \
         m_p.name = v;                                                                                        \
-        setModifiedFlag();                                                                                   \
+        if constexpr (dispid != 1)                                                                           \
+            setModifiedFlag();                                                                               \
     }
+#define QX_DECLARE_METHOD0(dispid, name, ValueType, CppType) Q_INVOKABLE CppType name();
+#define QX_DECLARE_METHOD1(dispid, name, ValueType, CppType, A1, P1, a1) Q_INVOKABLE CppType name(P1 a1);
+#define QX_DECLARE_METHOD2(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2)                         \
+    Q_INVOKABLE CppType name(P1 a1, P2 a2);
+#define QX_DECLARE_METHOD6(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2, A3, P3, a3, A4, P4, a4, \
+                           A5, P5, a5, A6, P6, a6)                                                           \
+    Q_INVOKABLE CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6);
 
 // The control's own meta-object members are exactly its automation surface: no signals or slots of
-// its own, so a container (or a script engine) sees nothing but the automation surface.
+// its own, so a container (or a script engine) sees nothing but the surface's properties and methods.
 // Each feature lives in a class of its own that owns that feature's state and knows the control only
-// as its ControlContext; the control forwards every method to it.
+// as its ControlContext; the control maps properties to the feature's request and its result back.
 class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap, private ControlContext {
     Q_OBJECT
     Q_INTERFACES(qx::QxDispatch qx::QxPreviewTap)
-    Q_PROPERTY(bool bIsRecord READ bIsRecord WRITE setBIsRecord)
-    Q_PROPERTY(QString cPicName READ cPicName WRITE setCPicName)
-    Q_PROPERTY(QString cFileList READ cFileList WRITE setCFileList)
-    Q_PROPERTY(QString mergegap READ mergegap WRITE setMergegap)
-    Q_PROPERTY(QString PhotoFormat READ PhotoFormat WRITE setPhotoFormat)
-    Q_PROPERTY(bool bUploadDel READ bUploadDel WRITE setBUploadDel)
-    Q_PROPERTY(QString CustomSavePath READ CustomSavePath WRITE setCustomSavePath)
-    Q_PROPERTY(bool WriteLog READ WriteLog WRITE setWriteLog)
-    Q_PROPERTY(int asfBitRate READ asfBitRate WRITE setAsfBitRate)
-    Q_PROPERTY(QString strProxyServer READ strProxyServer WRITE setStrProxyServer)
-    Q_PROPERTY(QString HttpResponse READ HttpResponse WRITE setHttpResponse)
-    Q_PROPERTY(QString ProxyUser READ ProxyUser WRITE setProxyUser)
-    Q_PROPERTY(QString ProxyPassword READ ProxyPassword WRITE setProxyPassword)
-    Q_PROPERTY(QString Img2Base64 READ Img2Base64 WRITE setImg2Base64)
-    Q_PROPERTY(bool markdown READ markdown WRITE setMarkdown)
-    Q_PROPERTY(QString CustomImgName READ CustomImgName WRITE setCustomImgName)
-    Q_PROPERTY(bool bDeleteIDBmp READ bDeleteIDBmp WRITE setBDeleteIDBmp)
-    Q_PROPERTY(QString sIDInfoChar READ sIDInfoChar WRITE setSIDInfoChar)
-    Q_PROPERTY(QString idName READ idName WRITE setIdName)
-    Q_PROPERTY(QString idSex READ idSex WRITE setIdSex)
-    Q_PROPERTY(QString idNation READ idNation WRITE setIdNation)
-    Q_PROPERTY(QString idBirth READ idBirth WRITE setIdBirth)
-    Q_PROPERTY(QString idAddress READ idAddress WRITE setIdAddress)
-    Q_PROPERTY(QString idNum READ idNum WRITE setIdNum)
-    Q_PROPERTY(QString idIssue READ idIssue WRITE setIdIssue)
-    Q_PROPERTY(QString idValidity READ idValidity WRITE setIdValidity)
-    Q_PROPERTY(QString idBirthYear READ idBirthYear WRITE setIdBirthYear)
-    Q_PROPERTY(QString idBirthMonth READ idBirthMonth WRITE setIdBirthMonth)
-    Q_PROPERTY(QString idBirthDay READ idBirthDay WRITE setIdBirthDay)
-    Q_PROPERTY(QString strIDHeadData READ strIDHeadData WRITE setStrIDHeadData)
-    Q_PROPERTY(QString IDCardImgName READ IDCardImgName WRITE setIDCardImgName)
-    Q_PROPERTY(QString IDHeadImgName READ IDHeadImgName WRITE setIDHeadImgName)
-    Q_PROPERTY(QString strCardImgSavePath READ strCardImgSavePath WRITE setStrCardImgSavePath)
-    Q_PROPERTY(QString ImgName READ ImgName WRITE setImgName)
-    Q_PROPERTY(bool bShowMsgBox READ bShowMsgBox WRITE setBShowMsgBox)
-    Q_PROPERTY(short pDPI READ pDPI WRITE setPDPI)
-    Q_PROPERTY(short nRotateAngle READ nRotateAngle WRITE setNRotateAngle)
-    Q_PROPERTY(short nColorSpace READ nColorSpace WRITE setNColorSpace)
-    Q_PROPERTY(short WndLeft READ WndLeft WRITE setWndLeft)
-    Q_PROPERTY(short WndTop READ WndTop WRITE setWndTop)
-    Q_PROPERTY(short WndRight READ WndRight WRITE setWndRight)
-    Q_PROPERTY(short WndBottom READ WndBottom WRITE setWndBottom)
-    Q_PROPERTY(bool bGB2312Encode READ bGB2312Encode WRITE setBGB2312Encode)
-    Q_PROPERTY(QString strTlsCaFile READ strTlsCaFile WRITE setStrTlsCaFile)
-    Q_PROPERTY(bool bTlsVerify READ bTlsVerify WRITE setBTlsVerify)
+    QX_AUTOMATION_PROPERTIES(QX_DECLARE_PROPERTY)
 
 public:
     // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs. `controlFolder`
@@ -110,93 +78,8 @@ public:
                               const QString& controlFolder = QString());
     ~CMorvelQxWebCtrl() override;
 
-    bool bIsRecord() const { return m_p.bIsRecord; }
-    void setBIsRecord(bool v) { m_p.bIsRecord = v; }
-    QX_CONTROL_PROPERTY(QString, const QString&, cPicName, setCPicName)
-    QX_CONTROL_PROPERTY(QString, const QString&, cFileList, setCFileList)
-    QX_CONTROL_PROPERTY(QString, const QString&, mergegap, setMergegap)
-    QX_CONTROL_PROPERTY(QString, const QString&, PhotoFormat, setPhotoFormat)
-    QX_CONTROL_PROPERTY(bool, bool, bUploadDel, setBUploadDel)
-    QX_CONTROL_PROPERTY(QString, const QString&, CustomSavePath, setCustomSavePath)
-    QX_CONTROL_PROPERTY(bool, bool, WriteLog, setWriteLog)
-    QX_CONTROL_PROPERTY(int, int, asfBitRate, setAsfBitRate)
-    QX_CONTROL_PROPERTY(QString, const QString&, strProxyServer, setStrProxyServer)
-    QX_CONTROL_PROPERTY(QString, const QString&, HttpResponse, setHttpResponse)
-    QX_CONTROL_PROPERTY(QString, const QString&, ProxyUser, setProxyUser)
-    QX_CONTROL_PROPERTY(QString, const QString&, ProxyPassword, setProxyPassword)
-    QX_CONTROL_PROPERTY(QString, const QString&, Img2Base64, setImg2Base64)
-    QX_CONTROL_PROPERTY(bool, bool, markdown, setMarkdown)
-    QX_CONTROL_PROPERTY(QString, const QString&, CustomImgName, setCustomImgName)
-    QX_CONTROL_PROPERTY(bool, bool, bDeleteIDBmp, setBDeleteIDBmp)
-    QX_CONTROL_PROPERTY(QString, const QString&, sIDInfoChar, setSIDInfoChar)
-    QX_CONTROL_PROPERTY(QString, const QString&, idName, setIdName)
-    QX_CONTROL_PROPERTY(QString, const QString&, idSex, setIdSex)
-    QX_CONTROL_PROPERTY(QString, const QString&, idNation, setIdNation)
-    QX_CONTROL_PROPERTY(QString, const QString&, idBirth, setIdBirth)
-    QX_CONTROL_PROPERTY(QString, const QString&, idAddress, setIdAddress)
-    QX_CONTROL_PROPERTY(QString, const QString&, idNum, setIdNum)
-    QX_CONTROL_PROPERTY(QString, const QString&, idIssue, setIdIssue)
-    QX_CONTROL_PROPERTY(QString, const QString&, idValidity, setIdValidity)
-    QX_CONTROL_PROPERTY(QString, const QString&, idBirthYear, setIdBirthYear)
-    QX_CONTROL_PROPERTY(QString, const QString&, idBirthMonth, setIdBirthMonth)
-    QX_CONTROL_PROPERTY(QString, const QString&, idBirthDay, setIdBirthDay)
-    QX_CONTROL_PROPERTY(QString, const QString&, strIDHeadData, setStrIDHeadData)
-    QX_CONTROL_PROPERTY(QString, const QString&, IDCardImgName, setIDCardImgName)
-    QX_CONTROL_PROPERTY(QString, const QString&, IDHeadImgName, setIDHeadImgName)
-    QX_CONTROL_PROPERTY(QString, const QString&, strCardImgSavePath, setStrCardImgSavePath)
-    QX_CONTROL_PROPERTY(QString, const QString&, ImgName, setImgName)
-    QX_CONTROL_PROPERTY(bool, bool, bShowMsgBox, setBShowMsgBox)
-    QX_CONTROL_PROPERTY(short, short, pDPI, setPDPI)
-    QX_CONTROL_PROPERTY(short, short, nRotateAngle, setNRotateAngle)
-    QX_CONTROL_PROPERTY(short, short, nColorSpace, setNColorSpace)
-    QX_CONTROL_PROPERTY(short, short, WndLeft, setWndLeft)
-    QX_CONTROL_PROPERTY(short, short, WndTop, setWndTop)
-    QX_CONTROL_PROPERTY(short, short, WndRight, setWndRight)
-    QX_CONTROL_PROPERTY(short, short, WndBottom, setWndBottom)
-    QX_CONTROL_PROPERTY(bool, bool, bGB2312Encode, setBGB2312Encode)
-    QX_CONTROL_PROPERTY(QString, const QString&, strTlsCaFile, setStrTlsCaFile)
-    QX_CONTROL_PROPERTY(bool, bool, bTlsVerify, setBTlsVerify)
-
-    Q_INVOKABLE void setRotate(int angle);
-    Q_INVOKABLE int MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
-                              const QString& UsrPasswd, const QString& FtpPath, const QString& FtpFileName);
-    Q_INVOKABLE void ResetFileList();
-    Q_INVOKABLE int Morvel(const QString& PhotoFormat);
-    Q_INVOKABLE int SendSeal(const QString& strURL);
-    Q_INVOKABLE int StartPreviewProc();
-    Q_INVOKABLE int StopPreview();
-    Q_INVOKABLE int RefreshDevList();
-    Q_INVOKABLE QString GetDevNameByIdx(short idx);
-    Q_INVOKABLE short SetDevNameSel(short cursel);
-    Q_INVOKABLE void KelpoCapturePlay();
-    Q_INVOKABLE int MergeImage();
-    Q_INVOKABLE bool IsMerge();
-    Q_INVOKABLE short SetResolution(short resolutionSel);
-    Q_INVOKABLE QString GetResolutionByIdx(short idx);
-    Q_INVOKABLE int RefreshResolution(short DevNameSel);
-    Q_INVOKABLE void ConfigCameraFilter();
-    Q_INVOKABLE int AddWaterMark();
-    Q_INVOKABLE int RefreshImgList(const QString& PhotoFormat);
-    Q_INVOKABLE QString GetImgNameByIdx(short idx);
-    Q_INVOKABLE short DeleteImg(short cursel);
-    Q_INVOKABLE void TransImg();
-    Q_INVOKABLE void ScreenCut();
-    Q_INVOKABLE void SetOutPutDPI(short x, short y);
-    Q_INVOKABLE void SetCropMargin(short range);
-    Q_INVOKABLE void ManualToAuto();
-    Q_INVOKABLE int VideoRecord(const QString& VideoPath);
-    Q_INVOKABLE void DisableCrop();
-    Q_INVOKABLE bool GetBase64String(const QString& Img);
-    Q_INVOKABLE short DeleteImgByName(const QString& Img);
-    Q_INVOKABLE bool IDCardRead(const QString& m_strBmpPath);
-    Q_INVOKABLE bool HttpSendIDCard(const QString& strURL);
-    Q_INVOKABLE bool HttpSendIDCHeadImg(const QString& strURL);
-    Q_INVOKABLE short UploadLocalImg(const QString& strURL);
-    Q_INVOKABLE bool SelectLocalImgs();
-    Q_INVOKABLE QString GetLocalImgName(short index);
-    Q_INVOKABLE short RemoveLocalImg(short index);
-    Q_INVOKABLE short RefreshLocalImg();
-    Q_INVOKABLE void TifTool();
+    QX_AUTOMATION_PROPERTIES(QX_PROPERTY_ACCESSORS)
+    QX_AUTOMATION_METHODS(QX_DECLARE_METHOD0, QX_DECLARE_METHOD1, QX_DECLARE_METHOD2, QX_DECLARE_METHOD6)
 
     // Calls by DISPID.
     DispatchStatus get(int dispid, QVariant& value) override;
@@ -282,6 +165,11 @@ private:
     std::unique_ptr<Tools> m_tools;
 };
 
-#undef QX_CONTROL_PROPERTY
+#undef QX_DECLARE_PROPERTY
+#undef QX_PROPERTY_ACCESSORS
+#undef QX_DECLARE_METHOD0
+#undef QX_DECLARE_METHOD1
+#undef QX_DECLARE_METHOD2
+#undef QX_DECLARE_METHOD6
 
 } // namespace qx::control

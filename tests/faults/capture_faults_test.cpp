@@ -239,7 +239,10 @@ TEST_F(CaptureFaults, APictureRemovedBeforeItIsReportedIsNotReportedSaved) {
     Folder folder;
     auto& c = normalPreview(folder.path());
     int removed = 0;
-    c.capture().setWrittenObserver([&](const QString& picture) { removed += QFile::remove(picture); });
+    c.capture().setStageObserver([&](control::Capture::Stage stage, const QString& picture) {
+        if (stage == control::Capture::Stage::FileWritten)
+            removed += QFile::remove(picture);
+    });
     for (const char* format : {"jpg", "bmp", "pdf"}) {
         SCOPED_TRACE(format);
         EXPECT_EQ(c.Morvel(QLatin1String(format)), automation::kNotSaved);

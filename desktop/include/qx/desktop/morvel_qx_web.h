@@ -1,6 +1,7 @@
 // CMorvelQxWeb: the desktop program's wrapper of the camera control, one typed call per member, by DISPID.
 #pragma once
 
+#include "qx/interface/automation_surface.h"
 #include "qx/interface/dispatch.h"
 
 #include <QString>
@@ -27,140 +28,25 @@ public:
     DispatchStatus put(int dispid, const QVariant& value) override;
     DispatchStatus invoke(int dispid, const QVariantList& args, QVariant& result) override;
 
-    // Properties.
-    bool GetBIsRecord();
-    void SetBIsRecord(bool value);
-    QString GetCPicName();
-    void SetCPicName(const QString& value);
-    QString GetCFileList();
-    void SetCFileList(const QString& value);
-    QString GetMergegap();
-    void SetMergegap(const QString& value);
-    QString GetPhotoFormat();
-    void SetPhotoFormat(const QString& value);
-    bool GetBUploadDel();
-    void SetBUploadDel(bool value);
-    QString GetCustomSavePath();
-    void SetCustomSavePath(const QString& value);
-    bool GetWriteLog();
-    void SetWriteLog(bool value);
-    int GetAsfBitRate();
-    void SetAsfBitRate(int value);
-    QString GetStrProxyServer();
-    void SetStrProxyServer(const QString& value);
-    QString GetHttpResponse();
-    void SetHttpResponse(const QString& value);
-    QString GetProxyUser();
-    void SetProxyUser(const QString& value);
-    QString GetProxyPassword();
-    void SetProxyPassword(const QString& value);
-    QString GetImg2Base64();
-    void SetImg2Base64(const QString& value);
-    bool GetMarkdown();
-    void SetMarkdown(bool value);
-    QString GetCustomImgName();
-    void SetCustomImgName(const QString& value);
-    bool GetBDeleteIDBmp();
-    void SetBDeleteIDBmp(bool value);
-    QString GetSIDInfoChar();
-    void SetSIDInfoChar(const QString& value);
-    QString GetIdName();
-    void SetIdName(const QString& value);
-    QString GetIdSex();
-    void SetIdSex(const QString& value);
-    QString GetIdNation();
-    void SetIdNation(const QString& value);
-    QString GetIdBirth();
-    void SetIdBirth(const QString& value);
-    QString GetIdAddress();
-    void SetIdAddress(const QString& value);
-    QString GetIdNum();
-    void SetIdNum(const QString& value);
-    QString GetIdIssue();
-    void SetIdIssue(const QString& value);
-    QString GetIdValidity();
-    void SetIdValidity(const QString& value);
-    QString GetIdBirthYear();
-    void SetIdBirthYear(const QString& value);
-    QString GetIdBirthMonth();
-    void SetIdBirthMonth(const QString& value);
-    QString GetIdBirthDay();
-    void SetIdBirthDay(const QString& value);
-    QString GetStrIDHeadData();
-    void SetStrIDHeadData(const QString& value);
-    QString GetIDCardImgName();
-    void SetIDCardImgName(const QString& value);
-    QString GetIDHeadImgName();
-    void SetIDHeadImgName(const QString& value);
-    QString GetStrCardImgSavePath();
-    void SetStrCardImgSavePath(const QString& value);
-    QString GetImgName();
-    void SetImgName(const QString& value);
-    bool GetBShowMsgBox();
-    void SetBShowMsgBox(bool value);
-    short GetPDPI();
-    void SetPDPI(short value);
-    short GetNRotateAngle();
-    void SetNRotateAngle(short value);
-    short GetNColorSpace();
-    void SetNColorSpace(short value);
-    short GetWndLeft();
-    void SetWndLeft(short value);
-    short GetWndTop();
-    void SetWndTop(short value);
-    short GetWndRight();
-    void SetWndRight(short value);
-    short GetWndBottom();
-    void SetWndBottom(short value);
-    bool GetBGB2312Encode();
-    void SetBGB2312Encode(bool value);
-    // Added after the original surface.
-    QString GetStrTlsCaFile();
-    void SetStrTlsCaFile(const QString& value);
-    bool GetBTlsVerify();
-    void SetBTlsVerify(bool value);
-
-    // Methods.
-    void setRotate(int angle);
-    int MorvelNet(const QString& ServIp, const QString& ServPort, const QString& UsrName,
-                  const QString& UsrPasswd, const QString& FtpPath, const QString& FtpFileName);
-    void ResetFileList();
-    int Morvel(const QString& PhotoFormat);
-    int SendSeal(const QString& strURL);
-    int StartPreviewProc();
-    int StopPreview();
-    int RefreshDevList();
-    QString GetDevNameByIdx(short idx);
-    short SetDevNameSel(short cursel);
-    void KelpoCapturePlay();
-    int MergeImage();
-    bool IsMerge();
-    short SetResolution(short resolutionSel);
-    QString GetResolutionByIdx(short idx);
-    int RefreshResolution(short DevNameSel);
-    void ConfigCameraFilter();
-    int AddWaterMark();
-    int RefreshImgList(const QString& PhotoFormat);
-    QString GetImgNameByIdx(short idx);
-    short DeleteImg(short cursel);
-    void TransImg();
-    void ScreenCut();
-    void SetOutPutDPI(short x, short y);
-    void SetCropMargin(short range);
-    void ManualToAuto();
-    int VideoRecord(const QString& VideoPath);
-    void DisableCrop();
-    bool GetBase64String(const QString& Img);
-    short DeleteImgByName(const QString& Img);
-    bool IDCardRead(const QString& m_strBmpPath);
-    bool HttpSendIDCard(const QString& strURL);
-    bool HttpSendIDCHeadImg(const QString& strURL);
-    short UploadLocalImg(const QString& strURL);
-    bool SelectLocalImgs();
-    QString GetLocalImgName(short index);
-    short RemoveLocalImg(short index);
-    short RefreshLocalImg();
-    void TifTool();
+    // One typed call per member of the surface's one list (qx/interface/automation_surface.h):
+    // GetName/SetName per property, each method by its own name.
+#define QX_WRAPPER_PROPERTY(dispid, name, Name, ValueType, CppType, ParamType, def)                          \
+    CppType Get##Name();                                                                                     \
+    void Set##Name(ParamType value);
+#define QX_WRAPPER_METHOD0(dispid, name, ValueType, CppType) CppType name();
+#define QX_WRAPPER_METHOD1(dispid, name, ValueType, CppType, A1, P1, a1) CppType name(P1 a1);
+#define QX_WRAPPER_METHOD2(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2)                         \
+    CppType name(P1 a1, P2 a2);
+#define QX_WRAPPER_METHOD6(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2, A3, P3, a3, A4, P4, a4, \
+                           A5, P5, a5, A6, P6, a6)                                                           \
+    CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6);
+    QX_AUTOMATION_PROPERTIES(QX_WRAPPER_PROPERTY)
+    QX_AUTOMATION_METHODS(QX_WRAPPER_METHOD0, QX_WRAPPER_METHOD1, QX_WRAPPER_METHOD2, QX_WRAPPER_METHOD6)
+#undef QX_WRAPPER_PROPERTY
+#undef QX_WRAPPER_METHOD0
+#undef QX_WRAPPER_METHOD1
+#undef QX_WRAPPER_METHOD2
+#undef QX_WRAPPER_METHOD6
 
 private:
     template <typename T> T getAs(int dispid);

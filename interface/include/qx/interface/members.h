@@ -1,6 +1,9 @@
 // The control's automation surface: every property and method in DISPID order, with its types.
 #pragma once
 
+#include "qx/interface/automation_surface.h"
+
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -49,106 +52,43 @@ inline constexpr int kFirstDispid = 1;
 inline constexpr int kPropertyCount = 43;
 inline constexpr int kMethodCount = 39;
 inline constexpr int kOriginalMemberCount = kPropertyCount + kMethodCount;
-// Members added since, each with a DISPID of its own after the original 82, in the order they came.
-inline constexpr int kAddedMemberCount = 2;
-inline constexpr int kMemberCount = kOriginalMemberCount + kAddedMemberCount;
 
-// clang-format off
+namespace detail {
+#define QX_COUNT_ONE(...) +1
+inline constexpr int kListedMembers = 0 QX_AUTOMATION_PROPERTIES(QX_COUNT_ONE)
+    QX_AUTOMATION_METHODS(QX_COUNT_ONE, QX_COUNT_ONE, QX_COUNT_ONE, QX_COUNT_ONE);
+#undef QX_COUNT_ONE
+} // namespace detail
+
+// Members added since, each with a DISPID of its own after the original 82, in the order they came.
+inline constexpr int kMemberCount = detail::kListedMembers;
+inline constexpr int kAddedMemberCount = kMemberCount - kOriginalMemberCount;
+
+// Every member in DISPID order, from the one list of automation_surface.h.
 inline constexpr std::array<Member, kMemberCount> kMembers = [] {
     using namespace detail;
     using enum ValueType;
-    return std::array<Member, kMemberCount>{
-        property(1, "bIsRecord", Bool),
-        property(2, "cPicName", Bstr),
-        property(3, "cFileList", Bstr),
-        property(4, "mergegap", Bstr),
-        property(5, "PhotoFormat", Bstr),
-        property(6, "bUploadDel", Bool),
-        property(7, "CustomSavePath", Bstr),
-        property(8, "WriteLog", Bool),
-        property(9, "asfBitRate", Long),
-        property(10, "strProxyServer", Bstr),
-        property(11, "HttpResponse", Bstr),
-        property(12, "ProxyUser", Bstr),
-        property(13, "ProxyPassword", Bstr),
-        property(14, "Img2Base64", Bstr),
-        property(15, "markdown", Bool),
-        property(16, "CustomImgName", Bstr),
-        property(17, "bDeleteIDBmp", Bool),
-        property(18, "sIDInfoChar", Bstr),
-        property(19, "idName", Bstr),
-        property(20, "idSex", Bstr),
-        property(21, "idNation", Bstr),
-        property(22, "idBirth", Bstr),
-        property(23, "idAddress", Bstr),
-        property(24, "idNum", Bstr),
-        property(25, "idIssue", Bstr),
-        property(26, "idValidity", Bstr),
-        property(27, "idBirthYear", Bstr),
-        property(28, "idBirthMonth", Bstr),
-        property(29, "idBirthDay", Bstr),
-        property(30, "strIDHeadData", Bstr),
-        property(31, "IDCardImgName", Bstr),
-        property(32, "IDHeadImgName", Bstr),
-        property(33, "strCardImgSavePath", Bstr),
-        property(34, "ImgName", Bstr),
-        property(35, "bShowMsgBox", Bool),
-        property(36, "pDPI", Short),
-        property(37, "nRotateAngle", Short),
-        property(38, "nColorSpace", Short),
-        property(39, "WndLeft", Short),
-        property(40, "WndTop", Short),
-        property(41, "WndRight", Short),
-        property(42, "WndBottom", Short),
-        property(43, "bGB2312Encode", Bool),
-
-        method(44, "setRotate", Void, arg(Long, "angle")),
-        method(45, "MorvelNet", Long, arg(Bstr, "ServIp"), arg(Bstr, "ServPort"), arg(Bstr, "UsrName"),
-               arg(Bstr, "UsrPasswd"), arg(Bstr, "FtpPath"), arg(Bstr, "FtpFileName")),
-        method(46, "ResetFileList", Void),
-        method(47, "Morvel", Long, arg(Bstr, "PhotoFormat")),
-        method(48, "SendSeal", Long, arg(Bstr, "strURL")),
-        method(49, "StartPreviewProc", Long),
-        method(50, "StopPreview", Long),
-        method(51, "RefreshDevList", Long),
-        method(52, "GetDevNameByIdx", Bstr, arg(Short, "idx")),
-        method(53, "SetDevNameSel", Short, arg(Short, "cursel")),
-        method(54, "KelpoCapturePlay", Void),
-        method(55, "MergeImage", Long),
-        method(56, "IsMerge", Bool),
-        method(57, "SetResolution", Short, arg(Short, "resolutionSel")),
-        method(58, "GetResolutionByIdx", Bstr, arg(Short, "idx")),
-        method(59, "RefreshResolution", Long, arg(Short, "DevNameSel")),
-        method(60, "ConfigCameraFilter", Void),
-        method(61, "AddWaterMark", Long),
-        method(62, "RefreshImgList", Long, arg(Bstr, "PhotoFormat")),
-        method(63, "GetImgNameByIdx", Bstr, arg(Short, "idx")),
-        method(64, "DeleteImg", Short, arg(Short, "cursel")),
-        method(65, "TransImg", Void),
-        method(66, "ScreenCut", Void),
-        method(67, "SetOutPutDPI", Void, arg(Short, "x"), arg(Short, "y")),
-        method(68, "SetCropMargin", Void, arg(Short, "range")),
-        method(69, "ManualToAuto", Void),
-        method(70, "VideoRecord", Long, arg(Bstr, "VideoPath")),
-        method(71, "DisableCrop", Void),
-        method(72, "GetBase64String", Bool, arg(Bstr, "Img")),
-        method(73, "DeleteImgByName", Short, arg(Bstr, "Img")),
-        method(74, "IDCardRead", Bool, arg(Bstr, "m_strBmpPath")),
-        method(75, "HttpSendIDCard", Bool, arg(Bstr, "strURL")),
-        method(76, "HttpSendIDCHeadImg", Bool, arg(Bstr, "strURL")),
-        method(77, "UploadLocalImg", Short, arg(Bstr, "strURL")),
-        method(78, "SelectLocalImgs", Bool),
-        method(79, "GetLocalImgName", Bstr, arg(Short, "index")),
-        method(80, "RemoveLocalImg", Short, arg(Short, "index")),
-        method(81, "RefreshLocalImg", Short),
-        method(82, "TifTool", Void),
-
-        // The TLS check of uploads to https servers (initially from OCXConfig.ini).
-        property(83, "strTlsCaFile", Bstr),
-        property(84, "bTlsVerify", Bool),
+    // clang-format off
+#define QX_PROPERTY_ENTRY(d, n, N, T, C, P, def) property(d, #n, T),
+#define QX_METHOD_ENTRY0(d, n, T, C) method(d, #n, T),
+#define QX_METHOD_ENTRY1(d, n, T, C, A1, P1, a1) method(d, #n, T, arg(A1, #a1)),
+#define QX_METHOD_ENTRY2(d, n, T, C, A1, P1, a1, A2, P2, a2) method(d, #n, T, arg(A1, #a1), arg(A2, #a2)),
+#define QX_METHOD_ENTRY6(d, n, T, C, A1, P1, a1, A2, P2, a2, A3, P3, a3, A4, P4, a4, A5, P5, a5, A6, P6, a6) \
+    method(d, #n, T, arg(A1, #a1), arg(A2, #a2), arg(A3, #a3), arg(A4, #a4), arg(A5, #a5), arg(A6, #a6)),
+    std::array<Member, kMemberCount> members{
+        QX_AUTOMATION_PROPERTIES(QX_PROPERTY_ENTRY)
+        QX_AUTOMATION_METHODS(QX_METHOD_ENTRY0, QX_METHOD_ENTRY1, QX_METHOD_ENTRY2, QX_METHOD_ENTRY6)
     };
+#undef QX_PROPERTY_ENTRY
+#undef QX_METHOD_ENTRY0
+#undef QX_METHOD_ENTRY1
+#undef QX_METHOD_ENTRY2
+#undef QX_METHOD_ENTRY6
+    // clang-format on
+    std::sort(members.begin(), members.end(),
+              [](const Member& a, const Member& b) { return a.dispid < b.dispid; });
+    return members;
 }();
-// clang-format on
 
 // The member of `dispid`, or nullptr when no member has it.
 constexpr const Member* memberByDispid(int dispid) {
