@@ -57,26 +57,38 @@ void previewCpu(benchmark::State& state) {
 }
 BENCHMARK(previewCpu)->Args({1920, 1080})->Args({2592, 1944})->Iterations(1)->Unit(benchmark::kSecond);
 
-void grabToBmp(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    qputenv("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:%1x%2").arg(width).arg(height).toLatin1());
+// A shown control with the normal preview of a virtual camera of the benchmark's size, saving into a
+// temporary folder.
+struct PreviewingControl {
+    explicit PreviewingControl(benchmark::State& state) {
+        const int width = static_cast<int>(state.range(0));
+        const int height = static_cast<int>(state.range(1));
+        qputenv("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:%1x%2").arg(width).arg(height).toLatin1());
+        qputenv("Temp", temp.path().toUtf8());
+        container.resize(800, 600);
+        control = new qx::control::CMorvelQxWebCtrl(&container, &ui, temp.path());
+        control->resize(800, 600);
+        container.show();
+        control->RefreshDevList();
+        control->RefreshResolution(0);
+        control->SetResolution(0);
+        started = control->StartPreviewProc() == 0;
+        if (!started)
+            state.SkipWithError("preview did not start");
+        control->setCustomSavePath(temp.path() + QLatin1Char('/'));
+    }
     QTemporaryDir temp;
-    qputenv("Temp", temp.path().toUtf8());
     qx::ScriptedUiHost ui;
     QWidget container;
-    container.resize(800, 600);
-    auto* control = new qx::control::CMorvelQxWebCtrl(&container, &ui, temp.path());
-    control->resize(800, 600);
-    container.show();
-    control->RefreshDevList();
-    control->RefreshResolution(0);
-    control->SetResolution(0);
-    if (control->StartPreviewProc() != 0) {
-        state.SkipWithError("preview did not start");
+    qx::control::CMorvelQxWebCtrl* control = nullptr;
+    bool started = false;
+};
+
+void grabToBmp(benchmark::State& state) {
+    PreviewingControl previewing(state);
+    if (!previewing.started)
         return;
-    }
-    control->setCustomSavePath(temp.path() + QLatin1Char('/'));
+    qx::control::CMorvelQxWebCtrl* control = previewing.control;
     for (auto _ : state) {
         if (control->Morvel(QStringLiteral("bmp")) != 0) {
             state.SkipWithError("capture failed");
@@ -91,25 +103,10 @@ BENCHMARK(grabToBmp)->Args({1920, 1080})->Args({2592, 1944})->Iterations(20)->Un
 // the wait for the next frame), beside the JPEG encode of the same frame alone: written to a file,
 // and into memory.
 void grabToJpegAndEncodeAlone(benchmark::State& state) {
-    const int width = static_cast<int>(state.range(0));
-    const int height = static_cast<int>(state.range(1));
-    qputenv("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:%1x%2").arg(width).arg(height).toLatin1());
-    QTemporaryDir temp;
-    qputenv("Temp", temp.path().toUtf8());
-    qx::ScriptedUiHost ui;
-    QWidget container;
-    container.resize(800, 600);
-    auto* control = new qx::control::CMorvelQxWebCtrl(&container, &ui, temp.path());
-    control->resize(800, 600);
-    container.show();
-    control->RefreshDevList();
-    control->RefreshResolution(0);
-    control->SetResolution(0);
-    if (control->StartPreviewProc() != 0) {
-        state.SkipWithError("preview did not start");
+    PreviewingControl previewing(state);
+    if (!previewing.started)
         return;
-    }
-    control->setCustomSavePath(temp.path() + QLatin1Char('/'));
+    qx::control::CMorvelQxWebCtrl* control = previewing.control;
     using Clock = std::chrono::steady_clock;
     Clock::time_point taken;
     std::vector<double> chain;
@@ -134,7 +131,7 @@ void grabToJpegAndEncodeAlone(benchmark::State& state) {
         return;
     std::vector<double> toFile;
     std::vector<double> toMemory;
-    const QString jpeg = temp.filePath(QStringLiteral("alone.jpg"));
+    const QString jpeg = previewing.temp.filePath(QStringLiteral("alone.jpg"));
     for (std::size_t i = 0; i < chain.size(); ++i) {
         Clock::time_point t0 = Clock::now();
         qx::imaging::saveJpeg(*frame, jpeg, 75);

@@ -20,31 +20,43 @@ namespace qx::imaging {
 
 using namespace detail;
 
+namespace {
+
+// A picture of the layout's size, depth, palette and resolution, its pixels not yet read.
+std::optional<Picture> emptyPictureOf(const BmpLayout& layout) {
+    Picture p;
+    p.width = layout.width;
+    p.height = layout.height;
+    p.bitsPerPixel = layout.bitsPerPixel;
+    p.stride = static_cast<int>(layout.stride);
+    p.palette = layout.palette;
+    p.dpiX = layout.dpiX;
+    p.dpiY = layout.dpiY;
+    try {
+        p.pixels.resize(layout.stride * static_cast<std::size_t>(p.height));
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return p;
+}
+
+} // namespace
+
 std::optional<Picture> loadBmp(const QString& path) {
     const std::optional<OpenedBmp> file = openBmp(path);
     if (!file)
         return std::nullopt;
     const int fd = file->fd;
     const BmpLayout* layout = &file->layout;
-
-    Picture p;
-    p.width = layout->width;
-    p.height = layout->height;
-    p.bitsPerPixel = layout->bitsPerPixel;
-    p.stride = static_cast<int>(layout->stride);
-    p.palette = layout->palette;
-    p.dpiX = layout->dpiX;
-    p.dpiY = layout->dpiY;
-    const std::size_t total = layout->stride * static_cast<std::size_t>(p.height);
-    try {
-        p.pixels.resize(total);
-    } catch (const std::bad_alloc&) {
+    std::optional<Picture> made = emptyPictureOf(*layout);
+    if (!made)
         return std::nullopt;
-    }
+    Picture& p = *made;
+    const std::size_t total = p.pixels.size();
     if (!layout->bottomUp) {
         if (readAt(fd, p.pixels.data(), total, layout->pixelOffset) != static_cast<long long>(total))
             return std::nullopt;
-        return p;
+        return made;
     }
     // Bottom-up rows land straight in their top-down places: one scattered read, no second pass.
     std::vector<iovec> parts(static_cast<std::size_t>(std::min(p.height, IOV_MAX)));
@@ -74,7 +86,7 @@ std::optional<Picture> loadBmp(const QString& path) {
         at += want;
         first += count;
     }
-    return p;
+    return made;
 }
 
 std::optional<Picture> decodeBmp(QByteArrayView bytes) {
@@ -83,26 +95,17 @@ std::optional<Picture> decodeBmp(QByteArrayView bytes) {
     const std::optional<BmpLayout> layout = parseBmpHeader(data, std::min(size, kBmpHeadBytes), size);
     if (!layout)
         return std::nullopt;
-    Picture p;
-    p.width = layout->width;
-    p.height = layout->height;
-    p.bitsPerPixel = layout->bitsPerPixel;
-    p.stride = static_cast<int>(layout->stride);
-    p.palette = layout->palette;
-    p.dpiX = layout->dpiX;
-    p.dpiY = layout->dpiY;
-    try {
-        p.pixels.resize(layout->stride * static_cast<std::size_t>(p.height));
-    } catch (const std::bad_alloc&) {
+    std::optional<Picture> made = emptyPictureOf(*layout);
+    if (!made)
         return std::nullopt;
-    }
+    Picture& p = *made;
     for (int y = 0; y < p.height; ++y) {
         const int stored = layout->bottomUp ? p.height - 1 - y : y;
         std::memcpy(p.pixels.data() + static_cast<std::size_t>(y) * layout->stride,
                     data + layout->pixelOffset + static_cast<uint64_t>(stored) * layout->stride,
                     layout->stride);
     }
-    return p;
+    return made;
 }
 
 bool saveBmp(const Picture& picture, const QString& path) {

@@ -310,4 +310,21 @@ QList<QByteArray> mjpegParts(const QByteArray& body) {
     return parts;
 }
 
+SlowServer::SlowServer() {
+    m_server.listen(QHostAddress::LocalHost, 0);
+    QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+        while (QTcpSocket* s = m_server.nextPendingConnection())
+            m_sockets << s;
+    });
+}
+
+void SlowServer::answer() {
+    for (QTcpSocket* s : m_sockets) {
+        s->readAll();
+        s->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+        s->flush();
+        s->disconnectFromHost();
+    }
+}
+
 } // namespace qx::test

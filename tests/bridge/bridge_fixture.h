@@ -6,8 +6,10 @@
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QList>
 #include <QProcess>
 #include <QStringList>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebSocket>
 #include <functional>
@@ -108,5 +110,18 @@ HttpReply httpGet(quint16 port, const QByteArray& target, const QByteArray& extr
 
 // The JPEG parts of a multipart/x-mixed-replace body, as far as they are complete.
 QList<QByteArray> mjpegParts(const QByteArray& body);
+
+// Holds an HTTP upload open until told to answer, as a slow server (or one that never answers) would.
+class SlowServer {
+public:
+    SlowServer();
+    quint16 port() const { return m_server.serverPort(); }
+    bool connected() const { return !m_sockets.isEmpty(); }
+    void answer();
+
+private:
+    QTcpServer m_server;
+    QList<QTcpSocket*> m_sockets;
+};
 
 } // namespace qx::test

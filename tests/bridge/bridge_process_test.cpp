@@ -316,32 +316,6 @@ TEST(BridgeProcessTest, TenClientsAtOnceAreAllAnsweredWhileOneCaptures) {
     EXPECT_EQ(QDir(bridge.pictures()).entryList({QStringLiteral("*.jpg")}).size(), 5);
 }
 
-// Holds an HTTP upload open until told to answer, as a slow server would.
-class SlowServer {
-public:
-    SlowServer() {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = m_server.nextPendingConnection())
-                m_sockets << s;
-        });
-    }
-    quint16 port() const { return m_server.serverPort(); }
-    bool connected() const { return !m_sockets.isEmpty(); }
-    void answer() {
-        for (QTcpSocket* s : m_sockets) {
-            s->readAll();
-            s->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
-            s->flush();
-            s->disconnectFromHost();
-        }
-    }
-
-private:
-    QTcpServer m_server;
-    QList<QTcpSocket*> m_sockets;
-};
-
 TEST(BridgeProcessTest, ALongCallHoldsNeitherHandshakesNorThePreview) {
     BridgeProcess bridge;
     ASSERT_TRUE(bridge.started()) << bridge.log().toStdString();

@@ -30,34 +30,8 @@ QByteArray request(int id, const char* op, const char* name, const QJsonArray& a
         .toJson(QJsonDocument::Compact);
 }
 
-// Accepts uploads and never answers, until told to.
-class SilentServer {
-public:
-    SilentServer() {
-        m_server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
-            while (QTcpSocket* s = m_server.nextPendingConnection())
-                m_sockets << s;
-        });
-    }
-    quint16 port() const { return m_server.serverPort(); }
-    bool connected() const { return !m_sockets.isEmpty(); }
-    void answer() {
-        for (QTcpSocket* s : m_sockets) {
-            s->readAll();
-            s->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
-            s->flush();
-            s->disconnectFromHost();
-        }
-    }
-
-private:
-    QTcpServer m_server;
-    QList<QTcpSocket*> m_sockets;
-};
-
 // Starts an upload that its server holds; returns the id of its request.
-int holdUpload(BridgeProcess& bridge, BridgeClient& client, SilentServer& server) {
+int holdUpload(BridgeProcess& bridge, BridgeClient& client, SlowServer& server) {
     const QString picture = bridge.pictures() + QStringLiteral("held.jpg");
     writeAll(picture, QByteArray(20000, 'j'));
     client.request(QStringLiteral("put"), QStringLiteral("cPicName"), {picture});
@@ -187,7 +161,7 @@ TEST(BridgeUseTest, FloodsOfRequestsAndUnreadAnswersKeepTheBridgeSmall) {
     ASSERT_TRUE(bridge.started()) << bridge.log().toStdString();
     BridgeClient uploader;
     ASSERT_TRUE(uploader.open(bridge.port()));
-    SilentServer silent;
+    SlowServer silent;
     const int upload = holdUpload(bridge, uploader, silent);
 
     // While the control is held, a page sends 300 requests of 1 MiB each (just under the message
@@ -252,7 +226,7 @@ TEST(BridgeUseTest, AStopEndsAHeldUploadAndTheRecordingWindowWithinItsBound) {
     ASSERT_TRUE(page.open(bridge.port()));
     ASSERT_EQ(page.result(QStringLiteral("call"), QStringLiteral("VideoRecord"), {bridge.pictures()}).toInt(),
               0);
-    SilentServer silent;
+    SlowServer silent;
     holdUpload(bridge, page, silent);
     BridgeClient other;
     ASSERT_TRUE(other.open(bridge.port()));
