@@ -2,6 +2,7 @@
 #include "qx/desktop/capture_flow.h"
 
 #include "qx/desktop/file_ops.h"
+#include "qx/interface/result_codes.h"
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/morvel_qx_web.h"
 #include "qx/desktop/picture_list.h"
@@ -90,7 +91,8 @@ void CaptureFlow::listKeptBmp(int result, const QString& format) {
     // code): the control kept the BMP and names it. It is the clerk's picture all the same, so it is
     // listed under its own name, and the clerk learns why it is a BMP; no barcode renames it.
     const bool kept =
-        result == kMorvelKeptBmp || ((result == kMorvelPdfNotCreated || result == kMorvelPdfFailed) &&
+        result == automation::kMorvelConversionFailed ||
+        ((result == automation::kPdfNotCreated || result == automation::kPdfFailed) &&
                                      format.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0);
     const QString bmp = kept ? m_control.GetCPicName() : QString();
     if (!bmp.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) || !QFileInfo(bmp).isFile())

@@ -11,12 +11,8 @@ class CMorvelQxWeb;
 class PictureList;
 struct CamSettings;
 
-// Morvel's answers for a picture taken but not made in its format, the captured BMP kept and named
-// in cPicName: a failed conversion, and a PDF that could not be created or written.
-inline constexpr int kMorvelKeptBmp = -23;
-inline constexpr int kMorvelPdfNotCreated = -18;
-inline constexpr int kMorvelPdfFailed = -19;
-// The box that names such a BMP.
+// The box that names the BMP Morvel kept for a picture it could not make in its format (its answer
+// kMorvelConversionFailed, or a PDF's kPdfNotCreated / kPdfFailed).
 inline constexpr const char* kKeptBmpText = "图片格式转换失败，已保留bmp图片:\n%1";
 
 class CaptureFlow {
