@@ -99,11 +99,16 @@ void Capture::applyRotation(Shot& shot) {
         shot.picture = std::move(turned);
 }
 
-imaging::Picture Capture::atOutputDpi(const Shot& shot) const {
-    imaging::Picture picture = shot.picture;
+const imaging::Picture& Capture::atOutputDpi(Shot& shot) const {
     if (shot.edge)
-        picture.dpiX = picture.dpiY = shot.dpi;
-    return picture;
+        shot.picture.dpiX = shot.picture.dpiY = shot.dpi;
+    return shot.picture;
+}
+
+const imaging::Picture& Capture::atOwnDpi(Shot& shot) const {
+    shot.picture.dpiX = shot.ownDpiX;
+    shot.picture.dpiY = shot.ownDpiY;
+    return shot.picture;
 }
 
 bool Capture::writeBmp(Shot& shot, const imaging::Picture& picture) {
@@ -122,7 +127,7 @@ bool Capture::writeBmp(Shot& shot, const imaging::Picture& picture) {
 int Capture::keepBmp(Shot& shot, const QString& failureLine, int code) {
     // The captured picture is the user's: it stays as the BMP (at its own resolution, as the camera
     // or the DPI step gave it), and the container learns where it is.
-    if (!writeBmp(shot, shot.picture))
+    if (!writeBmp(shot, atOwnDpi(shot)))
         return kNotSaved;
     m_result.picture = shot.bmp;
     flush(shot);
@@ -167,7 +172,7 @@ int Capture::convert(Shot& shot) {
     } else if (format == QLatin1String("pdf")) {
         // The page holds the picture's JPEG at its own resolution, on both paths.
         target = withExtension(shot.bmp, QStringLiteral("pdf"));
-        const std::optional<QByteArray> jpeg = imaging::encodeJpeg(shot.picture, kPdfJpegQuality);
+        const std::optional<QByteArray> jpeg = imaging::encodeJpeg(atOwnDpi(shot), kPdfJpegQuality);
         if (!jpeg)
             return keepBmp(shot, QStringLiteral("转换PDF失败!"));
         int code = writeA4Pdf({A4Page{QString(), *jpeg}}, pdf::capturePlacement, target,
@@ -182,7 +187,7 @@ int Capture::convert(Shot& shot) {
         shot.lines << QStringLiteral("转换PDF成功!");
     } else {
         // Any other format leaves the captured BMP as the result, on both paths.
-        if (!writeBmp(shot, shot.picture))
+        if (!writeBmp(shot, atOwnDpi(shot)))
             return kNotSaved;
         target = shot.bmp;
     }
@@ -272,10 +277,12 @@ int Capture::normalCapture(bool merge) {
     shot.lines << (merge ? QStringLiteral("普通合并bmp拍照") : QStringLiteral("普通模式bmp拍照"));
     applyColourMode(shot);
     applyRotation(shot);
+    shot.ownDpiX = shot.picture.dpiX;
+    shot.ownDpiY = shot.picture.dpiY;
 
-    if (merge)
-        return finishMerge(shot, "普通合并拍照成功完成");
-    if (const int code = convert(shot); code != 0)
+    const int code = merge ? finishMerge(shot, "普通合并拍照成功完成") : convert(shot);
+    m_normal.recycle(std::move(shot.picture));
+    if (merge || code != 0)
         return code;
     return finish("自定义图片名成功", "普通拍照成功完成!");
 }
@@ -362,6 +369,8 @@ int Capture::edgeCapture(bool merge) {
                          : QStringLiteral("寻边模式写bmp文件成功"));
     applyColourMode(shot);
     applyRotation(shot);
+    shot.ownDpiX = shot.picture.dpiX;
+    shot.ownDpiY = shot.picture.dpiY;
 
     if (merge)
         return finishMerge(shot, "寻边合并模式拍照成功完成");

@@ -77,6 +77,8 @@ private:
         QString bmp;       // "<folder><stamp>.bmp": every format's name derives from it
         bool edge = false; // the edge-finding variant: every written picture gets `dpi`
         double dpi = 0;
+        double ownDpiX = 0; // the picture's own resolution, as the camera or the DPI step gave it
+        double ownDpiY = 0;
         QStringList lines;
     };
 
@@ -88,8 +90,10 @@ private:
     void applyRotation(Shot& shot);
     // Writes the picture in the requested format and leaves its path in the result.
     int convert(Shot& shot);
-    // The picture at the output resolution when the variant asks for it.
-    imaging::Picture atOutputDpi(const Shot& shot) const;
+    // The picture at the output resolution when the variant asks for it (in place: no copy of a
+    // picture of many megabytes), or at its own.
+    const imaging::Picture& atOutputDpi(Shot& shot) const;
+    const imaging::Picture& atOwnDpi(Shot& shot) const;
     // The format could not be made: the BMP keeps the picture (kMorvelConversionFailed, or `code`
     // when given), or it cannot be written either (kNotSaved).
     int keepBmp(Shot& shot, const QString& failureLine, int code = automation::kMorvelConversionFailed);

@@ -56,6 +56,7 @@ void FrameGrab::offer(const media::FrameView& frame) {
         p.bitsPerPixel = 24;
         p.stride = (frame.width * 3 + 3) & ~3;
         const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * 3;
+        p.pixels = std::move(m_spare);
         p.pixels.resize(static_cast<std::size_t>(p.stride) * static_cast<std::size_t>(frame.height));
         for (int y = 0; y < frame.height; ++y) {
             uint8_t* dst = p.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(p.stride);
@@ -71,6 +72,12 @@ void FrameGrab::offer(const media::FrameView& frame) {
     }
     QMetaObject::invokeMethod(
         this, [this, generation] { wake(generation); }, Qt::QueuedConnection);
+}
+
+void FrameGrab::recycle(imaging::Picture&& used) {
+    std::lock_guard lock(m_mutex);
+    if (used.pixels.capacity() > m_spare.capacity())
+        m_spare = std::move(used.pixels);
 }
 
 void FrameGrab::wake(std::uint64_t generation) {

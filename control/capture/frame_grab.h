@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class QEventLoop;
 
@@ -30,6 +31,9 @@ public:
     // Ends a waiting next() without a frame (the preview stopped), and drops a pending request.
     void cancel();
     bool pending() const { return m_requested.load(); }
+    // Hands back a picture next() gave, once it is no longer needed: the next frame is copied into its
+    // memory, which is already mapped, instead of megabytes of fresh pages.
+    void recycle(imaging::Picture&& used);
 
     // Streaming thread: copies the frame when one is asked for, once per request.
     void offer(const media::FrameView& frame);
@@ -40,6 +44,7 @@ private:
     std::mutex m_mutex;
     std::atomic<bool> m_requested{false};
     std::optional<imaging::Picture> m_picture; // the copied frame, until next() takes it
+    std::vector<uint8_t> m_spare;              // memory of a recycled picture
     std::uint64_t m_generation = 0;            // of the latest request; under the mutex
     QEventLoop* m_waiting = nullptr;           // control thread only
 };

@@ -33,6 +33,8 @@ public:
     // The next frame of the running preview, waited for with events flowing at most `timeoutMs`;
     // nothing when none came (or the preview stopped meanwhile).
     std::optional<imaging::Picture> grabNext(int timeoutMs) { return m_grab.next(timeoutMs); }
+    // Gives a grabbed picture's memory back for the next grab.
+    void recycle(imaging::Picture&& used) { m_grab.recycle(std::move(used)); }
 
     bool isOn() const { return m_on; }
     bool previewing() const { return m_previewing; }
