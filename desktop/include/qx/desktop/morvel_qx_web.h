@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <type_traits>
 
 namespace qx::desktop {
 
@@ -29,17 +30,33 @@ public:
     DispatchStatus invoke(int dispid, const QVariantList& args, QVariant& result) override;
 
     // One typed call per member of the surface's one list (qx/interface/automation_surface.h):
-    // GetName/SetName per property, each method by its own name.
+    // GetName/SetName per property, each method by its own name, all by the member's DISPID.
 #define QX_WRAPPER_PROPERTY(dispid, name, Name, ValueType, CppType, ParamType, def)                          \
-    CppType Get##Name();                                                                                     \
-    void Set##Name(ParamType value);
-#define QX_WRAPPER_METHOD0(dispid, name, ValueType, CppType) CppType name();
-#define QX_WRAPPER_METHOD1(dispid, name, ValueType, CppType, A1, P1, a1) CppType name(P1 a1);
+    CppType Get##Name() {                                                                                    \
+        return getAs<CppType>(dispid);                                                                       \
+    }                                                                                                        \
+    void Set##Name(ParamType value) {                                                                        \
+        putValue(dispid, QVariant::fromValue(value));                                                        \
+    }
+#define QX_WRAPPER_METHOD0(dispid, name, ValueType, CppType)                                                 \
+    CppType name() {                                                                                         \
+        return invokeAs<CppType>(dispid, {});                                                                \
+    }
+#define QX_WRAPPER_METHOD1(dispid, name, ValueType, CppType, A1, P1, a1)                                     \
+    CppType name(P1 a1) {                                                                                    \
+        return invokeAs<CppType>(dispid, {QVariant::fromValue(a1)});                                         \
+    }
 #define QX_WRAPPER_METHOD2(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2)                         \
-    CppType name(P1 a1, P2 a2);
+    CppType name(P1 a1, P2 a2) {                                                                             \
+        return invokeAs<CppType>(dispid, {QVariant::fromValue(a1), QVariant::fromValue(a2)});                \
+    }
 #define QX_WRAPPER_METHOD6(dispid, name, ValueType, CppType, A1, P1, a1, A2, P2, a2, A3, P3, a3, A4, P4, a4, \
                            A5, P5, a5, A6, P6, a6)                                                           \
-    CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6);
+    CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6) {                                                 \
+        return invokeAs<CppType>(dispid, {QVariant::fromValue(a1), QVariant::fromValue(a2),                  \
+                                          QVariant::fromValue(a3), QVariant::fromValue(a4),                  \
+                                          QVariant::fromValue(a5), QVariant::fromValue(a6)});                \
+    }
     QX_AUTOMATION_PROPERTIES(QX_WRAPPER_PROPERTY)
     QX_AUTOMATION_METHODS(QX_WRAPPER_METHOD0, QX_WRAPPER_METHOD1, QX_WRAPPER_METHOD2, QX_WRAPPER_METHOD6)
 #undef QX_WRAPPER_PROPERTY
@@ -49,9 +66,24 @@ public:
 #undef QX_WRAPPER_METHOD6
 
 private:
-    template <typename T> T getAs(int dispid);
-    void putValue(int dispid, const QVariant& value);
-    template <typename T> T invokeAs(int dispid, const QVariantList& args);
+    template <typename T> T getAs(int dispid) {
+        QVariant value;
+        const DispatchStatus s = get(dispid, value);
+        note(s, dispid);
+        return s == DispatchStatus::Ok ? value.value<T>() : T{};
+    }
+    void putValue(int dispid, const QVariant& value) {
+        note(put(dispid, value), dispid);
+    }
+    template <typename T> T invokeAs(int dispid, const QVariantList& args) {
+        QVariant result;
+        const DispatchStatus s = invoke(dispid, args, result);
+        note(s, dispid);
+        if constexpr (std::is_void_v<T>)
+            return;
+        else
+            return s == DispatchStatus::Ok ? result.value<T>() : T{};
+    }
     void note(DispatchStatus status, int dispid);
 
     QxDispatch* m_dispatch = nullptr;
