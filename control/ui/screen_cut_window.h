@@ -1,6 +1,8 @@
 // The screen cut's window: the frozen screen, a rubber-band rectangle with handles, live readouts.
 #pragma once
 
+#include "control/ui/cut_selection.h"
+
 #include <QDialog>
 #include <QEvent>
 #include <QImage>
@@ -16,7 +18,9 @@ namespace qx::control {
 
 // A frameless, full-screen, top-most window showing `snapshot` 1:1 in device pixels. Every
 // coordinate here (the rectangle, the cursor, the readouts, the saved picture) is in device pixels,
-// so a cut from a high-DPI screen keeps every pixel of it.
+// so a cut from a high-DPI screen keeps every pixel of it. The rectangle is a CutSelection the window
+// feeds its mouse events.
+// Threads: the GUI thread only.
 class CScreenCutWnd : public QDialog {
     Q_OBJECT
 public:
@@ -35,9 +39,9 @@ public:
     // What the window shows, for scripts and tests.
     QString infoText() const; // the info box's text, its "\r\n" as they stand
     QPoint infoBoxPos() const { return {m_infoX, kInfoBoxY}; }
-    bool hasRectangle() const { return m_hasRect; }
-    QRect selection() const { return m_rect; } // normalised; null without a rectangle
-    QRect positionPanel() const;               // where the position panel is drawn; null when it is not
+    bool hasRectangle() const { return m_selection.hasRectangle(); }
+    QRect selection() const { return m_selection.rect(); } // normalised; null without a rectangle
+    QRect positionPanel() const; // where the position panel is drawn; null when it is not
     QSize screenSize() const { return m_screen; }
     int saveDepth() const; // bits per pixel of a saved cut: 24 or 32
 
@@ -50,16 +54,11 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    enum class Grip { None, Move, Left, Top, Right, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
     static constexpr int kInfoBoxY = 10;
-    static constexpr int kHandle = 7;
 
     QPoint toDevice(const QPointF& logical) const;
     QPointF toLogical(const QPoint& device) const;
-    Grip gripAt(const QPoint& p) const;
-    QRect handleRect(Grip grip) const;
     void pointerMoved(const QPoint& p);
-    void clearRectangle();
     void copyAndSave();
     void updateCursorShape(const QPoint& p);
     void sendMouse(QEvent::Type type, const QPoint& device, Qt::MouseButton button);
@@ -71,14 +70,8 @@ private:
     QSize m_screen;
     qreal m_ratio = 1;
 
-    QRect m_rect;   // normalised; right and bottom exclusive as the platform's rectangles are
-    QPoint m_start; // where the current drag began
-    bool m_selecting = false;
-    bool m_hasRect = false;
-    bool m_buttonDown = false;
-    Grip m_grip = Grip::None; // the handle (or the inside) being dragged
-    QPoint m_gripStart;
-    QRect m_gripOrigin;
+    CutSelection m_selection;
+    bool m_buttonDown = false; // the left button, for the position panel
     QPoint m_cursor{-1, -1};
     int m_infoX = 10;
     Qt::MouseButtons m_scriptButtons = Qt::NoButton;
