@@ -6,7 +6,6 @@
 #include "qx/interface/ui_host.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -65,10 +64,6 @@ CScreenCutWnd::CScreenCutWnd(UiHost& ui, QImage snapshot, int screenDepth,
 
 QPoint CScreenCutWnd::toDevice(const QPointF& logical) const {
     return (logical * m_ratio).toPoint();
-}
-
-QPointF CScreenCutWnd::toLogical(const QPoint& device) const {
-    return QPointF(device) / m_ratio;
 }
 
 int CScreenCutWnd::saveDepth() const {
@@ -270,59 +265,6 @@ void CScreenCutWnd::paintEvent(QPaintEvent*) {
         for (int i = 0; i < lines.size(); ++i)
             painter.drawText(QPoint(panel.x(), panel.y() + i * line + metrics.ascent()), lines[i]);
     }
-}
-
-void CScreenCutWnd::sendMouse(QEvent::Type type, const QPoint& device, Qt::MouseButton button) {
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
-        m_scriptButtons |= button;
-    else if (type == QEvent::MouseButtonRelease)
-        m_scriptButtons &= ~Qt::MouseButtons(button);
-    const QPointF local = toLogical(device);
-    QMouseEvent event(type, local, mapToGlobal(local), button, m_scriptButtons, Qt::NoModifier);
-    QCoreApplication::sendEvent(this, &event);
-}
-
-void CScreenCutWnd::playEvents(const QVariantList& events) {
-    setWindowModality(Qt::ApplicationModal);
-    show();
-    QCoreApplication::processEvents();
-    for (const QVariant& item : events) {
-        if (!isVisible()) {
-            qWarning().noquote() << "screen-cut: the window closed before the event" << item.toList();
-            break;
-        }
-        const QVariantList event = item.toList();
-        const QString type = event.value(0).toString();
-        const QPoint at(event.value(1).toInt(), event.value(2).toInt());
-        if (type == QLatin1String("press")) {
-            sendMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-        } else if (type == QLatin1String("move")) {
-            sendMouse(QEvent::MouseMove, at, Qt::NoButton);
-        } else if (type == QLatin1String("release")) {
-            sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-        } else if (type == QLatin1String("dblclick")) {
-            // As a mouse delivers it: press, release, double click, release.
-            sendMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-            sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-            sendMouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
-            if (isVisible())
-                sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-        } else if (type == QLatin1String("rightclick")) {
-            sendMouse(QEvent::MouseButtonPress, at, Qt::RightButton);
-            if (isVisible())
-                sendMouse(QEvent::MouseButtonRelease, at, Qt::RightButton);
-        } else if (type == QLatin1String("key") && event.value(1).toString() == QLatin1String("Escape")) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QCoreApplication::sendEvent(this, &press);
-        } else if (type == QLatin1String("screenshot")) {
-            grab().save(event.value(1).toString());
-        } else {
-            qWarning().noquote() << "screen-cut: unknown event" << event;
-        }
-        QCoreApplication::processEvents();
-    }
-    if (isVisible())
-        reject();
 }
 
 } // namespace qx::control

@@ -4,10 +4,8 @@
 #include "control/ui/cut_selection.h"
 
 #include <QDialog>
-#include <QEvent>
 #include <QImage>
 #include <QString>
-#include <QVariantList>
 #include <functional>
 
 namespace qx {
@@ -19,19 +17,13 @@ namespace qx::control {
 // A frameless, full-screen, top-most window showing `snapshot` 1:1 in device pixels. Every
 // coordinate here (the rectangle, the cursor, the readouts, the saved picture) is in device pixels,
 // so a cut from a high-DPI screen keeps every pixel of it. The rectangle is a CutSelection the window
-// feeds its mouse events.
+// feeds its mouse events; a script's events reach the window through an InputPlayer, as a user's do.
 // Threads: the GUI thread only.
 class CScreenCutWnd : public QDialog {
     Q_OBJECT
 public:
     CScreenCutWnd(UiHost& ui, QImage snapshot, int screenDepth, std::function<void(const QString&)> log,
                   QWidget* parent = nullptr);
-
-    // Plays scripted input into the window, shown meanwhile, one event after the other, each an
-    // array: ["press"|"move"|"release"|"dblclick"|"rightclick", x, y], ["key", "Escape"],
-    // ["screenshot", path]. When they are used up and the window is still open it closes as
-    // Escape on an empty screen does.
-    void playEvents(const QVariantList& events);
 
     static constexpr int kInfoBoxWidth = 170;
     static constexpr int kInfoBoxHeight = 230;
@@ -57,11 +49,9 @@ private:
     static constexpr int kInfoBoxY = 10;
 
     QPoint toDevice(const QPointF& logical) const;
-    QPointF toLogical(const QPoint& device) const;
     void pointerMoved(const QPoint& p);
     void copyAndSave();
     void updateCursorShape(const QPoint& p);
-    void sendMouse(QEvent::Type type, const QPoint& device, Qt::MouseButton button);
 
     UiHost& m_ui;
     QImage m_snapshot;
@@ -74,7 +64,6 @@ private:
     bool m_buttonDown = false; // the left button, for the position panel
     QPoint m_cursor{-1, -1};
     int m_infoX = 10;
-    Qt::MouseButtons m_scriptButtons = Qt::NoButton;
 };
 
 } // namespace qx::control
