@@ -3,6 +3,7 @@
 
 #include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
+#include "control/ui/input_player.h"
 #include "control/ui/screen_cut_window.h"
 #include "control/ui/screen_snapshot.h"
 #include "qx/imaging/encoders.h"
@@ -38,8 +39,9 @@ void Tools::ScreenCut() {
     }
     CScreenCutWnd window(m_control.uiHost(), std::move(snapshot->image), snapshot->depth,
                          [this](const QString& line) { m_control.writeLog(line); });
-    m_control.uiHost().runDialog(&window, QStringLiteral("screen-cut"),
-                                 [&window](const QVariant& answer) { window.playEvents(answer.toList()); });
+    m_control.uiHost().runDialog(&window, QStringLiteral("screen-cut"), [&window](const QVariant& answer) {
+        InputPlayer(window, QStringLiteral("screen-cut")).play(answer.toList());
+    });
 }
 
 void Tools::TifTool() {

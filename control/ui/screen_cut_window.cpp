@@ -1,4 +1,4 @@
-// The screen cut's window: tracking the rectangle, drawing the readouts, copying and saving the cut.
+// The screen cut's window: feeding the rectangle, drawing the readouts, copying and saving the cut.
 #include "control/ui/screen_cut_window.h"
 
 #include "qx/imaging/bmp_layout.h"
@@ -6,7 +6,6 @@
 #include "qx/interface/ui_host.h"
 
 #include <QClipboard>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -67,10 +66,6 @@ QPoint CScreenCutWnd::toDevice(const QPointF& logical) const {
     return (logical * m_ratio).toPoint();
 }
 
-QPointF CScreenCutWnd::toLogical(const QPoint& device) const {
-    return QPointF(device) / m_ratio;
-}
-
 int CScreenCutWnd::saveDepth() const {
     // A true-colour grab only: palette screens are gone, and their pixels would arrive as colour anyway.
     return m_screenDepth <= 24 ? 24 : 32;
@@ -84,9 +79,9 @@ QString CScreenCutWnd::infoText() const {
                        .arg(qRed(pixel))
                        .arg(qGreen(pixel))
                        .arg(qBlue(pixel));
-    if (!m_hasRect && !m_selecting)
+    if (!m_selection.hasRectangle() && !m_selection.isDrawing())
         text += QStringLiteral("\r\n ·按下鼠标左键不放选择截取\r\n 范围\r\n\r\n ·按ESC键或鼠标右键退出");
-    else if (m_selecting)
+    else if (m_selection.isDrawing())
         text += QStringLiteral("\r\n ·松开鼠标左键确定截取范围\r\n\r\n ·按ESC键退出");
     else
         text += QStringLiteral(
@@ -96,7 +91,7 @@ QString CScreenCutWnd::infoText() const {
 }
 
 QRect CScreenCutWnd::positionPanel() const {
-    if (!m_buttonDown || !m_hasRect)
+    if (!m_buttonDown || !m_selection.hasRectangle())
         return {};
     const QFontMetrics metrics(cjkFont(qRound(9 * logicalDpiY() / 72.0 * m_ratio)));
     const int line = metrics.height() + metrics.leading();
@@ -111,50 +106,11 @@ QRect CScreenCutWnd::positionPanel() const {
     return {left, top, width, height};
 }
 
-QRect CScreenCutWnd::handleRect(Grip grip) const {
-    // Handles lie inside the rectangle, so they stay reachable at the screen's edges.
-    const int l = m_rect.x(), t = m_rect.y(), r = m_rect.x() + m_rect.width(),
-              b = m_rect.y() + m_rect.height();
-    const int cx = (l + r - kHandle) / 2, cy = (t + b - kHandle) / 2;
-    switch (grip) {
-    case Grip::TopLeft:
-        return {l, t, kHandle, kHandle};
-    case Grip::Top:
-        return {cx, t, kHandle, kHandle};
-    case Grip::TopRight:
-        return {r - kHandle, t, kHandle, kHandle};
-    case Grip::Right:
-        return {r - kHandle, cy, kHandle, kHandle};
-    case Grip::BottomRight:
-        return {r - kHandle, b - kHandle, kHandle, kHandle};
-    case Grip::Bottom:
-        return {cx, b - kHandle, kHandle, kHandle};
-    case Grip::BottomLeft:
-        return {l, b - kHandle, kHandle, kHandle};
-    case Grip::Left:
-        return {l, cy, kHandle, kHandle};
-    default:
-        return {};
-    }
-}
-
-CScreenCutWnd::Grip CScreenCutWnd::gripAt(const QPoint& p) const {
-    if (!m_hasRect || m_rect.isEmpty())
-        return Grip::None;
-    // A rectangle too small for its handles is only moved.
-    if (m_rect.width() >= 3 * kHandle && m_rect.height() >= 3 * kHandle) {
-        for (Grip g : {Grip::TopLeft, Grip::TopRight, Grip::BottomRight, Grip::BottomLeft, Grip::Top,
-                       Grip::Right, Grip::Bottom, Grip::Left}) {
-            if (handleRect(g).contains(p))
-                return g;
-        }
-    }
-    return m_rect.contains(p) ? Grip::Move : Grip::None;
-}
-
 void CScreenCutWnd::updateCursorShape(const QPoint& p) {
+    using Grip = CutSelection::Grip;
     Qt::CursorShape shape = Qt::CrossCursor;
-    switch (m_grip != Grip::None ? m_grip : gripAt(p)) {
+    const Grip grabbed = m_selection.grabbed();
+    switch (grabbed != Grip::None ? grabbed : m_selection.gripAt(p)) {
     case Grip::Move:
         shape = Qt::SizeAllCursor;
         break;
@@ -181,43 +137,11 @@ void CScreenCutWnd::updateCursorShape(const QPoint& p) {
         setCursor(shape);
 }
 
-void CScreenCutWnd::clearRectangle() {
-    m_rect = QRect();
-    m_hasRect = false;
-    m_grip = Grip::None;
-}
-
 void CScreenCutWnd::pointerMoved(const QPoint& p) {
     m_cursor = p;
     if (QRect(m_infoX, kInfoBoxY, kInfoBoxWidth, kInfoBoxHeight).contains(p))
         m_infoX = m_infoX == 10 ? m_screen.width() - 180 : 10;
-    if (m_selecting) {
-        // The rectangle runs from one past the start to the cursor, whichever way the drag went:
-        // a drag up or to the left gives the same rectangle with its corners swapped, never a
-        // negative size.
-        const int x0 = m_start.x() + 1, y0 = m_start.y() + 1;
-        m_rect = QRect(QPoint(std::min(x0, p.x()), std::min(y0, p.y())),
-                       QSize(std::abs(p.x() - x0), std::abs(p.y() - y0)));
-        m_hasRect = true;
-    } else if (m_grip != Grip::None) {
-        const QPoint d = p - m_gripStart;
-        int l = m_gripOrigin.x(), t = m_gripOrigin.y();
-        int r = l + m_gripOrigin.width(), b = t + m_gripOrigin.height();
-        const bool left = m_grip == Grip::Left || m_grip == Grip::TopLeft || m_grip == Grip::BottomLeft;
-        const bool right = m_grip == Grip::Right || m_grip == Grip::TopRight || m_grip == Grip::BottomRight;
-        const bool top = m_grip == Grip::Top || m_grip == Grip::TopLeft || m_grip == Grip::TopRight;
-        const bool bottom =
-            m_grip == Grip::Bottom || m_grip == Grip::BottomLeft || m_grip == Grip::BottomRight;
-        if (m_grip == Grip::Move || left)
-            l += d.x();
-        if (m_grip == Grip::Move || right)
-            r += d.x();
-        if (m_grip == Grip::Move || top)
-            t += d.y();
-        if (m_grip == Grip::Move || bottom)
-            b += d.y();
-        m_rect = QRect(QPoint(std::min(l, r), std::min(t, b)), QSize(std::abs(r - l), std::abs(b - t)));
-    }
+    m_selection.moveTo(p);
     updateCursorShape(p);
     update();
 }
@@ -226,27 +150,18 @@ void CScreenCutWnd::mousePressEvent(QMouseEvent* event) {
     const QPoint p = toDevice(event->position());
     m_cursor = p;
     if (event->button() == Qt::RightButton) {
-        if (!m_hasRect) {
+        if (!m_selection.hasRectangle()) {
             reject();
             return;
         }
-        clearRectangle();
-        m_selecting = false;
+        m_selection.clear();
         update();
         return;
     }
     if (event->button() != Qt::LeftButton)
         return;
     m_buttonDown = true;
-    const Grip grip = gripAt(p);
-    if (grip != Grip::None) {
-        m_grip = grip;
-        m_gripStart = p;
-        m_gripOrigin = m_rect;
-    } else if (!m_hasRect) {
-        m_start = p;
-        m_selecting = true;
-    }
+    m_selection.press(p);
     update();
 }
 
@@ -259,15 +174,14 @@ void CScreenCutWnd::mouseReleaseEvent(QMouseEvent* event) {
         return;
     m_cursor = toDevice(event->position());
     m_buttonDown = false;
-    m_selecting = false;
-    m_grip = Grip::None;
+    m_selection.release();
     updateCursorShape(m_cursor);
     update();
 }
 
 void CScreenCutWnd::mouseDoubleClickEvent(QMouseEvent* event) {
     const QPoint p = toDevice(event->position());
-    if (event->button() == Qt::LeftButton && m_hasRect && m_rect.contains(p)) {
+    if (event->button() == Qt::LeftButton && m_selection.contains(p)) {
         copyAndSave();
         accept();
     }
@@ -279,18 +193,17 @@ void CScreenCutWnd::keyPressEvent(QKeyEvent* event) {
         event->ignore();
         return;
     }
-    if (!m_hasRect) {
+    if (!m_selection.hasRectangle()) {
         reject();
         return;
     }
-    clearRectangle();
-    m_selecting = false;
+    m_selection.clear();
     update();
 }
 
 void CScreenCutWnd::copyAndSave() {
     // Only what lies on the screen (and in the snapshot) can be copied.
-    const QRect area = m_rect & QRect(QPoint(0, 0), m_screen) & m_snapshot.rect();
+    const QRect area = m_selection.onScreen(m_screen) & m_snapshot.rect();
     if (area.isEmpty())
         return;
     const QImage cut = m_snapshot.copy(area);
@@ -314,14 +227,13 @@ void CScreenCutWnd::paintEvent(QPaintEvent*) {
     painter.fillRect(QRect(QPoint(0, 0), m_screen), Qt::black);
     painter.drawImage(QPoint(0, 0), m_snapshot);
 
-    if (m_hasRect) {
+    if (m_selection.hasRectangle()) {
         painter.setPen(QPen(kTrackerColour, 1));
         painter.setBrush(Qt::NoBrush);
-        painter.drawRect(m_rect.adjusted(0, 0, -1, -1));
-        if (m_rect.width() >= 3 * kHandle && m_rect.height() >= 3 * kHandle) {
-            for (Grip g : {Grip::TopLeft, Grip::TopRight, Grip::BottomRight, Grip::BottomLeft, Grip::Top,
-                           Grip::Right, Grip::Bottom, Grip::Left})
-                painter.fillRect(handleRect(g), kTrackerColour);
+        painter.drawRect(m_selection.rect().adjusted(0, 0, -1, -1));
+        if (m_selection.showsHandles()) {
+            for (CutSelection::Grip g : CutSelection::kHandles)
+                painter.fillRect(m_selection.handleRect(g), kTrackerColour);
         }
     }
 
@@ -345,66 +257,14 @@ void CScreenCutWnd::paintEvent(QPaintEvent*) {
         painter.setPen(kPanelGrey);
         painter.setBrush(Qt::NoBrush);
         painter.drawRect(panel);
+        const QRect cut = m_selection.rect();
         const QStringList lines{
-            QStringLiteral(" 顶点位置 "), QStringLiteral(" (%1,%2)").arg(m_rect.x()).arg(m_rect.y()),
-            QStringLiteral(" 矩形大小 "), QStringLiteral(" (%1,%2)").arg(m_rect.width()).arg(m_rect.height()),
+            QStringLiteral(" 顶点位置 "), QStringLiteral(" (%1,%2)").arg(cut.x()).arg(cut.y()),
+            QStringLiteral(" 矩形大小 "), QStringLiteral(" (%1,%2)").arg(cut.width()).arg(cut.height()),
             QStringLiteral(" 光标坐标 "), QStringLiteral(" (%1,%2)").arg(m_cursor.x()).arg(m_cursor.y())};
         for (int i = 0; i < lines.size(); ++i)
             painter.drawText(QPoint(panel.x(), panel.y() + i * line + metrics.ascent()), lines[i]);
     }
-}
-
-void CScreenCutWnd::sendMouse(QEvent::Type type, const QPoint& device, Qt::MouseButton button) {
-    if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
-        m_scriptButtons |= button;
-    else if (type == QEvent::MouseButtonRelease)
-        m_scriptButtons &= ~Qt::MouseButtons(button);
-    const QPointF local = toLogical(device);
-    QMouseEvent event(type, local, mapToGlobal(local), button, m_scriptButtons, Qt::NoModifier);
-    QCoreApplication::sendEvent(this, &event);
-}
-
-void CScreenCutWnd::playEvents(const QVariantList& events) {
-    setWindowModality(Qt::ApplicationModal);
-    show();
-    QCoreApplication::processEvents();
-    for (const QVariant& item : events) {
-        if (!isVisible()) {
-            qWarning().noquote() << "screen-cut: the window closed before the event" << item.toList();
-            break;
-        }
-        const QVariantList event = item.toList();
-        const QString type = event.value(0).toString();
-        const QPoint at(event.value(1).toInt(), event.value(2).toInt());
-        if (type == QLatin1String("press")) {
-            sendMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-        } else if (type == QLatin1String("move")) {
-            sendMouse(QEvent::MouseMove, at, Qt::NoButton);
-        } else if (type == QLatin1String("release")) {
-            sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-        } else if (type == QLatin1String("dblclick")) {
-            // As a mouse delivers it: press, release, double click, release.
-            sendMouse(QEvent::MouseButtonPress, at, Qt::LeftButton);
-            sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-            sendMouse(QEvent::MouseButtonDblClick, at, Qt::LeftButton);
-            if (isVisible())
-                sendMouse(QEvent::MouseButtonRelease, at, Qt::LeftButton);
-        } else if (type == QLatin1String("rightclick")) {
-            sendMouse(QEvent::MouseButtonPress, at, Qt::RightButton);
-            if (isVisible())
-                sendMouse(QEvent::MouseButtonRelease, at, Qt::RightButton);
-        } else if (type == QLatin1String("key") && event.value(1).toString() == QLatin1String("Escape")) {
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QCoreApplication::sendEvent(this, &press);
-        } else if (type == QLatin1String("screenshot")) {
-            grab().save(event.value(1).toString());
-        } else {
-            qWarning().noquote() << "screen-cut: unknown event" << event;
-        }
-        QCoreApplication::processEvents();
-    }
-    if (isVisible())
-        reject();
 }
 
 } // namespace qx::control

@@ -1,11 +1,11 @@
 // The screen cut's window: the frozen screen, a rubber-band rectangle with handles, live readouts.
 #pragma once
 
+#include "control/ui/cut_selection.h"
+
 #include <QDialog>
-#include <QEvent>
 #include <QImage>
 #include <QString>
-#include <QVariantList>
 #include <functional>
 
 namespace qx {
@@ -16,18 +16,14 @@ namespace qx::control {
 
 // A frameless, full-screen, top-most window showing `snapshot` 1:1 in device pixels. Every
 // coordinate here (the rectangle, the cursor, the readouts, the saved picture) is in device pixels,
-// so a cut from a high-DPI screen keeps every pixel of it.
+// so a cut from a high-DPI screen keeps every pixel of it. The rectangle is a CutSelection the window
+// feeds its mouse events; a script's events reach the window through an InputPlayer, as a user's do.
+// Threads: the GUI thread only.
 class CScreenCutWnd : public QDialog {
     Q_OBJECT
 public:
     CScreenCutWnd(UiHost& ui, QImage snapshot, int screenDepth, std::function<void(const QString&)> log,
                   QWidget* parent = nullptr);
-
-    // Plays scripted input into the window, shown meanwhile, one event after the other, each an
-    // array: ["press"|"move"|"release"|"dblclick"|"rightclick", x, y], ["key", "Escape"],
-    // ["screenshot", path]. When they are used up and the window is still open it closes as
-    // Escape on an empty screen does.
-    void playEvents(const QVariantList& events);
 
     static constexpr int kInfoBoxWidth = 170;
     static constexpr int kInfoBoxHeight = 230;
@@ -35,9 +31,9 @@ public:
     // What the window shows, for scripts and tests.
     QString infoText() const; // the info box's text, its "\r\n" as they stand
     QPoint infoBoxPos() const { return {m_infoX, kInfoBoxY}; }
-    bool hasRectangle() const { return m_hasRect; }
-    QRect selection() const { return m_rect; } // normalised; null without a rectangle
-    QRect positionPanel() const;               // where the position panel is drawn; null when it is not
+    bool hasRectangle() const { return m_selection.hasRectangle(); }
+    QRect selection() const { return m_selection.rect(); } // normalised; null without a rectangle
+    QRect positionPanel() const; // where the position panel is drawn; null when it is not
     QSize screenSize() const { return m_screen; }
     int saveDepth() const; // bits per pixel of a saved cut: 24 or 32
 
@@ -50,19 +46,12 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    enum class Grip { None, Move, Left, Top, Right, Bottom, TopLeft, TopRight, BottomLeft, BottomRight };
     static constexpr int kInfoBoxY = 10;
-    static constexpr int kHandle = 7;
 
     QPoint toDevice(const QPointF& logical) const;
-    QPointF toLogical(const QPoint& device) const;
-    Grip gripAt(const QPoint& p) const;
-    QRect handleRect(Grip grip) const;
     void pointerMoved(const QPoint& p);
-    void clearRectangle();
     void copyAndSave();
     void updateCursorShape(const QPoint& p);
-    void sendMouse(QEvent::Type type, const QPoint& device, Qt::MouseButton button);
 
     UiHost& m_ui;
     QImage m_snapshot;
@@ -71,17 +60,10 @@ private:
     QSize m_screen;
     qreal m_ratio = 1;
 
-    QRect m_rect;   // normalised; right and bottom exclusive as the platform's rectangles are
-    QPoint m_start; // where the current drag began
-    bool m_selecting = false;
-    bool m_hasRect = false;
-    bool m_buttonDown = false;
-    Grip m_grip = Grip::None; // the handle (or the inside) being dragged
-    QPoint m_gripStart;
-    QRect m_gripOrigin;
+    CutSelection m_selection;
+    bool m_buttonDown = false; // the left button, for the position panel
     QPoint m_cursor{-1, -1};
     int m_infoX = 10;
-    Qt::MouseButtons m_scriptButtons = Qt::NoButton;
 };
 
 } // namespace qx::control
