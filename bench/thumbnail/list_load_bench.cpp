@@ -1,0 +1,185 @@
+// The picture list loading and rebuilding 500 camera JPEGs: the longest pause of the UI thread and the time
+// to every thumbnail.
+//
+// Run by hand: build/bench/list_load_bench [COUNT] [FOLDER]
+// Writes COUNT (500) JPEGs of 2592 x 1944 into a fresh folder inside FOLDER (the temporary folder),
+// removed at the end: 20 distinct document
+// pictures with sensor noise, the rest hard links to them, so the bench needs 20 files of disk and the
+// decoder still opens COUNT names. A 5 ms timer runs on the UI thread the whole time; the longest gap
+// between two of its ticks is the longest the window could not answer.
+#include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/picture_list.h"
+#include "qx/interface/ui_host.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <unistd.h>
+
+using namespace qx::desktop;
+
+namespace {
+
+constexpr int kWidth = 2592;
+constexpr int kHeight = 1944;
+constexpr int kDistinct = 20;
+constexpr int kTickMs = 5;
+
+// A page with text lines on a desk, turned a little, with the camera's sensor noise.
+QImage documentPicture(int seed) {
+    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    QRandomGenerator rng(quint32(seed) + 11);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.fillRect(image.rect(), QColor(0x4a + seed, 0x3b, 0x30));
+    p.translate(kWidth / 2, kHeight / 2);
+    p.rotate(-4 + seed % 8);
+    const QRectF page(-1250, -900, 2500, 1800);
+    p.fillRect(page, QColor(0xfb, 0xfa, 0xf6 - seed));
+    for (qreal y = page.top() + 150; y < page.bottom() - 150; y += 45)
+        p.fillRect(QRectF(page.left() + 180, y, 1300 + rng.bounded(900), 16), QColor(0x40, 0x44, 0x4a));
+    p.end();
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int n = int(rng.bounded(9)) - 4;
+            const QRgb c = line[x];
+            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255),
+                           qBound(0, qBlue(c) + n, 255));
+        }
+    }
+    return image;
+}
+
+// Named as the control names its captures, in capture order.
+QString pictureName(int i) {
+    return QStringLiteral("2026-12-09-%1-%2-%3.jpg")
+        .arg(10 + i / 3600, 2, 10, QLatin1Char('0'))
+        .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+        .arg(i % 60, 2, 10, QLatin1Char('0'));
+}
+
+bool writePictures(const QString& folder, int count) {
+    for (int i = 0; i < count; ++i) {
+        const QString path = folder + pictureName(i);
+        if (i < kDistinct) {
+            if (!documentPicture(i).save(path, "JPEG", 90))
+                return false;
+        } else if (::link(QFile::encodeName(folder + pictureName(i % kDistinct)).constData(),
+                          QFile::encodeName(path).constData()) != 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool everyThumbnailShown(const CListImageCtrl& list) {
+    for (int i = 0; i < list.count(); ++i) {
+        if (list.item(i)->data(Qt::DecorationRole).value<QPixmap>().isNull())
+            return false;
+    }
+    return true;
+}
+
+struct Run {
+    qint64 callMs = 0;  // the load call itself, on the UI thread
+    qint64 shownMs = 0; // until every thumbnail was shown
+    qint64 longestGapMs = 0;
+};
+
+// Runs `load` from the event loop while the tick timer runs, and waits until every thumbnail is shown.
+Run measure(CListImageCtrl& list, const std::function<void()>& load) {
+    Run run;
+    QElapsedTimer clock;
+    QElapsedTimer sinceTick;
+    QTimer ticks;
+    ticks.setTimerType(Qt::PreciseTimer);
+    ticks.setInterval(kTickMs);
+    bool loading = false;
+    qint64 doneAt = -1;
+    QEventLoop loop;
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        const qint64 gap = sinceTick.restart();
+        if (loading)
+            run.longestGapMs = std::max(run.longestGapMs, gap);
+        if (loading && doneAt < 0 && everyThumbnailShown(list)) {
+            doneAt = clock.elapsed();
+            run.shownMs = doneAt;
+        }
+        // A little past the last thumbnail, so the pause of its painting is counted too.
+        if (doneAt >= 0 && clock.elapsed() > doneAt + 200)
+            loop.quit();
+    });
+    sinceTick.start();
+    ticks.start();
+    QTimer::singleShot(100, [&] {
+        loading = true;
+        sinceTick.restart();
+        clock.start();
+        load();
+        run.callMs = clock.elapsed();
+    });
+    loop.exec();
+    return run;
+}
+
+void report(const char* what, int count, const Run& run) {
+    std::printf(
+        "%-8s %d pictures: call %lld ms, every thumbnail shown after %lld ms, longest UI pause %lld ms\n",
+        what, count, static_cast<long long>(run.callMs), static_cast<long long>(run.shownMs),
+        static_cast<long long>(run.longestGapMs));
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::max(1, std::atoi(argv[1])) : 500;
+    QTemporaryDir temp =
+        argc > 2 ? QTemporaryDir(QString::fromLocal8Bit(argv[2]) + QStringLiteral("/list-bench-XXXXXX"))
+                 : QTemporaryDir();
+    if (!temp.isValid()) {
+        std::fprintf(stderr, "cannot make a folder for the pictures\n");
+        return 1;
+    }
+    const QString folder = temp.path() + QLatin1Char('/');
+    QElapsedTimer writing;
+    writing.start();
+    if (!writePictures(folder, count)) {
+        std::fprintf(stderr, "cannot write the pictures into %s\n", qPrintable(folder));
+        return 1;
+    }
+    std::printf("wrote %d JPEGs of %d x %d (%d distinct, %lld bytes each on average) in %lld ms\n", count,
+                kWidth, kHeight, kDistinct, static_cast<long long>(QFileInfo(folder + pictureName(0)).size()),
+                static_cast<long long>(writing.elapsed()));
+
+    // The main dialog's list: 531 x 96 dialog units.
+    CListImageCtrl list;
+    list.resize(797, 144);
+    qx::ScriptedUiHost host;
+    PictureList pictures(list, host);
+    pictures.setSaveFolder([folder] { return folder; });
+    list.show();
+
+    // Every picture added in one go, as a start that lists the save folder would.
+    report("load", count, measure(list, [&] {
+               for (int i = 0; i < count; ++i)
+                   pictures.AddPictureItem(folder + pictureName(i), pictureName(i));
+           }));
+    // Every item redrawn from its file, as after a watermark.
+    report("rebuild", count, measure(list, [&] { pictures.RebuildList(); }));
+    return 0;
+}
