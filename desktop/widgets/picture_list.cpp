@@ -138,7 +138,8 @@ void PictureList::setMenuRunner(MenuRunner runner) {
     m_runMenu = std::move(runner);
 }
 
-void PictureList::insertPicture(int row, const QString& file, const QString& text) {
+void PictureList::insertPicture(int row, const QString& file, const QString& text,
+                                ThumbnailLoader::Start start) {
     auto* item = new QListWidgetItem;
     item->setText(text);
     item->setData(kPictureFileRole, file);
@@ -146,11 +147,12 @@ void PictureList::insertPicture(int row, const QString& file, const QString& tex
     m_list.insertItem(row, item);
     // A camera picture takes tens of milliseconds to decode even at a reduced scale: hundreds of them
     // would freeze the window for seconds.
-    m_thumbnails.request(item, file);
+    m_thumbnails.request(item, file, start);
 }
 
 void PictureList::AddPictureItem(const QString& path, const QString& displayName) {
-    insertPicture(m_list.count(), path, displayName);
+    // One picture, just taken: its decode need not wait for the caller to return to the event loop.
+    insertPicture(m_list.count(), path, displayName, ThumbnailLoader::Start::Now);
     const int last = m_list.count() - 1;
     m_list.setCurrentRow(last);
     m_list.scrollToItem(m_list.item(last));

@@ -69,7 +69,7 @@ bool ThumbnailLoader::isPending(const QListWidgetItem* item) {
     return ticketOf(item) != 0;
 }
 
-void ThumbnailLoader::request(QListWidgetItem* item, const QString& file) {
+void ThumbnailLoader::request(QListWidgetItem* item, const QString& file, Start start) {
     if (!m_list || !item || item->listWidget() != m_list)
         return;
     const int row = m_list->row(item);
@@ -81,8 +81,15 @@ void ThumbnailLoader::request(QListWidgetItem* item, const QString& file) {
     const quint64 ticket = ++m_lastTicket;
     item->setData(Qt::DecorationRole, QVariant());
     item->setData(kThumbnailTicketRole, QVariant::fromValue(ticket));
-    m_waiting.push_back({ticket, QPersistentModelIndex(m_list->model()->index(row, 0)), file});
+    Job job{ticket, QPersistentModelIndex(m_list->model()->index(row, 0)), file};
     m_reported = false;
+    // A picture the clerk waits for goes to a free worker before the caller even returns; one that
+    // finds none goes first among the waiting ones once it is in view.
+    if (start == Start::Now && hasRoom()) {
+        submit(std::move(job));
+        return;
+    }
+    m_waiting.push_back(std::move(job));
     postStart();
 }
 
@@ -126,26 +133,32 @@ std::deque<ThumbnailLoader::Job>::iterator ThumbnailLoader::nextJob() {
     return m_waiting.begin();
 }
 
+bool ThumbnailLoader::hasRoom() const {
+    return int(m_onTheirWay.size()) < m_maxOnTheirWay;
+}
+
 void ThumbnailLoader::startJobs() {
-    while (m_list && !m_waiting.empty() && int(m_onTheirWay.size()) < m_maxOnTheirWay) {
+    while (m_list && !m_waiting.empty() && hasRoom()) {
         const auto next = nextJob();
         Job job = std::move(*next);
         m_waiting.erase(next);
-        if (!isCurrent(job))
-            continue;
-        const quint64 ticket = job.ticket;
-        const QString file = job.file;
-        m_onTheirWay.emplace(ticket, std::move(job));
-        m_pool.start([this, ticket, file, decode = m_decoder] {
-            static thread_local const bool lowered = lowerThisThread();
-            (void)lowered;
-            QImage image = decode(file);
-            QMetaObject::invokeMethod(
-                this, [this, ticket, image = std::move(image)] { deliver(ticket, image); },
-                Qt::QueuedConnection);
-        });
+        if (isCurrent(job))
+            submit(std::move(job));
     }
     reportIfDone();
+}
+
+void ThumbnailLoader::submit(Job job) {
+    const quint64 ticket = job.ticket;
+    const QString file = job.file;
+    m_onTheirWay.emplace(ticket, std::move(job));
+    m_pool.start([this, ticket, file, decode = m_decoder] {
+        static thread_local const bool lowered = lowerThisThread();
+        (void)lowered;
+        QImage image = decode(file);
+        QMetaObject::invokeMethod(
+            this, [this, ticket, image = std::move(image)] { deliver(ticket, image); }, Qt::QueuedConnection);
+    });
 }
 
 void ThumbnailLoader::deliver(quint64 ticket, const QImage& image) {

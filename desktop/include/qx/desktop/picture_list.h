@@ -145,7 +145,8 @@ private:
         QString file;
     };
     QList<Entry> entries() const;
-    void insertPicture(int row, const QString& file, const QString& text);
+    void insertPicture(int row, const QString& file, const QString& text,
+                       ThumbnailLoader::Start start = ThumbnailLoader::Start::FromEventLoop);
     void rebuild(const QList<Entry>& entries);
 
     CListImageCtrl& m_list;

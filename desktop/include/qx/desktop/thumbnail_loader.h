@@ -31,9 +31,11 @@ public:
     ~ThumbnailLoader() override;
 
     // The item shows no thumbnail (the list draws the empty box) until that of `file` arrives. A new
-    // request for an item replaces its earlier one, whose thumbnail it then never gets. Items in view
-    // are decoded first, the others in the order they were asked for.
-    void request(QListWidgetItem* item, const QString& file);
+    // request for an item replaces its earlier one, whose thumbnail it then never gets. Decodes start
+    // from the event loop, items in view first, the others in the order they were asked for; with
+    // Start::Now the decode goes to a free worker at once (a capture's, which the clerk waits for).
+    enum class Start { FromEventLoop, Now };
+    void request(QListWidgetItem* item, const QString& file, Start start = Start::FromEventLoop);
     // Whether `item` still waits for its thumbnail.
     static bool isPending(const QListWidgetItem* item);
     // The items of the list still waiting for their thumbnails.
@@ -68,6 +70,8 @@ private:
     void postStart();
     void startJobs();
     std::deque<Job>::iterator nextJob();
+    bool hasRoom() const;
+    void submit(Job job);
     void deliver(quint64 ticket, const QImage& image);
     void forgetRemoved();
     void reportIfDone();
