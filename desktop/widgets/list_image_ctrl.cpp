@@ -66,12 +66,18 @@ public:
             p->drawPath(path);
         }
         p->setRenderHint(QPainter::Antialiasing, false);
-        // An item whose thumbnail is still being decoded shows the empty box it may well turn out to be.
-        static const QPixmap empty = QPixmap::fromImage(emptyThumbnailImage());
         const QPixmap thumb = index.data(Qt::DecorationRole).value<QPixmap>();
         const QPoint at(option.rect.left() + (option.rect.width() - kThumbnailWidth) / 2,
                         option.rect.top() + kPad);
-        p->drawPixmap(QRect(at, QSize(kThumbnailWidth, kThumbnailHeight)), thumb.isNull() ? empty : thumb);
+        const QRect box(at, QSize(kThumbnailWidth, kThumbnailHeight));
+        if (!thumb.isNull()) {
+            p->drawPixmap(box, thumb);
+        } else {
+            // An item whose thumbnail is still being decoded shows the empty box it may well turn out
+            // to be. An image, not a pixmap: a static pixmap would outlive the application.
+            static const QImage empty = emptyThumbnailImage();
+            p->drawImage(box, empty);
+        }
         const QRect tr = textRect(option);
         const QString label =
             QFontMetrics(option.font)
