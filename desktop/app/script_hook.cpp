@@ -125,6 +125,11 @@ QStringList ScriptApp::items() const {
     return m_dialog.pictures().names();
 }
 
+bool ScriptApp::thumbnailsReady(int timeoutMs) {
+    PictureList& pictures = m_dialog.pictures();
+    return timeoutMs > 0 ? pictures.waitForThumbnails(timeoutMs) : pictures.pendingThumbnails() == 0;
+}
+
 bool ScriptApp::select(int row) {
     CListImageCtrl& list = m_dialog.list();
     if (row < 0 || row >= list.count())

@@ -69,8 +69,15 @@ public:
         const QPixmap thumb = index.data(Qt::DecorationRole).value<QPixmap>();
         const QPoint at(option.rect.left() + (option.rect.width() - kThumbnailWidth) / 2,
                         option.rect.top() + kPad);
-        if (!thumb.isNull())
-            p->drawPixmap(QRect(at, QSize(kThumbnailWidth, kThumbnailHeight)), thumb);
+        const QRect box(at, QSize(kThumbnailWidth, kThumbnailHeight));
+        if (!thumb.isNull()) {
+            p->drawPixmap(box, thumb);
+        } else {
+            // An item whose thumbnail is still being decoded shows the empty box it may well turn out
+            // to be. An image, not a pixmap: a static pixmap would outlive the application.
+            static const QImage empty = emptyThumbnailImage();
+            p->drawImage(box, empty);
+        }
         const QRect tr = textRect(option);
         const QString label =
             QFontMetrics(option.font)

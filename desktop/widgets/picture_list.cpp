@@ -102,7 +102,8 @@ PictureList::PictureList(CListImageCtrl& list, UiHost& host, QObject* parent)
     : QObject(parent), m_list(list), m_host(host), m_saveFolder([] { return platform::tempFolder(); }),
       m_today([] { return QDate::currentDate(); }),
       m_openFolder([](const QString& file) { showInFileManager(file); }),
-      m_runMenu([](QMenu& menu, const QPoint& pos) { return menu.exec(pos); }) {
+      m_runMenu([](QMenu& menu, const QPoint& pos) { return menu.exec(pos); }), m_thumbnails(list) {
+    connect(&m_thumbnails, &ThumbnailLoader::allShown, this, &PictureList::thumbnailsShown);
     connect(&m_list, &CListImageCtrl::listClicked, this,
             [this](int row) { emit pictureActionsEnabled(row >= 0); });
     connect(&m_list, &CListImageCtrl::listDoubleClicked, this, &PictureList::onDoubleClicked);
@@ -137,20 +138,34 @@ void PictureList::setMenuRunner(MenuRunner runner) {
     m_runMenu = std::move(runner);
 }
 
-void PictureList::insertPicture(int row, const QString& file, const QString& text) {
+void PictureList::insertPicture(int row, const QString& file, const QString& text,
+                                ThumbnailLoader::Start start) {
     auto* item = new QListWidgetItem;
     item->setText(text);
     item->setData(kPictureFileRole, file);
-    item->setData(Qt::DecorationRole, QPixmap::fromImage(CListImageCtrl::MakeThumbnail(file)));
     item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
     m_list.insertItem(row, item);
+    // A camera picture takes tens of milliseconds to decode even at a reduced scale: hundreds of them
+    // would freeze the window for seconds.
+    m_thumbnails.request(item, file, start);
 }
 
 void PictureList::AddPictureItem(const QString& path, const QString& displayName) {
-    insertPicture(m_list.count(), path, displayName);
+    // One picture, just taken: its decode need not wait for the caller to return to the event loop.
+    insertPicture(m_list.count(), path, displayName, ThumbnailLoader::Start::Now);
     const int last = m_list.count() - 1;
     m_list.setCurrentRow(last);
     m_list.scrollToItem(m_list.item(last));
+}
+
+void PictureList::AddPictureItems(const QList<Picture>& pictures) {
+    for (const Picture& picture : pictures)
+        insertPicture(m_list.count(), picture.path, picture.displayName);
+    // Selecting and scrolling lay the whole list out: done once, a long list costs no more than one.
+    if (const int last = m_list.count() - 1; last >= 0 && !pictures.isEmpty()) {
+        m_list.setCurrentRow(last);
+        m_list.scrollToItem(m_list.item(last));
+    }
 }
 
 QStringList PictureList::names() const {
@@ -189,6 +204,14 @@ void PictureList::RebuildList(const std::function<QString(const QString& text)>&
 
 void PictureList::RebuildList(const QString& folder) {
     RebuildList([&folder](const QString&) { return folder; });
+}
+
+int PictureList::pendingThumbnails() const {
+    return m_thumbnails.pendingCount();
+}
+
+bool PictureList::waitForThumbnails(int timeoutMs) {
+    return m_thumbnails.waitForAll(timeoutMs);
 }
 
 QString PictureList::pictureFolder(const QString& text) const {
@@ -276,6 +299,9 @@ void PictureList::endLabelEdit(int row, const QString& text) {
     }
     item->setText(text);
     item->setData(kPictureFileRole, to);
+    // A thumbnail still on its way would be decoded from the old name, which no longer exists.
+    if (ThumbnailLoader::isPending(item))
+        m_thumbnails.request(item, to);
 }
 
 void PictureList::dropPictures(const DropNotification& drop) {

@@ -149,13 +149,19 @@ ScaledPicture loadScaledPicture(const QString& path, const QSize& target) {
     return load(path, target, {});
 }
 
-QImage makeThumbnailImage(const QString& path) {
+QImage emptyThumbnailImage() {
     QImage thumb(kThumbnailWidth, kThumbnailHeight, QImage::Format_RGB32);
     thumb.fill(Qt::white);
     QPainter p(&thumb);
     p.setPen(QColor::fromRgb(kThumbnailFrame));
     p.setBrush(Qt::NoBrush);
     p.drawRect(0, 0, kThumbnailWidth - 1, kThumbnailHeight - 1);
+    return thumb;
+}
+
+QImage makeThumbnailImage(const QString& path) {
+    QImage thumb = emptyThumbnailImage();
+    QPainter p(&thumb);
     // The placement depends on the stored size, which only the file header tells.
     const ScaledPicture picture = load(path, {}, [](QSize original) {
         return thumbnailPlacement(original.width(), original.height()).size();

@@ -32,13 +32,15 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
     }
 
-    // `count` pictures "p0.jpg", "p1.jpg", ... in the save folder, listed in that order.
+    // `count` pictures "p0.jpg", "p1.jpg", ... in the save folder, listed in that order, each showing
+    // its thumbnail.
     void addPictures(int count, int width = 64, int height = 48) {
         for (int i = 0; i < count; ++i) {
             const QString name = QStringLiteral("p%1.jpg").arg(i);
             ASSERT_TRUE(qx::test::writePicture(dir.file(name), width, height, kPicture));
             pictures.AddPictureItem(dir.file(name), name);
         }
+        ASSERT_TRUE(pictures.waitForThumbnails());
         QCoreApplication::processEvents();
     }
 
@@ -46,7 +48,9 @@ protected:
     QPoint centreOf(int row) { return list.visualItemRect(list.item(row)).center(); }
     QWidget* viewport() { return list.viewport(); }
 
-    static QImage thumbnailOf(QListWidgetItem* item) {
+    // Once every item shows its thumbnail: they are decoded aside.
+    QImage thumbnailOf(QListWidgetItem* item) {
+        EXPECT_TRUE(pictures.waitForThumbnails());
         return item->data(Qt::DecorationRole).value<QPixmap>().toImage();
     }
 

@@ -8,6 +8,7 @@
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/picture_list.h"
 #include "qx/desktop/picture_printing.h"
+#include "qx/desktop/thumbnail.h"
 
 #include <QCheckBox>
 #include <QDate>
@@ -345,6 +346,7 @@ TEST_F(DesktopMainDialog, PicturesKeepTheirFilesWhenTheSavePathChanges) {
     const QString file = d.pictures().pictureFile(0);
     ASSERT_EQ(file, saveFolder() + name);
     const auto thumbnail = [&d] {
+        EXPECT_TRUE(d.pictures().waitForThumbnails());
         return d.list().item(0)->data(Qt::DecorationRole).value<QPixmap>().toImage();
     };
     const QImage before = thumbnail();
@@ -372,6 +374,25 @@ TEST_F(DesktopMainDialog, PicturesKeepTheirFilesWhenTheSavePathChanges) {
     d.pictures().runCommand(cmd::kDelete);
     EXPECT_FALSE(QFileInfo::exists(file));
     EXPECT_EQ(readAll(other.file(name)), QByteArray("not the picture"));
+}
+
+TEST_F(DesktopMainDialog, CapturesAreListedAtOnceAndTheirThumbnailsFollowIntoTheirOwnItems) {
+    writeIni({});
+    CQX_CameraDlg& d = create();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(captureOnce(), i + 1);
+    // The watermark's rebuild while the captures' thumbnails may still be on their way.
+    d.list().setSelectionMark(0);
+    emit d.list().listClicked(0);
+    ASSERT_TRUE(d.clickControl(id::kWatermark));
+    ASSERT_EQ(captureOnce(), 4);
+    ASSERT_TRUE(d.pictures().waitForThumbnails());
+    EXPECT_EQ(d.list().currentRow(), 3);
+    for (int i = 0; i < 4; ++i) {
+        const QImage thumb = d.list().item(i)->data(Qt::DecorationRole).value<QPixmap>().toImage();
+        EXPECT_EQ(thumb, CListImageCtrl::MakeThumbnail(d.pictures().pictureFile(i))) << i;
+        EXPECT_NE(thumb, emptyThumbnailImage()) << i;
+    }
 }
 
 TEST_F(DesktopMainDialog, CheckBoxesExcludeOneAnother) {

@@ -109,6 +109,33 @@ TEST_F(DesktopProgram, TheWatermarkButtonStampsTheSelectedPicture) {
     EXPECT_LT(qRed(stamped.pixel(20, 20)), 60);
 }
 
+TEST_F(DesktopProgram, AScriptSeesACaptureListedAtOnceAndCanWaitForTheThumbnails) {
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nImg-Format=jpg\r\n"));
+    const QString path = script(R"JS(
+        var seen = [];
+        for (var i = 0; i < 3; ++i) {
+            if (!app.click(1005)) throw new Error("capture refused");
+            seen.push(app.items().length + ":" + (app.file(i) === control.cPicName));
+        }
+        print(seen.join(" "));
+        print(app.thumbnailsReady(30000), app.thumbnailsReady());
+        // The script ends with thumbnails on their way: the shut-down goes without them.
+        app.click(1005);
+        app.click(1005);
+        print(app.items().length);
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("1:true 2:true 3:true"));
+    EXPECT_EQ(lines[1], QStringLiteral("true true"));
+    EXPECT_EQ(lines[2], QStringLiteral("5"));
+    EXPECT_EQ(QDir(m_pictures.path()).entryList({QStringLiteral("*.jpg")}, QDir::Files).size(), 5);
+}
+
 TEST_F(DesktopProgram, TheRecordButtonOpensTheRecordingWindowForScripts) {
     ASSERT_TRUE(writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
                          "[CamConfig]\r\nVideo-Path=" + m_pictures.path().toUtf8() + "\r\n"));

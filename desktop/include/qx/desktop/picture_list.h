@@ -2,6 +2,7 @@
 #pragma once
 
 #include "qx/desktop/list_image_ctrl.h"
+#include "qx/desktop/thumbnail_loader.h"
 
 #include <QDate>
 #include <QObject>
@@ -82,11 +83,20 @@ public:
     // How the context menu is run; QMenu::exec at the cursor until set.
     void setMenuRunner(MenuRunner runner);
 
-    // Adds the thumbnail of `path` as the last item, selected, focused and in view; the item stands for
-    // `path` from then on, whatever the save folder or the day becomes.
+    // Adds `path` as the last item, selected, focused and in view; the item stands for `path` from then
+    // on, whatever the save folder or the day becomes. Its thumbnail is decoded aside and shown when
+    // ready (the empty box until then); see waitForThumbnails.
     void AddPictureItem(const QString& path, const QString& displayName);
+    // Adds every picture as AddPictureItem does, in order, the last one selected, focused and in view;
+    // the list is laid out once, not once per picture, however many there are.
+    struct Picture {
+        QString path;
+        QString displayName;
+    };
+    void AddPictureItems(const QList<Picture>& pictures);
     // Rebuilds every item, in order, from the file it stands for (after a watermark, which replaces its
-    // picture in place). Every item is kept, however many there are.
+    // picture in place). Every item is kept, however many there are; the thumbnails follow as
+    // AddPictureItem's do.
     void RebuildList();
     // Rebuilds every item from the file its text names in `folder`, or in the folder a rule gives,
     // and binds the item to that file: for a caller that moved the files itself.
@@ -99,6 +109,14 @@ public:
     QString pictureFolder(const QString& text) const;
     // The file item `row` stands for; empty when there is no such item or it was not added here.
     QString pictureFile(int row) const;
+
+    // The items whose thumbnails are still being decoded.
+    int pendingThumbnails() const;
+    // Keeps the events going until every item shows its thumbnail, at most `timeoutMs` (negative: no
+    // limit); whether they all do.
+    bool waitForThumbnails(int timeoutMs = 30000);
+    // The decoding behind the thumbnails (its decoder can be replaced, its bounds read).
+    ThumbnailLoader& thumbnails() { return m_thumbnails; }
 
     // The context-menu commands; each acts on the file of the list's selection mark.
     void runCommand(int id);
@@ -116,6 +134,8 @@ signals:
     // A click on an item enables the per-picture buttons (watermark, upload); one on empty space
     // disables them.
     void pictureActionsEnabled(bool enabled);
+    // Every item shows its thumbnail.
+    void thumbnailsShown();
 
 private:
     void onRightClicked(int row, const QPoint& globalPos);
@@ -125,7 +145,8 @@ private:
         QString file;
     };
     QList<Entry> entries() const;
-    void insertPicture(int row, const QString& file, const QString& text);
+    void insertPicture(int row, const QString& file, const QString& text,
+                       ThumbnailLoader::Start start = ThumbnailLoader::Start::FromEventLoop);
     void rebuild(const QList<Entry>& entries);
 
     CListImageCtrl& m_list;
@@ -135,6 +156,7 @@ private:
     PrintHandler m_print;
     FolderOpener m_openFolder;
     MenuRunner m_runMenu;
+    ThumbnailLoader m_thumbnails;
 };
 
 } // namespace qx::desktop

@@ -52,6 +52,9 @@ public:
     Q_INVOKABLE QString toolTip(int id) const;
     Q_INVOKABLE int bitmap(int id) const;
     Q_INVOKABLE QStringList items() const;
+    // Whether every item shows its thumbnail; with a time, first waits up to that many milliseconds
+    // for them (an item is listed at once, its thumbnail is decoded aside).
+    Q_INVOKABLE bool thumbnailsReady(int timeoutMs = 0);
     Q_INVOKABLE bool select(int row);
     Q_INVOKABLE void command(int menuId);
     // Presses 图片转换PDF; the document it wrote, "" for none.

@@ -27,8 +27,11 @@ struct ScaledPicture {
 };
 ScaledPicture loadScaledPicture(const QString& path, const QSize& target);
 
-// The 120 x 90 thumbnail of `path`: white, with a one-pixel RGB(192, 192, 192) frame, the picture
-// centred over it. A file that cannot be read gives the empty framed box.
+// The empty framed box: 120 x 90 white with a one-pixel RGB(192, 192, 192) frame.
+QImage emptyThumbnailImage();
+
+// The 120 x 90 thumbnail of `path`: the empty framed box with the picture centred over it. A file that
+// cannot be read gives the empty framed box. Safe to call from any thread.
 QImage makeThumbnailImage(const QString& path);
 
 } // namespace qx::desktop
