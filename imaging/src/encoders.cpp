@@ -9,7 +9,6 @@
 
 #include <QFile>
 #include <algorithm>
-#include <condition_variable>
 #include <cstdarg>
 #include <cstring>
 #include <fcntl.h>
@@ -200,11 +199,9 @@ bool writeStrips(TIFF* tif, const Picture& p, StripPixels pixels, std::size_t ro
     const uint32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
     const unsigned helpers = std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()) - 1,
                                                 std::min<uint32_t>(strips - 1, 7));
-    // Coded strips ahead of the file, at most: bounds the memory when the thread of the next strip
-    // is held up.
-    const uint32_t window = 4 * (helpers + 1);
+    // No thread waits for another: when the thread of the next strip is held up (a busy machine),
+    // the others code on and their strips wait here, as many as it takes.
     std::mutex mutex;
-    std::condition_variable advanced;
     std::vector<std::vector<uint8_t>> coded(strips);
     std::vector<std::vector<uint8_t>> spare;
     std::vector<char> ready(strips, 0);
@@ -221,8 +218,6 @@ bool writeStrips(TIFF* tif, const Picture& p, StripPixels pixels, std::size_t ro
                 uint32_t index;
                 {
                     std::unique_lock lock(mutex);
-                    advanced.wait(lock,
-                                  [&] { return failed || claimed == strips || claimed - written < window; });
                     if (failed || claimed == strips)
                         return;
                     index = claimed++;
@@ -252,14 +247,12 @@ bool writeStrips(TIFF* tif, const Picture& p, StripPixels pixels, std::size_t ro
                     spare.push_back(std::move(strip));
                     ++written;
                     failed = failed || !ok;
-                    advanced.notify_all();
                 }
                 writing = false;
             }
         } catch (const std::bad_alloc&) {
             const std::lock_guard lock(mutex);
             failed = true;
-            advanced.notify_all();
         }
     };
     std::vector<std::thread> threads;
