@@ -16,8 +16,10 @@ all: build
 deps:
 	@scripts/install-deps
 
+# Compiled as the package is, through ccache (scripts/configure): the package test then reuses the
+# objects instead of compiling the tree again.
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS)
+	scripts/configure $(BUILD_DIR) $(CMAKE_FLAGS)
 
 build: deps $(BUILD_DIR)/CMakeCache.txt
 	cmake --build $(BUILD_DIR) -j $(JOBS)

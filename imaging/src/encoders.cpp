@@ -9,11 +9,11 @@
 
 #include <QFile>
 #include <algorithm>
-#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <fcntl.h>
 #include <gif_lib.h>
+#include <mutex>
 #include <new>
 #include <sys/stat.h>
 #include <system_error>
@@ -197,6 +197,86 @@ struct TiffCloser {
 // any reader's memory.
 constexpr std::size_t kStripBytes = 256 * 1024;
 
+// Strips are coded on every core (libtiff codes one strip after the other) and written in order by
+// whichever thread finishes the strip whose turn it is, while the others go on coding. The rows are
+// read where they lie in the picture and a few reused buffers hold the coded strips that wait for
+// their turn: no copy of the picture, no fresh pages for every strip, and the writes overlap the
+// coding.
+bool writeStrips(TIFF* tif, const Picture& p, StripPixels pixels, std::size_t rowBytes,
+                 uint32_t rowsPerStrip) {
+    const uint32_t height = static_cast<uint32_t>(p.height);
+    const uint32_t strips = (height + rowsPerStrip - 1) / rowsPerStrip;
+    const unsigned helpers = std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()) - 1,
+                                                std::min<uint32_t>(strips - 1, 7));
+    // No thread waits for another: when the thread of the next strip is held up (a busy machine),
+    // the others code on and their strips wait here, as many as it takes.
+    std::mutex mutex;
+    std::vector<std::vector<uint8_t>> coded(strips);
+    std::vector<std::vector<uint8_t>> spare;
+    std::vector<char> ready(strips, 0);
+    uint32_t claimed = 0;
+    uint32_t written = 0;
+    bool writing = false;
+    bool failed = false;
+
+    auto work = [&]() noexcept {
+        try {
+            TiffLzwEncoder encoder;
+            std::vector<uint8_t> buffer;
+            for (;;) {
+                uint32_t index;
+                {
+                    std::unique_lock lock(mutex);
+                    if (failed || claimed == strips)
+                        return;
+                    index = claimed++;
+                    if (buffer.capacity() == 0 && !spare.empty()) {
+                        buffer = std::move(spare.back());
+                        spare.pop_back();
+                    }
+                }
+                const uint32_t first = index * rowsPerStrip;
+                const uint8_t* rows = p.pixels.data() + static_cast<std::size_t>(first) * p.stride;
+                encoder.encodeRows(rows, static_cast<std::size_t>(p.stride),
+                                   std::min(rowsPerStrip, height - first), static_cast<std::size_t>(p.width),
+                                   pixels, rowBytes, buffer);
+                std::unique_lock lock(mutex);
+                coded[index] = std::move(buffer);
+                buffer = {};
+                ready[index] = 1;
+                if (writing)
+                    continue; // the thread writing now takes this strip when its turn comes
+                writing = true;
+                while (!failed && written < strips && ready[written]) {
+                    std::vector<uint8_t> strip = std::move(coded[written]);
+                    lock.unlock();
+                    const bool ok = TIFFWriteRawStrip(tif, written, strip.data(),
+                                                      static_cast<tmsize_t>(strip.size())) >= 0;
+                    lock.lock();
+                    spare.push_back(std::move(strip));
+                    ++written;
+                    failed = failed || !ok;
+                }
+                writing = false;
+            }
+        } catch (const std::bad_alloc&) {
+            const std::lock_guard lock(mutex);
+            failed = true;
+        }
+    };
+    std::vector<std::thread> threads;
+    try {
+        for (unsigned i = 0; i < helpers; ++i)
+            threads.emplace_back(work);
+    } catch (const std::system_error&) {
+        // Fewer threads only make it slower.
+    }
+    work();
+    for (std::thread& t : threads)
+        t.join();
+    return !failed && written == strips;
+}
+
 } // namespace
 
 struct TiffPageWriter::Impl {
@@ -304,63 +384,10 @@ bool TiffPageWriter::writePage(const Picture& p, double dpiX, double dpiY) {
         TIFFSetField(tif, TIFFTAG_COLORMAP, r.data(), g.data(), b.data());
     }
 
-    // Strips are coded on all cores (libtiff codes one strip at a time) and written in order.
-    const uint32_t strips = (static_cast<uint32_t>(p.height) + rowsPerStrip - 1) / rowsPerStrip;
-    std::vector<std::vector<uint8_t>> coded(strips);
-    std::atomic<uint32_t> nextStrip{0};
-    std::atomic<bool> outOfMemory{false};
-    const int bytesPerPixel = bits / 8;
-    auto work = [&]() noexcept {
-        try {
-            TiffLzwEncoder encoder;
-            std::vector<uint8_t> strip(rowBytes * rowsPerStrip);
-            std::vector<uint8_t> scratch;
-            for (uint32_t index; (index = nextStrip++) < strips;) {
-                const uint32_t first = index * rowsPerStrip;
-                const uint32_t rows = std::min(rowsPerStrip, static_cast<uint32_t>(p.height) - first);
-                for (uint32_t i = 0; i < rows; ++i) {
-                    const uint8_t* in = p.pixels.data() + static_cast<std::size_t>(first + i) * p.stride;
-                    uint8_t* out = strip.data() + static_cast<std::size_t>(i) * rowBytes;
-                    if (!colour) {
-                        std::memcpy(out, in, rowBytes);
-                        continue;
-                    }
-                    for (int x = 0; x < p.width; ++x, in += bytesPerPixel, out += 3) {
-                        out[0] = in[2];
-                        out[1] = in[1];
-                        out[2] = in[0];
-                    }
-                }
-                // Coded into one reused buffer and kept at its exact size: fresh pages are costly.
-                encoder.encode(strip.data(), rows * rowBytes, scratch);
-                coded[index].assign(scratch.begin(), scratch.end());
-            }
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-            nextStrip = strips;
-        }
-    };
-    const unsigned helpers = std::min<unsigned>(std::max(1u, std::thread::hardware_concurrency()) - 1,
-                                                std::min<uint32_t>(strips - 1, 7));
-    std::vector<std::thread> threads;
-    try {
-        for (unsigned i = 0; i < helpers; ++i)
-            threads.emplace_back(work);
-    } catch (const std::system_error&) {
-        // Fewer threads only make it slower.
-    }
-    work();
-    for (std::thread& t : threads)
-        t.join();
-    if (outOfMemory)
-        return false;
-    for (uint32_t index = 0; index < strips; ++index) {
-        if (TIFFWriteRawStrip(tif, index, coded[index].data(), static_cast<tmsize_t>(coded[index].size())) <
-            0)
-            return false;
-        std::vector<uint8_t>().swap(coded[index]);
-    }
-    return true;
+    const StripPixels pixels = bits == 24   ? StripPixels::Bgr
+                               : bits == 32 ? StripPixels::Bgrx
+                                            : StripPixels::Bytes;
+    return writeStrips(tif, p, pixels, rowBytes, rowsPerStrip);
 }
 
 namespace {
