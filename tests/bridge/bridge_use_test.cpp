@@ -257,7 +257,7 @@ TEST(BridgeUseTest, PathsAreUsedAsTheyWereChecked) {
     const QByteArray next = flip + ".next";
     const QByteArray targets[2] = {QFile::encodeName(inside), QFile::encodeName(outside.file("secret.jpg"))};
     std::atomic<bool> flipping{true};
-    ::symlink(targets[0].constData(), flip.constData());
+    ASSERT_EQ(::symlink(targets[0].constData(), flip.constData()), 0);
     std::thread flipper([&] {
         for (unsigned i = 0; flipping; ++i) {
             ::unlink(next.constData());
