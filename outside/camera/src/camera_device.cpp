@@ -21,6 +21,8 @@ constexpr int32_t kCashModel = 520703;
 // The field of view of the stand is 12.112 inches wide.
 constexpr double kPixelsPerInchPerPixel = 0.08256172861802936;
 constexpr auto kCaptureTimeout = std::chrono::seconds(3);
+// Two frame intervals of the slowest stream (15 frames per second) and some scheduling slack.
+constexpr auto kLatestMaxAge = std::chrono::milliseconds(250);
 // Outline finding costs a few milliseconds per frame; the preview looks a few times a second.
 constexpr uint64_t kFramesPerOutline = 4;
 
@@ -165,18 +167,34 @@ int32_t CameraDevice::StopPlay() {
         m_captureRequested = false;
     }
     m_captured.notify_all();
+    {
+        std::lock_guard lock(m_latestMutex);
+        m_latest.release();
+    }
     return 1;
 }
 
 void CameraDevice::onFrame(const media::FrameView& frame) {
     const cv::Mat view(frame.height, frame.width, CV_8UC3, const_cast<uint8_t*>(frame.data),
                        static_cast<std::size_t>(frame.stride));
+    bool handedOn = false;
     {
         std::lock_guard lock(m_captureMutex);
         if (m_captureRequested) {
             m_captureFrame = view.clone();
             m_captureRequested = false;
+            handedOn = true;
             m_captured.notify_all();
+        }
+    }
+    {
+        std::lock_guard lock(m_latestMutex);
+        if (handedOn) {
+            m_latest.release(); // a waiting capture took this one
+        } else {
+            // Into the same buffer frame after frame: a copy, no allocation.
+            view.copyTo(m_latest);
+            m_latestTime = std::chrono::steady_clock::now();
         }
     }
     std::optional<Quad> outline;
@@ -204,6 +222,12 @@ int32_t CameraDevice::Capture() {
         return 0;
     cv::Mat frame;
     {
+        std::lock_guard lock(m_latestMutex);
+        if (!m_latest.empty() && std::chrono::steady_clock::now() - m_latestTime < kLatestMaxAge)
+            frame = std::move(m_latest);
+        m_latest.release();
+    }
+    if (frame.empty()) {
         std::unique_lock lock(m_captureMutex);
         m_captureFrame.release();
         m_captureRequested = true;

@@ -7,6 +7,7 @@
 #include "qx/media/preview_pipeline.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -70,7 +71,16 @@ private:
     std::mutex m_outlineMutex;
     std::optional<Quad> m_outline; // the last outline the preview found
 
-    // A capture waits for the next frame.
+    // The newest frame, which a capture takes at once: it is the picture on the screen when 拍照 was
+    // pressed, and waiting for the next one would cost up to a frame interval (66 ms at 15 frames per
+    // second). A capture takes the buffer itself, so two captures never get the same frame, and only
+    // a frame younger than kLatestMaxAge counts: a camera that stopped delivering fails the capture
+    // instead of handing on an old picture.
+    std::mutex m_latestMutex;
+    cv::Mat m_latest;
+    std::chrono::steady_clock::time_point m_latestTime;
+
+    // Without a fresh frame a capture waits for the next one.
     std::mutex m_captureMutex;
     std::condition_variable m_captured;
     bool m_captureRequested = false;
