@@ -107,16 +107,73 @@ void addCandidates(const cv::Mat& binary, std::vector<Quad>& out) {
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(binary, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     const double frameArea = static_cast<double>(binary.cols) * binary.rows;
+    auto add = [&](const std::optional<Quad>& q) {
+        if (!q)
+            return;
+        const double a = polygonArea(*q) / frameArea;
+        if (a >= kMinArea && a <= kMaxArea && isConvexQuad(*q))
+            out.push_back(*q);
+    };
     for (const auto& c : contours) {
         const double area = cv::contourArea(c);
         if (area < kMinArea * frameArea * 0.7)
             continue;
-        if (const auto q = quadFromContour(c)) {
-            const double a = polygonArea(*q) / frameArea;
-            if (a >= kMinArea && a <= kMaxArea && isConvexQuad(*q))
-                out.push_back(*q);
+        add(quadFromContour(c));
+    }
+}
+
+// Colour distance from the desk as the frame's border shows it, its light falling off smoothly across
+// the view (a quadratic fit per channel), blurred; empty when the fit fails.
+cv::Mat distanceFromDesk(const cv::Mat& small) {
+    std::vector<cv::Point> border;
+    for (int x = 0; x < small.cols; x += 4) {
+        border.emplace_back(x, 1);
+        border.emplace_back(x, small.rows - 2);
+    }
+    for (int y = 0; y < small.rows; y += 4) {
+        border.emplace_back(1, y);
+        border.emplace_back(small.cols - 2, y);
+    }
+    const double sx = 2.0 / small.cols, sy = 2.0 / small.rows;
+    cv::Mat a(static_cast<int>(border.size()), 5, CV_64F), rhs(static_cast<int>(border.size()), 3, CV_64F);
+    for (int i = 0; i < a.rows; ++i) {
+        const cv::Point p = border[static_cast<std::size_t>(i)];
+        const double u = p.x * sx - 1, v = p.y * sy - 1;
+        double* t = a.ptr<double>(i);
+        t[0] = 1, t[1] = u, t[2] = v, t[3] = u * u, t[4] = v * v;
+        const cv::Vec3b c = small.at<cv::Vec3b>(p);
+        for (int k = 0; k < 3; ++k)
+            rhs.at<double>(i, k) = c[k];
+    }
+    cv::Mat fit;
+    if (!cv::solve(a, rhs, fit, cv::DECOMP_QR))
+        return {};
+    // The fit split into a part of each row and a part of each column, so a pixel costs additions.
+    std::vector<float> columns(static_cast<std::size_t>(small.cols) * 3);
+    for (int x = 0; x < small.cols; ++x) {
+        const double u = x * sx - 1;
+        for (int k = 0; k < 3; ++k)
+            columns[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(k)] =
+                static_cast<float>(fit.at<double>(1, k) * u + fit.at<double>(3, k) * u * u);
+    }
+    cv::Mat distance(small.size(), CV_8U);
+    for (int y = 0; y < small.rows; ++y) {
+        const uchar* row = small.ptr<uchar>(y);
+        uchar* out = distance.ptr<uchar>(y);
+        const double v = y * sy - 1;
+        float base[3];
+        for (int k = 0; k < 3; ++k)
+            base[k] = static_cast<float>(fit.at<double>(0, k) + fit.at<double>(2, k) * v +
+                                         fit.at<double>(4, k) * v * v);
+        const float* col = columns.data();
+        for (int x = 0; x < small.cols; ++x, row += 3, col += 3) {
+            const float d = std::fabs(row[0] - base[0] - col[0]) + std::fabs(row[1] - base[1] - col[1]) +
+                            std::fabs(row[2] - base[2] - col[2]);
+            out[x] = static_cast<uchar>(std::min(d, 255.f));
         }
     }
+    cv::GaussianBlur(distance, distance, cv::Size(5, 5), 0);
+    return distance;
 }
 
 // What tells a sheet of paper from other outlines.
@@ -125,12 +182,10 @@ struct Traits {
     double area = 0;      // share of the frame
     double angle = 0;     // the largest departure of a corner from a right angle, degrees
     double aspect = 1;    // the longer side over the shorter, of the rectangle it shows
-    double paper = 0;     // share of the inside that is the paper's own light tone
-    double ink = 0;       // share of the inside that is dark print
-    double inkLocal = 0;  // share of the inside much darker than the paper around it
+    double ink = 0;       // share of the inside that is thin print much darker than its paper
     double colourful = 0; // share of the inside in strong colour
-    double level = 0;     // that tone's lightness, 0-255
-    double chroma = 0;    // its saturation, 0-255
+    double level = 0;     // the paper's lightness, 0-255
+    double chroma = 0;    // the inside's median saturation, 0-255
     double contrast = 0;  // the side least set off from its surroundings: median colour difference
 };
 
@@ -138,15 +193,14 @@ struct Traits {
 struct Maps {
     cv::Mat near;      // gradient, maximum over 5 x 5
     float strong = 0;  // a gradient this strong is an edge
-    cv::Mat light;     // half size: lightness with thin dark print closed over
     cv::Mat gray;      // half size: lightness as it is
-    cv::Mat paperTone; // half size: the lightness of the paper around each pixel (its local maximum)
+    cv::Mat paperTone; // half size: lightness with thin dark print closed over (a band or a photo stays)
     cv::Mat chroma;    // half size: saturation
     cv::Mat colour;    // half size: BGR
 };
 
-// The inside of `q` (work pixels): how much of it is one light, even tone, as a printed page's paper
-// is around its print.
+// The inside of `q` (work pixels): the paper's lightness and tint, and how much thin dark print and
+// strong colour lie on it.
 void judgePaper(const Quad& q, const Maps& maps, Traits& t) {
     const cv::Point2f c = centroid(q);
     std::array<cv::Point, 4> inner;
@@ -154,31 +208,28 @@ void judgePaper(const Quad& q, const Maps& maps, Traits& t) {
         const cv::Point2f p = (c + (q[i] - c) * 0.94f) * 0.5f;
         inner[i] = cv::Point(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
     }
-    cv::Mat mask(maps.light.size(), CV_8U, cv::Scalar(0));
+    cv::Mat mask(maps.gray.size(), CV_8U, cv::Scalar(0));
     cv::fillConvexPoly(mask, inner.data(), 4, cv::Scalar(255));
     const cv::Rect box = cv::boundingRect(std::vector<cv::Point>(inner.begin(), inner.end())) &
                          cv::Rect(0, 0, mask.cols, mask.rows);
     if (box.area() <= 0)
         return;
-    int histLight[256] = {0};
+    int histTone[256] = {0};
     int histChroma[256] = {0};
-    int histGray[256] = {0};
     int count = 0;
-    int inkLocal = 0;
+    int ink = 0;
     int colourful = 0;
     for (int y = box.y; y < box.y + box.height; ++y) {
         const uchar* m = mask.ptr<uchar>(y);
-        const uchar* l = maps.light.ptr<uchar>(y);
         const uchar* s = maps.chroma.ptr<uchar>(y);
         const uchar* g = maps.gray.ptr<uchar>(y);
         const uchar* tone = maps.paperTone.ptr<uchar>(y);
         for (int x = box.x; x < box.x + box.width; ++x)
             if (m[x]) {
-                inkLocal += g[x] * 5 < tone[x] * 3;
+                ink += g[x] * 5 < tone[x] * 3;
                 colourful += s[x] > 90;
-                ++histLight[l[x]];
+                ++histTone[tone[x]];
                 ++histChroma[s[x]];
-                ++histGray[g[x]];
                 ++count;
             }
     }
@@ -187,25 +238,17 @@ void judgePaper(const Quad& q, const Maps& maps, Traits& t) {
     // The paper's tone: the lightness that a tenth of the inside reaches.
     int level = 255;
     for (int acc = 0; level > 0; --level) {
-        acc += histLight[level];
+        acc += histTone[level];
         if (acc >= count / 10)
             break;
     }
-    int even = 0;
-    for (int v = std::max(0, level - 28); v <= 255; ++v)
-        even += histLight[v];
     int median = 0;
     for (int acc = 0; median < 255; ++median) {
         acc += histChroma[median];
         if (acc >= count / 2)
             break;
     }
-    int ink = 0;
-    for (int v = 0; v < level - 70; ++v)
-        ink += histGray[v];
-    t.paper = static_cast<double>(even) / count;
     t.ink = static_cast<double>(ink) / count;
-    t.inkLocal = static_cast<double>(inkLocal) / count;
     t.colourful = static_cast<double>(colourful) / count;
     t.level = level;
     t.chroma = median;
@@ -264,8 +307,8 @@ double confidenceOf(const Traits& t) {
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
     const double shape = (1 - smoothstep(14, 32, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
     const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
-                         (1 - smoothstep(0.08, 0.14, t.inkLocal)) * (1 - smoothstep(0.12, 0.3, t.colourful));
-    const double standsOut = smoothstep(10, 40, t.contrast);
+                         (1 - smoothstep(0.1, 0.16, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
+    const double standsOut = smoothstep(4, 18, t.contrast);
     return outline * shape * paper * standsOut;
 }
 
@@ -384,7 +427,19 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         cv::magnitude(gx, gy, mag);
         return mag;
     };
-    const cv::Mat gradient = cv::max(gradientOf(blurred), gradientOf(whiteness));
+    // Regions are found at half the working size: their outlines only need to be near the page's, the
+    // sides are refitted to the frame afterwards.
+    const cv::Size half(small.cols / 2, small.rows / 2);
+    cv::Mat halfColour;
+    cv::resize(small, halfColour, half, 0, 0, cv::INTER_AREA);
+    // The distance from the desk's colour counts too: it sees tint where lightness does not.
+    const cv::Mat distance = distanceFromDesk(halfColour);
+    cv::Mat gradient = cv::max(gradientOf(blurred), gradientOf(whiteness));
+    if (!distance.empty()) {
+        cv::Mat up;
+        cv::resize(gradientOf(distance), up, small.size(), 0, 0, cv::INTER_LINEAR);
+        gradient = cv::max(gradient, up);
+    }
 
     std::vector<Quad> candidates;
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
@@ -395,14 +450,42 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         cv::dilate(edges, edges, kernel);
         addCandidates(edges, candidates);
     }
-    // Bright regions: the page as the largest light area, by Otsu's split and by an adaptive one.
+    auto addRegions = [&](cv::Mat& bin) {
+        cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+        cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+        std::vector<Quad> found;
+        addCandidates(bin, found);
+        for (Quad& q : found) {
+            for (cv::Point2f& p : q)
+                p = p * 2.f + cv::Point2f(0.5f, 0.5f);
+            candidates.push_back(q);
+        }
+    };
+    // Bright regions: the page as the largest light area, by Otsu's split of lightness and whiteness.
     for (const cv::Mat* source : {&blurred, &whiteness}) {
         cv::Mat bin;
-        cv::threshold(*source, bin, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-        cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-        cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
-                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(15, 15)));
-        addCandidates(bin, candidates);
+        cv::resize(*source, bin, half, 0, 0, cv::INTER_AREA);
+        cv::threshold(bin, bin, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        addRegions(bin);
+    }
+    // Unlike the desk: a pale page on a pale desk of another tint has faint edges that break up, but
+    // its area stands apart from the desk.
+    if (!distance.empty()) {
+        // Well above what the desk's own texture and noise leave at the border.
+        std::vector<uchar> edge;
+        for (int x = 0; x < distance.cols; x += 2) {
+            edge.push_back(distance.at<uchar>(2, x));
+            edge.push_back(distance.at<uchar>(distance.rows - 3, x));
+        }
+        for (int y = 0; y < distance.rows; y += 2) {
+            edge.push_back(distance.at<uchar>(y, 2));
+            edge.push_back(distance.at<uchar>(y, distance.cols - 3));
+        }
+        std::nth_element(edge.begin(), edge.begin() + static_cast<long>(edge.size() / 2), edge.end());
+        cv::Mat bin;
+        cv::threshold(distance, bin, std::max(8, 4 * edge[edge.size() / 2]), 255, cv::THRESH_BINARY);
+        addRegions(bin);
     }
     std::vector<Judged> judged;
     if (candidates.empty())
@@ -412,7 +495,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     cv::dilate(gradient, maps.near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
     double strongest = 0;
     cv::minMaxLoc(gradient, nullptr, &strongest);
-    maps.strong = static_cast<float>(std::max(20.0, strongest * 0.08));
+    maps.strong = static_cast<float>(std::clamp(strongest * 0.08, 16.0, 40.0));
 
     // Ranked by edge support, with a mild preference for larger outlines (a page over its text block);
     // outlines that are nearly the same are judged once.
@@ -429,6 +512,37 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
+    // A page split by a shadow's edge, or by something lying across it, is two outlines side by side
+    // whose union is one: the union of two of the best that fills its own outline joins them.
+    const std::size_t paired = std::min<std::size_t>(ranked.size(), 10);
+    for (std::size_t a = 0; a < paired; ++a)
+        for (std::size_t b = a + 1; b < paired; ++b) {
+            const Quad& qa = ranked[a].second.quad;
+            const Quad& qb = ranked[b].second.quad;
+            std::vector<cv::Point> both;
+            for (const Quad* q : {&qa, &qb})
+                for (const cv::Point2f& p : *q)
+                    both.emplace_back(cvRound(p.x), cvRound(p.y));
+            const double areaA = polygonArea(qa), areaB = polygonArea(qb);
+            const double common = quadOverlap(qa, qb) * (areaA + areaB) / (1 + quadOverlap(qa, qb));
+            if (common > 0.2 * std::min(areaA, areaB))
+                continue; // one inside the other, or the same
+            const auto u = quadFromContour(both);
+            if (!u || !isConvexQuad(*u))
+                continue;
+            const double area = polygonArea(*u);
+            if (area > 1.08 * (areaA + areaB - common) || area / frameArea > kMaxArea)
+                continue;
+            Judged j;
+            j.quad = *u;
+            j.traits.support = edgeSupport(*u, maps.near, maps.strong);
+            if (j.traits.support < kMinSupport)
+                continue;
+            j.traits.area = area / frameArea;
+            ranked.emplace_back(j.traits.support * std::pow(j.traits.area, 0.25), j);
+        }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
     for (const auto& [score, j] : ranked) {
         const bool seen = std::any_of(judged.begin(), judged.end(),
                                       [&](const Judged& o) { return quadOverlap(o.quad, j.quad) > 0.97; });
@@ -440,14 +554,11 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     if (judged.empty())
         return judged;
 
-    cv::Mat closed;
-    cv::dilate(gray, closed, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
-    const cv::Size half(small.cols / 2, small.rows / 2);
-    cv::resize(closed, maps.light, half, 0, 0, cv::INTER_AREA);
     cv::resize(gray, maps.gray, half, 0, 0, cv::INTER_AREA);
-    cv::dilate(maps.gray, maps.paperTone, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+    cv::morphologyEx(maps.gray, maps.paperTone, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
     cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
-    cv::resize(small, maps.colour, half, 0, 0, cv::INTER_AREA);
+    maps.colour = halfColour;
     for (Judged& j : judged) {
         judgeShape(j.quad, small.size(), j.traits);
         judgePaper(j.quad, maps, j.traits);
@@ -458,14 +569,29 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
 }
 
 // The judged outline to keep: the most confident, the larger of two nearly as confident (a page over
-// the block of its print).
+// the block of its print); then an outline around it, well supported and at least half as confident,
+// as a page is around the part of it a coloured band, a shadow or a hand sets apart.
 const Judged* choose(const std::vector<Judged>& judged) {
     const Judged* best = nullptr;
     for (const Judged& j : judged)
         if (!best || j.confidence > best->confidence + 0.05 ||
             (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1))
             best = &j;
-    return best;
+    if (!best)
+        return best;
+    const Judged* around = nullptr;
+    for (const Judged& j : judged) {
+        if (&j == best || j.traits.area < best->traits.area * 1.04 || j.traits.support < 0.9 ||
+            j.confidence < 0.5 * best->confidence)
+            continue;
+        // Containing it: their overlap is nearly all of the smaller one.
+        const double ratio = best->traits.area / j.traits.area;
+        if (quadOverlap(j.quad, best->quad) < 0.95 * ratio)
+            continue;
+        if (!around || j.confidence > around->confidence)
+            around = &j;
+    }
+    return around ? around : best;
 }
 
 } // namespace
