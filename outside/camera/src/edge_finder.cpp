@@ -643,7 +643,7 @@ std::optional<Quad> findDocument(const cv::Mat& bgr, double minConfidence) {
 double sheetAspect(const Quad& quad, cv::Size frameSize) {
     // The rectangle's aspect from its perspective image (Zhang and He, whiteboard scanning): the
     // focal length is recovered from the two vanishing points, the principal point taken at the
-    // frame's centre. A nearly parallel outline has no vanishing points and is measured as drawn.
+    // frame's centre.
     const cv::Point2d centre(frameSize.width / 2.0, frameSize.height / 2.0);
     auto h = [&](const cv::Point2f& p) { return cv::Vec3d(p.x - centre.x, p.y - centre.y, 1.0); };
     const cv::Vec3d m1 = h(quad[0]), m2 = h(quad[1]), m3 = h(quad[3]), m4 = h(quad[2]);
@@ -659,16 +659,12 @@ double sheetAspect(const Quad& quad, cv::Size frameSize) {
     double ff = 0;
     if (std::fabs(n2[2] * n3[2]) > 1e-12)
         ff = -(n2[0] * n3[0] + n2[1] * n3[1]) / (n2[2] * n3[2]);
-    double widthSq, heightSq;
-    // A focal length between a third of the frame and twenty frames is a camera; otherwise the outline
-    // is too nearly parallel for the estimate to hold and is taken as seen from far away.
-    if (ff > std::pow(scaleRef / 3, 2) && ff < std::pow(scaleRef * 20, 2)) {
-        widthSq = (n2[0] * n2[0] + n2[1] * n2[1]) / ff + n2[2] * n2[2];
-        heightSq = (n3[0] * n3[0] + n3[1] * n3[1]) / ff + n3[2] * n3[2];
-    } else {
-        widthSq = n2[0] * n2[0] + n2[1] * n2[1];
-        heightSq = n3[0] * n3[0] + n3[1] * n3[1];
-    }
+    // A focal length between a third of the frame and twenty frames is a camera. Otherwise (two sides
+    // parallel in the picture leave it undetermined) a usual one is assumed: the frame's longer side.
+    if (!(ff > std::pow(scaleRef / 3, 2) && ff < std::pow(scaleRef * 20, 2)))
+        ff = scaleRef * scaleRef;
+    const double widthSq = (n2[0] * n2[0] + n2[1] * n2[1]) / ff + n2[2] * n2[2];
+    const double heightSq = (n3[0] * n3[0] + n3[1] * n3[1]) / ff + n3[2] * n3[2];
     if (widthSq <= 0 || heightSq <= 0)
         return drawn;
     const double aspect = std::sqrt(heightSq / widthSq);
