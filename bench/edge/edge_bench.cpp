@@ -1,8 +1,10 @@
-// Edge finding per 1920 x 1080 frame, and the three colour modes on a 2592 x 1944 BMP (megapixels per
-// second). Run by hand: build/bench/edge_bench
+// Edge finding per 1920 x 1080 frame (the virtual camera's scene, and rendered scenes with and without
+// a sheet), and the three colour modes on a 2592 x 1944 BMP (megapixels per second). Run by hand:
+// build/bench/edge_bench
 #include "edge_finder.h"
 #include "qx/imaging/colour_modes.h"
 #include "qx/media/virtual_camera.h"
+#include "support/edge_scenes.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -27,6 +29,19 @@ void findDocument1080p(benchmark::State& state) {
         benchmark::DoNotOptimize(qx::kelpo::findDocument(frame));
 }
 BENCHMARK(findDocument1080p)->Unit(benchmark::kMillisecond);
+
+// Sixteen rendered scenes in turn, half of them with a sheet: clutter and print cost more candidates.
+void findDocument1080pScenes(benchmark::State& state) {
+    std::vector<cv::Mat> frames;
+    for (uint32_t seed = 200000; seed < 200008; ++seed) {
+        frames.push_back(qx::scenes::renderSheet(1920, 1080, seed).frame);
+        frames.push_back(qx::scenes::renderWithoutSheet(1920, 1080, seed).frame);
+    }
+    std::size_t i = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(qx::kelpo::detectDocument(frames[i++ % frames.size()]));
+}
+BENCHMARK(findDocument1080pScenes)->Unit(benchmark::kMillisecond);
 
 void cropDocument1080p(benchmark::State& state) {
     const cv::Mat frame = scene(1920, 1080);

@@ -357,6 +357,8 @@ int Capture::edgeCapture(bool merge) {
         return kMorvelDeviceFailed;
     }
     writeLog(QStringLiteral("capture成功"));
+    if (const auto outcome = m_control.libraries().getKelpoCaptureOutcome; outcome && outcome(device) == 2)
+        writeLog(QStringLiteral("未找到文档页面，保存整幅画面"));
     device->SetCaptureOption(0);
     const bool taken = takeCapturedImage(*device, sourceDpi, shot.picture);
     device->ReleaseImage();

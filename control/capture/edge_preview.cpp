@@ -68,6 +68,8 @@ void EdgePreview::KelpoCapturePlay() {
         if (model) {
             m_device = libs.createKelpoDevice(model);
             m_control.writeLog(line);
+            if (m_device && libs.setKelpoEdgeConfidence)
+                libs.setKelpoEdgeConfidence(m_device, m_control.settings().edgeConfidence);
         }
     }
     KelpoDevice* device = m_device;

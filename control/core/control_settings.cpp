@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 
 namespace qx::control {
 
@@ -37,6 +38,11 @@ ControlSettings loadControlSettings(const QString& path, const std::function<voi
         path, section, QStringLiteral("JPG_Compress"), QStringLiteral("75"), kReadSize));
     settings.bwThreshold = platform::decimalPrefix(platform::readProfileString(
         path, section, QStringLiteral("Threshold"), QStringLiteral("100"), kReadSize));
+    settings.edgeConfidence =
+        std::clamp(platform::decimalPrefix(platform::readProfileString(
+                       path, section, QStringLiteral("EdgeConfidence"),
+                       QString::number(ControlSettings::kDefaultEdgeConfidence), kReadSize)),
+                   0, 100);
     return settings;
 }
 

@@ -1,4 +1,5 @@
-// The control's settings file "OCXConfig.ini": JPEG quality and black-and-white threshold.
+// The control's settings file "OCXConfig.ini": JPEG quality, black-and-white threshold and how sure the
+// edge finder must be of a page before a capture is cut to it.
 #pragma once
 
 #include <QString>
@@ -9,6 +10,9 @@ namespace qx::control {
 struct ControlSettings {
     int jpegQuality = 75;
     int bwThreshold = 100;
+    // `EdgeConfidence`, 0..100 (0 cuts out any outline found); only read, never written.
+    int edgeConfidence = kDefaultEdgeConfidence;
+    static constexpr int kDefaultEdgeConfidence = 50;
 };
 
 inline constexpr const char* kControlSettingsFile = "OCXConfig.ini";

@@ -9,8 +9,10 @@ namespace qx::control {
 
 using ::CreateKelpoDeviceFn;
 using ::DeleteKelpoDeviceFn;
+using ::GetKelpoCaptureOutcomeFn;
 using ::GetKelpoDeviceCountFn;
 using ::GetKelpoDeviceModuleIDFn;
+using ::SetKelpoEdgeConfidenceFn;
 using kelpo::KelpoDevice;
 
 extern "C" {

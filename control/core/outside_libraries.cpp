@@ -8,6 +8,8 @@ void OutsideLibraries::clearFunctions() {
     deleteKelpoDevice = nullptr;
     getKelpoDeviceCount = nullptr;
     getKelpoDeviceModuleID = nullptr;
+    setKelpoEdgeConfidence = nullptr;
+    getKelpoCaptureOutcome = nullptr;
     addImageToTifLayer = nullptr;
     convert2Tif = nullptr;
     cleanImageFromTifLayer = nullptr;
@@ -66,6 +68,8 @@ bool OutsideLibraries::loadAndBind(const QString& folder, const std::function<vo
         return false;
     }
     log(QStringLiteral("加载寻边库函数成功!"));
+    setKelpoEdgeConfidence = m_camera.function<SetKelpoEdgeConfidenceFn>("SetKelpoEdgeConfidence");
+    getKelpoCaptureOutcome = m_camera.function<GetKelpoCaptureOutcomeFn>("GetKelpoCaptureOutcome");
 
     if (m_tiffConvert.isLoaded()) {
         addImageToTifLayer = m_tiffConvert.function<AddImageToTifLayerFn>("AddImageToTifLayer");

@@ -41,6 +41,9 @@ public:
     DeleteKelpoDeviceFn deleteKelpoDevice = nullptr;
     GetKelpoDeviceCountFn getKelpoDeviceCount = nullptr;
     GetKelpoDeviceModuleIDFn getKelpoDeviceModuleID = nullptr;
+    // Optional: a camera library without them crops whatever outline it finds.
+    SetKelpoEdgeConfidenceFn setKelpoEdgeConfidence = nullptr;
+    GetKelpoCaptureOutcomeFn getKelpoCaptureOutcome = nullptr;
     AddImageToTifLayerFn addImageToTifLayer = nullptr;
     Convert2TifFn convert2Tif = nullptr;
     CleanImageFromTifLayerFn cleanImageFromTifLayer = nullptr;

@@ -4,6 +4,7 @@
 #include "control_fixture.h"
 #include "qx/interface/kelpo_device.h"
 #include "qx/platform/timestamp.h"
+#include "support/edge_scenes.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -317,6 +318,44 @@ TEST_F(CaptureTest, EdgeFindingAt2592PixelsIs214Dpi) {
     EXPECT_EQ(static_cast<int>(std::lround(page.dotsPerMeterX() * 0.0254)), 214);
     // The cropped page, upright.
     EXPECT_NEAR(static_cast<double>(page.height()) / page.width(), 1.414, 0.08);
+    EXPECT_FALSE(log().contains(QStringLiteral("未找到文档页面，保存整幅画面")));
+}
+
+// The generator's parcel label on a box, no sheet in view, as the virtual camera's still scene.
+class EdgeFindingScene : public CaptureTest {
+protected:
+    EdgeFindingScene() {
+        const scenes::Scene s = scenes::renderWithoutSheet(1280, 960, scenes::Kind::ParcelLabel, 300000);
+        const QImage image(s.frame.data, s.frame.cols, s.frame.rows, static_cast<qsizetype>(s.frame.step),
+                           QImage::Format_BGR888);
+        const QString path = m_sceneFolder.file(QStringLiteral("label.png"));
+        EXPECT_TRUE(image.save(path));
+        m_scene = std::make_unique<ScopedEnv>("QX_VIRTUAL_SCENE", path);
+    }
+    Folder m_sceneFolder;
+    std::unique_ptr<ScopedEnv> m_scene;
+};
+
+TEST_F(EdgeFindingScene, AViewWithoutASheetIsKeptWhole) {
+    auto& c = edgePreview("7e41:1280x960");
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    EXPECT_EQ(QImage(c.cPicName()).size(), QSize(1280, 960));
+    const QStringList lines = log();
+    const auto at = lines.indexOf(QStringLiteral("未找到文档页面，保存整幅画面"));
+    ASSERT_GE(at, 1);
+    EXPECT_EQ(lines.at(at - 1), QStringLiteral("capture成功"));
+    EXPECT_EQ(lines.last(), QStringLiteral("寻边拍照成功完成"));
+}
+
+TEST_F(EdgeFindingScene, EdgeConfidenceZeroCutsOutWhateverOutlineIsFound) {
+    ASSERT_TRUE(writeAll(m_controlFolder.file(QStringLiteral("OCXConfig.ini")),
+                         "[OCXConfig]\r\nEdgeConfidence=0\r\n"));
+    auto& c = edgePreview("7e41:1280x960");
+    ASSERT_EQ(c.Morvel(QStringLiteral("bmp")), 0);
+    // Cut to an outline (the box's top, the label or a part of them), not the whole view.
+    const QImage picture(c.cPicName());
+    EXPECT_LT(picture.width() * picture.height(), 1280 * 960 * 9 / 10);
+    EXPECT_FALSE(log().contains(QStringLiteral("未找到文档页面，保存整幅画面")));
 }
 
 TEST_F(CaptureTest, EdgeFindingWithAnUnknownFormatReportsTheNewBmp) {

@@ -5,6 +5,7 @@
 #include "qx/desktop/barcode_lookup.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
+#include "support/edge_scenes.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -254,6 +255,23 @@ TEST_F(DesktopBarcodeNaming, TheCamerasOwnDocumentIsNamedAfterItsEan13) {
     CQX_CameraDlg& d = create();
     ASSERT_EQ(captureOnce(), 1);
     EXPECT_EQ(d.list().item(0)->text(), QStringLiteral("6901234567892.jpg"));
+}
+
+// A parcel label photographed on its box, no sheet in view: the default capture (edge finding) keeps
+// the whole view, so the label's barcode is still there to name the picture.
+TEST_F(DesktopBarcodeNaming, ALabelOnABoxIsNamedAfterItsBarcode) {
+    const scenes::Scene s = scenes::renderWithoutSheet(1280, 960, scenes::Kind::ParcelLabel, 300000);
+    ASSERT_EQ(s.barcode.size(), 13u);
+    showScene(QImage(s.frame.data, s.frame.cols, s.frame.rows, static_cast<qsizetype>(s.frame.step),
+                     QImage::Format_BGR888)
+                  .copy());
+    writeIni({"BarCode=TRUE"});
+    CQX_CameraDlg& d = create();
+    ASSERT_EQ(captureOnce(), 1);
+    const QString name = QString::fromStdString(s.barcode) + QStringLiteral(".jpg");
+    EXPECT_EQ(d.list().item(0)->text(), name);
+    EXPECT_TRUE(m_ui.messages().isEmpty());
+    EXPECT_EQ(QImage(saveFolder() + name).size(), QSize(1280, 960));
 }
 
 TEST_F(DesktopBarcodeNaming, AQrCodeOnlyKeepsTheTimeStampNameAfterTheBox) {

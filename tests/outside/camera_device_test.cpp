@@ -2,8 +2,10 @@
 // loads it, on virtual cameras that hang or are unplugged while it previews.
 #include "qx/interface/kelpo_device.h"
 #include "qx/platform/library.h"
+#include "support/edge_scenes.h"
 #include "support/test_support.h"
 
+#include <QImage>
 #include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
@@ -15,12 +17,16 @@ namespace {
 
 using kelpo::KelpoDevice;
 
-// A preview window that counts the frames it is shown.
+// A preview window that counts the frames it is shown, and those with an outline.
 class CountingWindow final : public kelpo::KelpoPreviewWindow {
 public:
-    void presentFrame(const uint8_t*, int, int, int, const kelpo::OutlinePoint*) override { ++frames; }
+    void presentFrame(const uint8_t*, int, int, int, const kelpo::OutlinePoint* outline) override {
+        ++frames;
+        outlined += outline != nullptr;
+    }
     void showSettings(media::CameraControls*, const char*) override {}
     std::atomic<int> frames{0};
+    std::atomic<int> outlined{0};
 };
 
 // Waits (bounded, a few seconds) until `done` holds.
@@ -94,6 +100,49 @@ TEST_F(CameraDeviceTest, AHungCameraStaysReadyButGivesNoPicture) {
     EXPECT_EQ(device->GetDeviceState(), 0);
     device->StopPlay();
     EXPECT_NE(device->GetDeviceState(), 0);
+}
+
+// A parcel label on a box: no outline is drawn and a capture keeps the whole view, until the device is
+// told to take any outline; the virtual camera's own page is outlined and cut out.
+TEST_F(CameraDeviceTest, TheOutlineAndTheCutFollowTheConfidence) {
+    const auto setConfidence = m_lib.function<SetKelpoEdgeConfidenceFn>("SetKelpoEdgeConfidence");
+    const auto outcome = m_lib.function<GetKelpoCaptureOutcomeFn>("GetKelpoCaptureOutcome");
+    ASSERT_TRUE(setConfidence && outcome);
+    Folder folder;
+    const scenes::Scene s = scenes::renderWithoutSheet(640, 480, scenes::Kind::ParcelLabel, 300000);
+    const QString path = folder.file(QStringLiteral("label.png"));
+    ASSERT_TRUE(QImage(s.frame.data, s.frame.cols, s.frame.rows, static_cast<qsizetype>(s.frame.step),
+                       QImage::Format_BGR888)
+                    .save(path));
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:640x480"));
+    for (const bool label : {true, false}) {
+        ScopedEnv scene("QX_VIRTUAL_SCENE", label ? path : QString());
+        CountingWindow window;
+        auto device = mainDevice(640, 480, window);
+        ASSERT_TRUE(device);
+        device->SetCropEnabled(1);
+        device->SetAutoCrop(1);
+        EXPECT_EQ(setConfidence(device.get(), 101), 0);
+        ASSERT_EQ(device->StartPlay(0), 1);
+        ASSERT_TRUE(eventually([&] { return window.frames >= 12; }));
+        ASSERT_EQ(device->Capture(), 1);
+        EXPECT_EQ(window.outlined > 0, !label);
+        EXPECT_EQ(outcome(device.get()), label ? 2 : 1);
+        if (label) {
+            EXPECT_EQ(device->GetImageSize(), 54 + 640 * 480 * 3);
+            ASSERT_EQ(setConfidence(device.get(), 0), 1);
+            const int before = window.frames;
+            ASSERT_TRUE(eventually([&] { return window.frames >= before + 12; }));
+            EXPECT_GT(window.outlined, 0);
+            ASSERT_EQ(device->Capture(), 1);
+            EXPECT_EQ(outcome(device.get()), 1);
+            EXPECT_LT(device->GetImageSize(), 54 + 640 * 480 * 3);
+        }
+        device->SetCropEnabled(0);
+        ASSERT_EQ(device->Capture(), 1);
+        EXPECT_EQ(outcome(device.get()), 0);
+        device->StopPlay();
+    }
 }
 
 } // namespace

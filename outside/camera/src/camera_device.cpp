@@ -120,6 +120,15 @@ int32_t CameraDevice::SetAutoMode(int32_t enabled) {
     return 1;
 }
 
+int32_t CameraDevice::setEdgeConfidence(int32_t percent) {
+    if (percent < 0 || percent > 100)
+        return 0;
+    m_minConfidence = percent / 100.0;
+    std::lock_guard lock(m_outlineMutex);
+    m_outline.reset();
+    return 1;
+}
+
 int32_t CameraDevice::SetCaptureOption(int32_t option) {
     return option == 0 ? 1 : 0;
 }
@@ -200,7 +209,8 @@ void CameraDevice::onFrame(const media::FrameView& frame) {
     std::optional<Quad> outline;
     if (m_autoMode) {
         if (m_frameNumber % kFramesPerOutline == 0) {
-            const auto found = findDocument(view);
+            // Only an outline that a capture would cut out is drawn.
+            const auto found = findDocument(view, m_minConfidence.load());
             std::lock_guard lock(m_outlineMutex);
             m_outline = found;
         }
@@ -241,7 +251,7 @@ int32_t CameraDevice::Capture() {
     std::optional<Quad> quad;
     if (m_cropEnabled) {
         if (m_autoCrop) {
-            quad = findDocument(frame);
+            quad = findDocument(frame, m_minConfidence.load());
         } else {
             std::lock_guard lock(m_outlineMutex);
             quad = m_outline;
@@ -249,6 +259,7 @@ int32_t CameraDevice::Capture() {
     }
     const double margin = m_cropMargin.load() * std::max(frame.cols, frame.rows) / 1000.0;
     const cv::Mat picture = quad ? cropDocument(frame, *quad, margin) : frame;
+    m_outcome = !m_cropEnabled ? 0 : quad ? 1 : 2;
     m_image = bmpFileImage(picture, m_dpiX, m_dpiY);
     return 1;
 }

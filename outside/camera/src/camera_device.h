@@ -46,6 +46,10 @@ public:
     int32_t SetOutputDpi(int32_t x, int32_t y, int32_t reserved) override;
     int32_t SetAutoMode(int32_t enabled) override;
 
+    // The optional exports (see kelpo_device.h).
+    int32_t setEdgeConfidence(int32_t percent);
+    int32_t captureOutcome() const { return m_outcome; }
+
 private:
     void onFrame(const media::FrameView& frame);
 
@@ -57,6 +61,8 @@ private:
     std::atomic<bool> m_cropEnabled{false};
     std::atomic<bool> m_autoCrop{false};
     std::atomic<bool> m_autoMode{false};
+    std::atomic<double> m_minConfidence{kDefaultMinConfidence};
+    int32_t m_outcome = 0;
     std::atomic<KelpoPreviewWindow*> m_window{nullptr};
     int m_dpiX = 0;
     int m_dpiY = 0;

@@ -1,5 +1,7 @@
 // Edge finding on a downscaled copy: candidate outlines from edges and from brightness, each scored by
-// how well the frame's gradient supports its four sides; the best one is scaled back to full size.
+// how well the frame's gradient supports its four sides. The few best are then judged as sheets of
+// paper (shape, the paper inside, the contrast against what lies around them) into a confidence; the
+// chosen one is scaled back to full size and its sides are refitted there to the frame's own edges.
 #include "edge_finder.h"
 
 #include <opencv2/imgproc.hpp>
@@ -16,6 +18,7 @@ constexpr int kWorkSide = 640;    // the longer side of the working copy
 constexpr double kMinArea = 0.08; // plausible page sizes, as parts of the frame
 constexpr double kMaxArea = 0.985;
 constexpr double kMinSupport = 0.45; // share of a side's samples on a real edge
+constexpr std::size_t kJudged = 6;   // candidates looked at as sheets, best supported first
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -25,6 +28,15 @@ double polygonArea(const Quad& q) {
 bool isConvexQuad(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
     return cv::isContourConvex(v);
+}
+
+cv::Point2f centroid(const Quad& q) {
+    return (q[0] + q[1] + q[2] + q[3]) * 0.25f;
+}
+
+double smoothstep(double lo, double hi, double x) {
+    const double t = std::clamp((x - lo) / (hi - lo), 0.0, 1.0);
+    return t * t * (3 - 2 * t);
 }
 
 // Reduces a contour to four corners: the polygon approximation when it has four, else the corners of
@@ -64,8 +76,9 @@ std::optional<Quad> quadFromContour(const std::vector<cv::Point>& contour) {
 }
 
 // Share of points along the four sides where the gradient is strong, with the weakest side counting
-// most: a real page has all four edges, a false outline misses some.
-double edgeSupport(const Quad& q, const cv::Mat& gradient, float strong) {
+// most: a real page has all four edges, a false outline misses some. `near` is the gradient's
+// maximum over 5 x 5 pixels, as the edge may lie a pixel or two off the approximated line.
+double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* weakestOut = nullptr) {
     double weakest = 1.0;
     double total = 0;
     for (int s = 0; s < 4; ++s) {
@@ -76,21 +89,17 @@ double edgeSupport(const Quad& q, const cv::Mat& gradient, float strong) {
         int hits = 0;
         for (int i = 1; i < samples; ++i) {
             const cv::Point2f p = a + (b - a) * (static_cast<float>(i) / samples);
-            float best = 0;
-            // The edge may lie a pixel or two off the approximated line.
-            for (int dy = -2; dy <= 2; ++dy)
-                for (int dx = -2; dx <= 2; ++dx) {
-                    const int x = static_cast<int>(std::lround(p.x)) + dx;
-                    const int y = static_cast<int>(std::lround(p.y)) + dy;
-                    if (x >= 0 && y >= 0 && x < gradient.cols && y < gradient.rows)
-                        best = std::max(best, gradient.at<float>(y, x));
-                }
-            hits += best >= strong;
+            const int x = static_cast<int>(std::lround(p.x));
+            const int y = static_cast<int>(std::lround(p.y));
+            if (x >= 0 && y >= 0 && x < near.cols && y < near.rows)
+                hits += near.at<float>(y, x) >= strong;
         }
         const double share = static_cast<double>(hits) / (samples - 1);
         weakest = std::min(weakest, share);
         total += share;
     }
+    if (weakestOut)
+        *weakestOut = weakest;
     return 0.6 * weakest + 0.4 * total / 4;
 }
 
@@ -98,16 +107,491 @@ void addCandidates(const cv::Mat& binary, std::vector<Quad>& out) {
     std::vector<std::vector<cv::Point>> contours;
     cv::findContours(binary, contours, cv::RETR_LIST, cv::CHAIN_APPROX_SIMPLE);
     const double frameArea = static_cast<double>(binary.cols) * binary.rows;
+    auto add = [&](const std::optional<Quad>& q) {
+        if (!q)
+            return;
+        const double a = polygonArea(*q) / frameArea;
+        if (a >= kMinArea && a <= kMaxArea && isConvexQuad(*q))
+            out.push_back(*q);
+    };
     for (const auto& c : contours) {
         const double area = cv::contourArea(c);
         if (area < kMinArea * frameArea * 0.7)
             continue;
-        if (const auto q = quadFromContour(c)) {
-            const double a = polygonArea(*q) / frameArea;
-            if (a >= kMinArea && a <= kMaxArea && isConvexQuad(*q))
-                out.push_back(*q);
+        add(quadFromContour(c));
+    }
+}
+
+// Colour distance from the desk as the frame's border shows it, its light falling off smoothly across
+// the view (a quadratic fit per channel), blurred; empty when the fit fails.
+cv::Mat distanceFromDesk(const cv::Mat& small) {
+    std::vector<cv::Point> border;
+    for (int x = 0; x < small.cols; x += 4) {
+        border.emplace_back(x, 1);
+        border.emplace_back(x, small.rows - 2);
+    }
+    for (int y = 0; y < small.rows; y += 4) {
+        border.emplace_back(1, y);
+        border.emplace_back(small.cols - 2, y);
+    }
+    const double sx = 2.0 / small.cols, sy = 2.0 / small.rows;
+    cv::Mat a(static_cast<int>(border.size()), 5, CV_64F), rhs(static_cast<int>(border.size()), 3, CV_64F);
+    for (int i = 0; i < a.rows; ++i) {
+        const cv::Point p = border[static_cast<std::size_t>(i)];
+        const double u = p.x * sx - 1, v = p.y * sy - 1;
+        double* t = a.ptr<double>(i);
+        t[0] = 1, t[1] = u, t[2] = v, t[3] = u * u, t[4] = v * v;
+        const cv::Vec3b c = small.at<cv::Vec3b>(p);
+        for (int k = 0; k < 3; ++k)
+            rhs.at<double>(i, k) = c[k];
+    }
+    cv::Mat fit;
+    if (!cv::solve(a, rhs, fit, cv::DECOMP_QR))
+        return {};
+    // The fit split into a part of each row and a part of each column, so a pixel costs additions.
+    std::vector<float> columns(static_cast<std::size_t>(small.cols) * 3);
+    for (int x = 0; x < small.cols; ++x) {
+        const double u = x * sx - 1;
+        for (int k = 0; k < 3; ++k)
+            columns[static_cast<std::size_t>(x) * 3 + static_cast<std::size_t>(k)] =
+                static_cast<float>(fit.at<double>(1, k) * u + fit.at<double>(3, k) * u * u);
+    }
+    cv::Mat distance(small.size(), CV_8U);
+    for (int y = 0; y < small.rows; ++y) {
+        const uchar* row = small.ptr<uchar>(y);
+        uchar* out = distance.ptr<uchar>(y);
+        const double v = y * sy - 1;
+        float base[3];
+        for (int k = 0; k < 3; ++k)
+            base[k] = static_cast<float>(fit.at<double>(0, k) + fit.at<double>(2, k) * v +
+                                         fit.at<double>(4, k) * v * v);
+        const float* col = columns.data();
+        for (int x = 0; x < small.cols; ++x, row += 3, col += 3) {
+            const float d = std::fabs(row[0] - base[0] - col[0]) + std::fabs(row[1] - base[1] - col[1]) +
+                            std::fabs(row[2] - base[2] - col[2]);
+            out[x] = static_cast<uchar>(std::min(d, 255.f));
         }
     }
+    cv::GaussianBlur(distance, distance, cv::Size(5, 5), 0);
+    return distance;
+}
+
+// What tells a sheet of paper from other outlines.
+struct Traits {
+    double support = 0;   // edge support of the outline (see edgeSupport)
+    double area = 0;      // share of the frame
+    double angle = 0;     // the largest departure of a corner from a right angle, degrees
+    double aspect = 1;    // the longer side over the shorter, of the rectangle it shows
+    double ink = 0;       // share of the inside that is thin print much darker than its paper
+    double colourful = 0; // share of the inside in strong colour
+    double level = 0;     // the paper's lightness, 0-255
+    double chroma = 0;    // the inside's median saturation, 0-255
+    double contrast = 0;  // the side least set off from its surroundings: median colour difference
+};
+
+// The working copy's maps the candidates are found in and judged on.
+struct Maps {
+    cv::Mat near;      // gradient, maximum over 5 x 5
+    float strong = 0;  // a gradient this strong is an edge
+    cv::Mat gray;      // half size: lightness as it is
+    cv::Mat paperTone; // half size: lightness with thin dark print closed over (a band or a photo stays)
+    cv::Mat chroma;    // half size: saturation
+    cv::Mat colour;    // half size: BGR
+};
+
+// The inside of `q` (work pixels): the paper's lightness and tint, and how much thin dark print and
+// strong colour lie on it.
+void judgePaper(const Quad& q, const Maps& maps, Traits& t) {
+    const cv::Point2f c = centroid(q);
+    std::array<cv::Point, 4> inner;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f p = (c + (q[i] - c) * 0.94f) * 0.5f;
+        inner[i] = cv::Point(static_cast<int>(std::lround(p.x)), static_cast<int>(std::lround(p.y)));
+    }
+    cv::Mat mask(maps.gray.size(), CV_8U, cv::Scalar(0));
+    cv::fillConvexPoly(mask, inner.data(), 4, cv::Scalar(255));
+    const cv::Rect box = cv::boundingRect(std::vector<cv::Point>(inner.begin(), inner.end())) &
+                         cv::Rect(0, 0, mask.cols, mask.rows);
+    if (box.area() <= 0)
+        return;
+    int histTone[256] = {0};
+    int histChroma[256] = {0};
+    int count = 0;
+    int ink = 0;
+    int colourful = 0;
+    for (int y = box.y; y < box.y + box.height; ++y) {
+        const uchar* m = mask.ptr<uchar>(y);
+        const uchar* s = maps.chroma.ptr<uchar>(y);
+        const uchar* g = maps.gray.ptr<uchar>(y);
+        const uchar* tone = maps.paperTone.ptr<uchar>(y);
+        for (int x = box.x; x < box.x + box.width; ++x)
+            if (m[x]) {
+                ink += g[x] * 5 < tone[x] * 3;
+                colourful += s[x] > 90;
+                ++histTone[tone[x]];
+                ++histChroma[s[x]];
+                ++count;
+            }
+    }
+    if (count == 0)
+        return;
+    // The paper's tone: the lightness that a tenth of the inside reaches.
+    int level = 255;
+    for (int acc = 0; level > 0; --level) {
+        acc += histTone[level];
+        if (acc >= count / 10)
+            break;
+    }
+    int median = 0;
+    for (int acc = 0; median < 255; ++median) {
+        acc += histChroma[median];
+        if (acc >= count / 2)
+            break;
+    }
+    t.ink = static_cast<double>(ink) / count;
+    t.colourful = static_cast<double>(colourful) / count;
+    t.level = level;
+    t.chroma = median;
+}
+
+// How the weakest side stands out from what lies beyond it: along each side, the colour just inside
+// against just outside, its median over the side; a side at the frame's border has nothing beyond.
+void judgeSurroundings(const Quad& q, const Maps& maps, Traits& t) {
+    const cv::Point2f c = centroid(q) * 0.5f;
+    double weakest = 1e9;
+    for (int s = 0; s < 4; ++s) {
+        const cv::Point2f a = q[s] * 0.5f, b = q[(s + 1) % 4] * 0.5f;
+        cv::Point2f normal(a.y - b.y, b.x - a.x);
+        normal *= static_cast<float>(1.0 / std::max(1e-3, cv::norm(normal)));
+        if (normal.dot(c - (a + b) * 0.5f) < 0)
+            normal = -normal; // pointing inward
+        std::vector<int> diffs;
+        constexpr int kSamples = 16;
+        for (int i = 0; i < kSamples; ++i) {
+            const cv::Point2f p = a + (b - a) * ((i + 0.5f) / kSamples);
+            const cv::Point in(cvRound(p.x + normal.x * 3), cvRound(p.y + normal.y * 3));
+            const cv::Point out(cvRound(p.x - normal.x * 3), cvRound(p.y - normal.y * 3));
+            const cv::Rect frame(0, 0, maps.colour.cols, maps.colour.rows);
+            if (!frame.contains(in) || !frame.contains(out))
+                continue;
+            const cv::Vec3b u = maps.colour.at<cv::Vec3b>(in), v = maps.colour.at<cv::Vec3b>(out);
+            diffs.push_back(std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]));
+        }
+        double median = 0;
+        if (diffs.size() >= kSamples / 2) {
+            std::nth_element(diffs.begin(), diffs.begin() + static_cast<long>(diffs.size() / 2), diffs.end());
+            median = diffs[diffs.size() / 2];
+        }
+        weakest = std::min(weakest, median);
+    }
+    t.contrast = weakest;
+}
+
+void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
+    double worst = 0;
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2f u = q[(i + 3) % 4] - q[i], v = q[(i + 1) % 4] - q[i];
+        const double cosine = u.dot(v) / std::max(1e-6, cv::norm(u) * cv::norm(v));
+        worst = std::max(worst, std::fabs(std::acos(std::clamp(cosine, -1.0, 1.0)) * 180 / CV_PI - 90));
+    }
+    t.angle = worst;
+    const double a = sheetAspect(q, workSize);
+    t.aspect = std::max(a, 1 / a);
+}
+
+// The confidence that an outline of these traits is a sheet of paper: each trait a soft bound, all
+// of them needed. A page is well outlined, near-rectangular and of a sheet's proportions, light and
+// of a pale tone, with print that is sparse against its paper (a shipping label's bars, boxes and bold
+// lines are not), little strong colour (book covers, product boxes, desks) and set off on every side.
+double confidenceOf(const Traits& t) {
+    const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
+    const double shape = (1 - smoothstep(14, 32, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
+    const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
+                         (1 - smoothstep(0.1, 0.16, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
+    const double standsOut = smoothstep(4, 18, t.contrast);
+    return outline * shape * paper * standsOut;
+}
+
+// Refits each side of `q` (full-size frame pixels) to the strongest colour edge within `reach` pixels
+// across it, nearer ones preferred by `nearness` (0: none, 1: an edge at the reach counts half), and
+// answers the four sides' intersections; the outline as it was when a side finds no clear edge or a
+// corner would move farther than twice the reach.
+Quad refitSides(const cv::Mat& bgr, const Quad& q, float reach, float nearness) {
+    const cv::Point2f c = centroid(q);
+    std::array<cv::Vec4f, 4> lines;
+    auto colourAt = [&](cv::Point2f p, float out[3]) {
+        const int x = std::clamp(static_cast<int>(p.x), 0, bgr.cols - 2);
+        const int y = std::clamp(static_cast<int>(p.y), 0, bgr.rows - 2);
+        const float fx = std::clamp(p.x - x, 0.f, 1.f), fy = std::clamp(p.y - y, 0.f, 1.f);
+        const cv::Vec3b* r0 = bgr.ptr<cv::Vec3b>(y) + x;
+        const cv::Vec3b* r1 = bgr.ptr<cv::Vec3b>(y + 1) + x;
+        for (int k = 0; k < 3; ++k)
+            out[k] =
+                (r0[0][k] * (1 - fx) + r0[1][k] * fx) * (1 - fy) + (r1[0][k] * (1 - fx) + r1[1][k] * fx) * fy;
+    };
+    const int steps = static_cast<int>(std::ceil(reach));
+    const std::size_t span = static_cast<std::size_t>(2 * steps + 1);
+    std::vector<float> profile(span * 3);
+    std::vector<float> step(span);
+    constexpr int kSamples = 32;
+    for (int s = 0; s < 4; ++s) {
+        const cv::Point2f a = q[s], b = q[(s + 1) % 4];
+        cv::Point2f normal(a.y - b.y, b.x - a.x);
+        normal *= static_cast<float>(1.0 / std::max(1e-3, cv::norm(normal)));
+        if (normal.dot(c - (a + b) * 0.5f) < 0)
+            normal = -normal;
+        std::vector<cv::Point2f> points;
+        for (int i = 0; i < kSamples; ++i) {
+            const cv::Point2f p = a + (b - a) * (0.08f + 0.84f * i / (kSamples - 1));
+            for (int k = -steps; k <= steps; ++k)
+                colourAt(p + normal * static_cast<float>(k),
+                         &profile[static_cast<std::size_t>(k + steps) * 3]);
+            // The edge: the largest colour step across the side, to a fraction of a pixel.
+            float best = 0;
+            int at = 0;
+            std::fill(step.begin(), step.end(), 0.f);
+            for (int k = 1; k < 2 * steps; ++k) {
+                float d = 0;
+                for (int ch = 0; ch < 3; ++ch)
+                    d += std::fabs(profile[static_cast<std::size_t>(k + 1) * 3 + ch] -
+                                   profile[static_cast<std::size_t>(k - 1) * 3 + ch]);
+                step[static_cast<std::size_t>(k)] = d;
+                const float weighted = d * (1 - nearness * 0.5f * std::abs(k - steps) / steps);
+                if (weighted > best) {
+                    best = weighted;
+                    at = k;
+                }
+            }
+            if (step[static_cast<std::size_t>(at)] < 12 || at <= 1 || at >= 2 * steps - 1)
+                continue;
+            const float l = step[static_cast<std::size_t>(at - 1)], m = step[static_cast<std::size_t>(at)],
+                        r = step[static_cast<std::size_t>(at + 1)];
+            const float denom = l - 2 * m + r;
+            const float offset = std::fabs(denom) > 1e-6f ? 0.5f * (l - r) / denom : 0.f;
+            points.push_back(p + normal * (static_cast<float>(at - steps) + std::clamp(offset, -0.5f, 0.5f)));
+        }
+        if (points.size() < kSamples / 3)
+            return q;
+        cv::fitLine(points, lines[static_cast<std::size_t>(s)], cv::DIST_HUBER, 0, 0.01, 0.01);
+    }
+    Quad out;
+    for (int i = 0; i < 4; ++i) {
+        // Corner i joins side i - 1 (ending at it) and side i (starting at it).
+        const cv::Vec4f& l1 = lines[static_cast<std::size_t>((i + 3) % 4)];
+        const cv::Vec4f& l2 = lines[static_cast<std::size_t>(i)];
+        const double det = l1[0] * l2[1] - l1[1] * l2[0];
+        if (std::fabs(det) < 1e-6)
+            return q;
+        const double t = ((l2[2] - l1[2]) * l2[1] - (l2[3] - l1[3]) * l2[0]) / det;
+        out[i] = cv::Point2f(static_cast<float>(l1[2] + t * l1[0]), static_cast<float>(l1[3] + t * l1[1]));
+        if (cv::norm(out[i] - q[i]) > 2 * reach)
+            return q;
+    }
+    return isConvexQuad(out) ? out : q;
+}
+
+// The outline found on the working copy (scaled by `scale` to it) fitted to the full-size frame's
+// edges: first across a few working pixels, preferring the nearer edge, then closely.
+Quad refineSides(const cv::Mat& bgr, const Quad& q, double scale) {
+    const float pixel = static_cast<float>(1 / scale);
+    const Quad coarse = refitSides(bgr, q, std::max(4.f, 4.5f * pixel), 1.f);
+    return refitSides(bgr, coarse, std::max(3.f, 1.5f * pixel), 0.f);
+}
+
+struct Judged {
+    Quad quad;
+    Traits traits;
+    double confidence = 0;
+};
+
+// Every candidate outline of the working copy `small`, the best supported judged as sheets.
+std::vector<Judged> judgeCandidates(const cv::Mat& small) {
+    cv::Mat gray, blurred;
+    cv::cvtColor(small, gray, cv::COLOR_BGR2GRAY);
+    cv::GaussianBlur(gray, blurred, cv::Size(5, 5), 0);
+
+    // Whiteness: bright and unsaturated, which tells paper from coloured or patterned desks.
+    cv::Mat hsv;
+    cv::cvtColor(small, hsv, cv::COLOR_BGR2HSV);
+    std::vector<cv::Mat> ch;
+    cv::split(hsv, ch);
+    cv::Mat whiteness;
+    cv::subtract(ch[2], ch[1], whiteness);
+    cv::GaussianBlur(whiteness, whiteness, cv::Size(7, 7), 0);
+
+    // Gradient of both maps, for scoring candidates.
+    auto gradientOf = [](const cv::Mat& m) {
+        cv::Mat gx, gy, mag;
+        cv::Sobel(m, gx, CV_32F, 1, 0, 3);
+        cv::Sobel(m, gy, CV_32F, 0, 1, 3);
+        cv::magnitude(gx, gy, mag);
+        return mag;
+    };
+    // Regions are found at half the working size: their outlines only need to be near the page's, the
+    // sides are refitted to the frame afterwards.
+    const cv::Size half(small.cols / 2, small.rows / 2);
+    cv::Mat halfColour;
+    cv::resize(small, halfColour, half, 0, 0, cv::INTER_AREA);
+    // The distance from the desk's colour counts too: it sees tint where lightness does not.
+    const cv::Mat distance = distanceFromDesk(halfColour);
+    cv::Mat gradient = cv::max(gradientOf(blurred), gradientOf(whiteness));
+    if (!distance.empty()) {
+        cv::Mat up;
+        cv::resize(gradientOf(distance), up, small.size(), 0, 0, cv::INTER_LINEAR);
+        gradient = cv::max(gradient, up);
+    }
+
+    std::vector<Quad> candidates;
+    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
+    // Edges at a few sensitivities: faint for a white page on a light desk, strong for busy desks.
+    for (const auto& [lo, hi] : {std::pair{8.0, 24.0}, std::pair{25.0, 75.0}, std::pair{60.0, 160.0}}) {
+        cv::Mat edges;
+        cv::Canny(blurred, edges, lo, hi);
+        cv::dilate(edges, edges, kernel);
+        addCandidates(edges, candidates);
+    }
+    auto addRegions = [&](cv::Mat& bin) {
+        cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
+        cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
+                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+        std::vector<Quad> found;
+        addCandidates(bin, found);
+        for (Quad& q : found) {
+            for (cv::Point2f& p : q)
+                p = p * 2.f + cv::Point2f(0.5f, 0.5f);
+            candidates.push_back(q);
+        }
+    };
+    // Bright regions: the page as the largest light area, by Otsu's split of lightness and whiteness.
+    for (const cv::Mat* source : {&blurred, &whiteness}) {
+        cv::Mat bin;
+        cv::resize(*source, bin, half, 0, 0, cv::INTER_AREA);
+        cv::threshold(bin, bin, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
+        addRegions(bin);
+    }
+    // Unlike the desk: a pale page on a pale desk of another tint has faint edges that break up, but
+    // its area stands apart from the desk.
+    if (!distance.empty()) {
+        // Well above what the desk's own texture and noise leave at the border.
+        std::vector<uchar> edge;
+        for (int x = 0; x < distance.cols; x += 2) {
+            edge.push_back(distance.at<uchar>(2, x));
+            edge.push_back(distance.at<uchar>(distance.rows - 3, x));
+        }
+        for (int y = 0; y < distance.rows; y += 2) {
+            edge.push_back(distance.at<uchar>(y, 2));
+            edge.push_back(distance.at<uchar>(y, distance.cols - 3));
+        }
+        std::nth_element(edge.begin(), edge.begin() + static_cast<long>(edge.size() / 2), edge.end());
+        cv::Mat bin;
+        cv::threshold(distance, bin, std::max(8, 4 * edge[edge.size() / 2]), 255, cv::THRESH_BINARY);
+        addRegions(bin);
+    }
+    std::vector<Judged> judged;
+    if (candidates.empty())
+        return judged;
+
+    Maps maps;
+    cv::dilate(gradient, maps.near, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
+    double strongest = 0;
+    cv::minMaxLoc(gradient, nullptr, &strongest);
+    maps.strong = static_cast<float>(std::clamp(strongest * 0.08, 16.0, 40.0));
+
+    // Ranked by edge support, with a mild preference for larger outlines (a page over its text block);
+    // outlines that are nearly the same are judged once.
+    const double frameArea = static_cast<double>(small.cols) * small.rows;
+    std::vector<std::pair<double, Judged>> ranked;
+    for (const Quad& q : candidates) {
+        Judged j;
+        j.quad = q;
+        j.traits.support = edgeSupport(q, maps.near, maps.strong);
+        if (j.traits.support < kMinSupport)
+            continue;
+        j.traits.area = polygonArea(q) / frameArea;
+        ranked.emplace_back(j.traits.support * std::pow(j.traits.area, 0.25), j);
+    }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    // A page split by a shadow's edge, or by something lying across it, is two outlines side by side
+    // whose union is one: the union of two of the best that fills its own outline joins them.
+    const std::size_t paired = std::min<std::size_t>(ranked.size(), 10);
+    for (std::size_t a = 0; a < paired; ++a)
+        for (std::size_t b = a + 1; b < paired; ++b) {
+            const Quad& qa = ranked[a].second.quad;
+            const Quad& qb = ranked[b].second.quad;
+            std::vector<cv::Point> both;
+            for (const Quad* q : {&qa, &qb})
+                for (const cv::Point2f& p : *q)
+                    both.emplace_back(cvRound(p.x), cvRound(p.y));
+            const double areaA = polygonArea(qa), areaB = polygonArea(qb);
+            const double common = quadOverlap(qa, qb) * (areaA + areaB) / (1 + quadOverlap(qa, qb));
+            if (common > 0.2 * std::min(areaA, areaB))
+                continue; // one inside the other, or the same
+            const auto u = quadFromContour(both);
+            if (!u || !isConvexQuad(*u))
+                continue;
+            const double area = polygonArea(*u);
+            if (area > 1.08 * (areaA + areaB - common) || area / frameArea > kMaxArea)
+                continue;
+            Judged j;
+            j.quad = *u;
+            j.traits.support = edgeSupport(*u, maps.near, maps.strong);
+            if (j.traits.support < kMinSupport)
+                continue;
+            j.traits.area = area / frameArea;
+            ranked.emplace_back(j.traits.support * std::pow(j.traits.area, 0.25), j);
+        }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (const auto& [score, j] : ranked) {
+        const bool seen = std::any_of(judged.begin(), judged.end(),
+                                      [&](const Judged& o) { return quadOverlap(o.quad, j.quad) > 0.97; });
+        if (!seen)
+            judged.push_back(j);
+        if (judged.size() == kJudged)
+            break;
+    }
+    if (judged.empty())
+        return judged;
+
+    cv::resize(gray, maps.gray, half, 0, 0, cv::INTER_AREA);
+    cv::morphologyEx(maps.gray, maps.paperTone, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+    cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
+    maps.colour = halfColour;
+    for (Judged& j : judged) {
+        judgeShape(j.quad, small.size(), j.traits);
+        judgePaper(j.quad, maps, j.traits);
+        judgeSurroundings(j.quad, maps, j.traits);
+        j.confidence = confidenceOf(j.traits);
+    }
+    return judged;
+}
+
+// The judged outline to keep: the most confident, the larger of two nearly as confident (a page over
+// the block of its print); then an outline around it, well supported and at least half as confident,
+// as a page is around the part of it a coloured band, a shadow or a hand sets apart.
+const Judged* choose(const std::vector<Judged>& judged) {
+    const Judged* best = nullptr;
+    for (const Judged& j : judged)
+        if (!best || j.confidence > best->confidence + 0.05 ||
+            (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1))
+            best = &j;
+    if (!best)
+        return best;
+    const Judged* around = nullptr;
+    for (const Judged& j : judged) {
+        if (&j == best || j.traits.area < best->traits.area * 1.04 || j.traits.support < 0.9 ||
+            j.confidence < 0.5 * best->confidence)
+            continue;
+        // Containing it: their overlap is nearly all of the smaller one.
+        const double ratio = best->traits.area / j.traits.area;
+        if (quadOverlap(j.quad, best->quad) < 0.95 * ratio)
+            continue;
+        if (!around || j.confidence > around->confidence)
+            around = &j;
+    }
+    return around ? around : best;
 }
 
 } // namespace
@@ -131,80 +615,61 @@ Quad orderCorners(const std::array<cv::Point2f, 4>& points) {
     return out;
 }
 
-std::optional<Quad> findDocument(const cv::Mat& bgr) {
+std::optional<Detection> detectDocument(const cv::Mat& bgr) {
     if (bgr.empty() || bgr.type() != CV_8UC3 || bgr.cols < 16 || bgr.rows < 16)
         return std::nullopt;
     const double scale = std::min(1.0, static_cast<double>(kWorkSide) / std::max(bgr.cols, bgr.rows));
     cv::Mat small;
     cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
-
-    cv::Mat gray, blurred;
-    cv::cvtColor(small, gray, cv::COLOR_BGR2GRAY);
-    cv::GaussianBlur(gray, blurred, cv::Size(5, 5), 0);
-
-    // Whiteness: bright and unsaturated, which tells paper from coloured or patterned desks.
-    cv::Mat hsv;
-    cv::cvtColor(small, hsv, cv::COLOR_BGR2HSV);
-    std::vector<cv::Mat> ch;
-    cv::split(hsv, ch);
-    cv::Mat whiteness;
-    cv::subtract(ch[2], ch[1], whiteness);
-    cv::GaussianBlur(whiteness, whiteness, cv::Size(7, 7), 0);
-
-    // Gradient of both maps, for scoring candidates.
-    auto gradientOf = [](const cv::Mat& m) {
-        cv::Mat gx, gy, mag;
-        cv::Sobel(m, gx, CV_32F, 1, 0, 3);
-        cv::Sobel(m, gy, CV_32F, 0, 1, 3);
-        cv::magnitude(gx, gy, mag);
-        return mag;
-    };
-    cv::Mat gradient = cv::max(gradientOf(blurred), gradientOf(whiteness));
-
-    std::vector<Quad> candidates;
-    const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
-    // Edges at a few sensitivities: faint for a white page on a light desk, strong for busy desks.
-    for (const auto& [lo, hi] : {std::pair{8.0, 24.0}, std::pair{25.0, 75.0}, std::pair{60.0, 160.0}}) {
-        cv::Mat edges;
-        cv::Canny(blurred, edges, lo, hi);
-        cv::dilate(edges, edges, kernel);
-        addCandidates(edges, candidates);
-    }
-    // Bright regions: the page as the largest light area, by Otsu's split and by an adaptive one.
-    for (const cv::Mat* source : {&blurred, &whiteness}) {
-        cv::Mat bin;
-        cv::threshold(*source, bin, 0, 255, cv::THRESH_BINARY | cv::THRESH_OTSU);
-        cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(5, 5)));
-        cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
-                         cv::getStructuringElement(cv::MORPH_RECT, cv::Size(15, 15)));
-        addCandidates(bin, candidates);
-    }
-    if (candidates.empty())
-        return std::nullopt;
-
-    // Scored by edge support, with a mild preference for larger outlines (a page over its text block).
-    double strongest = 0;
-    cv::minMaxLoc(gradient, nullptr, &strongest);
-    const float strong = static_cast<float>(std::max(20.0, strongest * 0.08));
-    const double frameArea = static_cast<double>(small.cols) * small.rows;
-    const Quad* best = nullptr;
-    double bestScore = -1;
-    for (const Quad& q : candidates) {
-        const double support = edgeSupport(q, gradient, strong);
-        if (support < kMinSupport)
-            continue;
-        const double score = support * std::pow(polygonArea(q) / frameArea, 0.25);
-        if (score > bestScore) {
-            bestScore = score;
-            best = &q;
-        }
-    }
+    const std::vector<Judged> judged = judgeCandidates(small);
+    const Judged* best = choose(judged);
     if (!best)
         return std::nullopt;
-    Quad out;
+    Detection out;
     for (int i = 0; i < 4; ++i)
-        out[i] = (*best)[i] * static_cast<float>(1.0 / scale);
+        out.quad[i] = best->quad[i] * static_cast<float>(1.0 / scale);
+    out.quad = refineSides(bgr, out.quad, scale);
+    out.confidence = best->confidence;
     return out;
+}
+
+std::optional<Quad> findDocument(const cv::Mat& bgr, double minConfidence) {
+    const auto found = detectDocument(bgr);
+    if (!found || found->confidence < minConfidence)
+        return std::nullopt;
+    return found->quad;
+}
+
+double sheetAspect(const Quad& quad, cv::Size frameSize) {
+    // The rectangle's aspect from its perspective image (Zhang and He, whiteboard scanning): the
+    // focal length is recovered from the two vanishing points, the principal point taken at the
+    // frame's centre.
+    const cv::Point2d centre(frameSize.width / 2.0, frameSize.height / 2.0);
+    auto h = [&](const cv::Point2f& p) { return cv::Vec3d(p.x - centre.x, p.y - centre.y, 1.0); };
+    const cv::Vec3d m1 = h(quad[0]), m2 = h(quad[1]), m3 = h(quad[3]), m4 = h(quad[2]);
+    const double d2 = m2.cross(m4).dot(m3), d3 = m3.cross(m4).dot(m2);
+    const auto side = [&](int a, int b) { return cv::norm(quad[a] - quad[b]); };
+    const double drawn = (side(0, 3) + side(1, 2)) / std::max(1e-6, side(0, 1) + side(3, 2));
+    if (std::fabs(d2) < 1e-9 || std::fabs(d3) < 1e-9)
+        return drawn;
+    const double k2 = m1.cross(m4).dot(m3) / d2;
+    const double k3 = m1.cross(m4).dot(m2) / d3;
+    const cv::Vec3d n2 = k2 * m2 - m1, n3 = k3 * m3 - m1;
+    const double scaleRef = std::max(frameSize.width, frameSize.height);
+    double ff = 0;
+    if (std::fabs(n2[2] * n3[2]) > 1e-12)
+        ff = -(n2[0] * n3[0] + n2[1] * n3[1]) / (n2[2] * n3[2]);
+    // A focal length between a third of the frame and twenty frames is a camera. Otherwise (two sides
+    // parallel in the picture leave it undetermined) a usual one is assumed: the frame's longer side.
+    if (!(ff > std::pow(scaleRef / 3, 2) && ff < std::pow(scaleRef * 20, 2)))
+        ff = scaleRef * scaleRef;
+    const double widthSq = (n2[0] * n2[0] + n2[1] * n2[1]) / ff + n2[2] * n2[2];
+    const double heightSq = (n3[0] * n3[0] + n3[1] * n3[1]) / ff + n3[2] * n3[2];
+    if (widthSq <= 0 || heightSq <= 0)
+        return drawn;
+    const double aspect = std::sqrt(heightSq / widthSq);
+    // An estimate far from the outline as drawn comes from noise in nearly parallel sides.
+    return aspect > drawn * 2 || aspect < drawn / 2 ? drawn : aspect;
 }
 
 cv::Mat cropDocument(const cv::Mat& bgr, const Quad& quad, double margin) {
@@ -222,10 +687,12 @@ cv::Mat cropDocument(const cv::Mat& bgr, const Quad& quad, double margin) {
         p.x = std::clamp(p.x, 0.0f, static_cast<float>(bgr.cols - 1));
         p.y = std::clamp(p.y, 0.0f, static_cast<float>(bgr.rows - 1));
     }
-    const double width = std::max(cv::norm(q[1] - q[0]), cv::norm(q[2] - q[3]));
-    const double height = std::max(cv::norm(q[3] - q[0]), cv::norm(q[2] - q[1]));
-    const int w = std::max(1, static_cast<int>(std::lround(width)));
-    const int h = std::max(1, static_cast<int>(std::lround(height)));
+    // As many pixels as the outline covers, at the aspect of the rectangle it shows.
+    const double aspect = sheetAspect(q, bgr.size());
+    const double area =
+        (cv::norm(q[1] - q[0]) + cv::norm(q[2] - q[3])) * (cv::norm(q[3] - q[0]) + cv::norm(q[2] - q[1])) / 4;
+    const int w = std::max(1, static_cast<int>(std::lround(std::sqrt(area / aspect))));
+    const int h = std::max(1, static_cast<int>(std::lround(std::sqrt(area * aspect))));
     const std::array<cv::Point2f, 4> target{cv::Point2f(0, 0), cv::Point2f(static_cast<float>(w - 1), 0),
                                             cv::Point2f(static_cast<float>(w - 1), static_cast<float>(h - 1)),
                                             cv::Point2f(0, static_cast<float>(h - 1))};

@@ -21,6 +21,14 @@ QX_EXPORT int32_t GetKelpoDeviceCount() {
     return static_cast<int32_t>(std::size(kModels));
 }
 
+QX_EXPORT int32_t SetKelpoEdgeConfidence(qx::kelpo::KelpoDevice* device, int32_t percent) {
+    return device ? static_cast<qx::kelpo::CameraDevice*>(device)->setEdgeConfidence(percent) : 0;
+}
+
+QX_EXPORT int32_t GetKelpoCaptureOutcome(qx::kelpo::KelpoDevice* device) {
+    return device ? static_cast<qx::kelpo::CameraDevice*>(device)->captureOutcome() : 0;
+}
+
 QX_EXPORT int32_t GetKelpoDeviceModuleID(int32_t index) {
     if (index < 0 || index >= GetKelpoDeviceCount())
         return 0;

@@ -27,6 +27,14 @@
 //   file image (bottom-up rows) for GetImageData / GetImageSize until ReleaseImage. Non-zero when a
 //   picture was taken.
 // - ShowSettings(owner): shows the camera's adjustable controls through `owner`, the preview window.
+//
+// Two optional exports, bound when the library has them (a library without them cuts out whatever
+// outline it finds):
+// - SetKelpoEdgeConfidence(device, percent), 0..100: how sure the edge finder must be that an outline
+//   is a sheet of paper before the preview draws it and a capture cuts it out; below it a capture
+//   keeps the whole view, as with SetCropEnabled(0). 50 unless set. Non-zero when taken.
+// - GetKelpoCaptureOutcome(device): what the last Capture did: 0 kept the whole frame as set (no crop
+//   asked), 1 cut a page out, 2 was asked to crop but found no page and kept the whole view.
 #pragma once
 
 #include <cstdint>
@@ -129,4 +137,6 @@ using CreateKelpoDeviceFn = qx::kelpo::KelpoDevice* (*)(int32_t modelId);
 using DeleteKelpoDeviceFn = void (*)(qx::kelpo::KelpoDevice* device);
 using GetKelpoDeviceCountFn = int32_t (*)();
 using GetKelpoDeviceModuleIDFn = int32_t (*)(int32_t index);
+using SetKelpoEdgeConfidenceFn = int32_t (*)(qx::kelpo::KelpoDevice* device, int32_t percent);
+using GetKelpoCaptureOutcomeFn = int32_t (*)(qx::kelpo::KelpoDevice* device);
 }
