@@ -9,6 +9,7 @@
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/picture_list.h"
 #include "qx/interface/ui_host.h"
+#include "sensor_noise.h"
 
 #include <QApplication>
 #include <QDir>
@@ -49,15 +50,7 @@ QImage documentPicture(int seed) {
     for (qreal y = page.top() + 150; y < page.bottom() - 150; y += 45)
         p.fillRect(QRectF(page.left() + 180, y, 1300 + rng.bounded(900), 16), QColor(0x40, 0x44, 0x4a));
     p.end();
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = int(rng.bounded(9)) - 4;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255),
-                           qBound(0, qBlue(c) + n, 255));
-        }
-    }
+    qx::bench::addSensorNoise(image, rng);
     return image;
 }
 

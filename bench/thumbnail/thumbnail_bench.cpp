@@ -1,6 +1,7 @@
 // Thumbnail cost on 5000 x 4000 JPEGs: MakeThumbnail (reduced-scale decode), a full decode and scale for
 // comparison, and vipsthumbnail on the same files. Run by hand: build/bench/thumbnail_bench [picture.jpg]
 #include "qx/desktop/list_image_ctrl.h"
+#include "sensor_noise.h"
 
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -30,15 +31,7 @@ QImage documentPicture() {
     for (qreal y = page.top() + 300; y < page.bottom() - 300; y += 70)
         p.fillRect(QRectF(page.left() + 250, y, 1600 + rng.bounded(700), 22), QColor(0x40, 0x44, 0x4a));
     p.end();
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = int(rng.bounded(9)) - 4;
-            const QRgb c = line[x];
-            line[x] = qRgb(qBound(0, qRed(c) + n, 255), qBound(0, qGreen(c) + n, 255),
-                           qBound(0, qBlue(c) + n, 255));
-        }
-    }
+    qx::bench::addSensorNoise(image, rng);
     return image;
 }
 
