@@ -1,6 +1,7 @@
 // The PDF document over libqpdf; JPEG data is pulled from the held files only while QPDFWriter writes.
 #include "qx/pdf/pdf_document.h"
 
+#include "glyphless_font.h"
 #include "jpeg_header.h"
 
 #include <QDateTime>
@@ -80,6 +81,11 @@ struct Image {
     int height = 0;
     QPDFObjectHandle xobject;
     bool open = true;
+    // Where fitImage last put it on the current page: lower-left corner and scale, in points.
+    bool placed = false;
+    double x = 0;
+    double y = 0;
+    double scale = 0;
 };
 
 // Plain decimal text whatever the process locale: PDF numbers never take a decimal comma.
@@ -135,6 +141,11 @@ struct PdfDocument::Impl {
     double pageHeight = 0;
     std::string content;
     std::set<int> pageImages;
+    bool pageText = false;
+    // The text layers' font, made with the first layer and shared by every page after it.
+    QPDFObjectHandle textFont;
+
+    QPDFObjectHandle glyphlessFont();
 
     int addImage(const detail::JpegHeader& header,
                  const std::shared_ptr<QPDFObjectHandle::StreamDataProvider>& provider,
@@ -164,6 +175,8 @@ struct PdfDocument::Impl {
         info.clear();
         content.clear();
         pageImages.clear();
+        pageText = false;
+        textFont = QPDFObjectHandle();
         pages = 0;
     }
 
@@ -247,6 +260,9 @@ void PdfDocument::beginPage(double width, double height) {
     m_impl->pageHeight = height;
     m_impl->content.clear();
     m_impl->pageImages.clear();
+    m_impl->pageText = false;
+    for (auto& entry : m_impl->images)
+        entry.second.placed = false;
     m_impl->scope = Impl::Scope::Page;
 }
 
@@ -354,7 +370,7 @@ QSizeF PdfDocument::imageSize(int handle) const {
 
 void PdfDocument::fitImage(int handle, double x, double y, double boxWidth, double boxHeight) {
     m_impl->requireScope({Impl::Scope::Page}, "fitImage");
-    const Image& image = m_impl->openImage(handle, "fitImage");
+    Image& image = m_impl->openImage(handle, "fitImage");
     if (!finite(x) || !finite(y) || !finite(boxWidth) || !finite(boxHeight) || boxWidth <= 0 ||
         boxHeight <= 0)
         throw PdfError("fitImage needs a box of positive size at a finite point");
@@ -362,6 +378,159 @@ void PdfDocument::fitImage(int handle, double x, double y, double boxWidth, doub
     m_impl->content += "q " + number(image.width * scale) + " 0 0 " + number(image.height * scale) + " " +
                        number(x) + " " + number(y) + " cm /Im" + std::to_string(handle) + " Do Q\n";
     m_impl->pageImages.insert(handle);
+    image.placed = true;
+    image.x = x;
+    image.y = y;
+    image.scale = scale;
+}
+
+namespace {
+
+// Every code of the layer's font is one UTF-16 unit and advances half an em (its /DW), so a word's
+// run is stretched (Tz) to the width of the word's box.
+constexpr double kAdvance = 0.5;
+
+// The codes map to themselves as Unicode. bfrange entries may differ only in their last byte, so
+// the range is written as one entry per high byte, the surrogates left out (a lone one is no
+// character).
+std::string toUnicodeCMap() {
+    std::vector<int> highs;
+    for (int high = 0; high < 256; ++high)
+        if (high < 0xD8 || high > 0xDF)
+            highs.push_back(high);
+    std::string cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                       "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                       "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                       "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    char line[40];
+    for (std::size_t at = 0; at < highs.size(); at += 100) {
+        const std::size_t count = std::min<std::size_t>(100, highs.size() - at);
+        cmap += std::to_string(count) + " beginbfrange\n";
+        for (std::size_t i = at; i < at + count; ++i) {
+            std::snprintf(line, sizeof line, "<%02X00> <%02XFF> <%02X00>\n", highs[i], highs[i], highs[i]);
+            cmap += line;
+        }
+        cmap += "endbfrange\n";
+    }
+    cmap += "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    return cmap;
+}
+
+// The word as the font's codes, in hexadecimal: one UTF-16 unit per code, surrogates dropped.
+std::string codesOf(const QString& text, int& count) {
+    static const char* const digits = "0123456789ABCDEF";
+    std::string hex;
+    count = 0;
+    for (const QChar c : text) {
+        const char16_t unit = c.unicode();
+        if (c.isSurrogate() || unit < 0x20)
+            continue;
+        for (int shift = 12; shift >= 0; shift -= 4)
+            hex += digits[(unit >> shift) & 0xF];
+        ++count;
+    }
+    return hex;
+}
+
+} // namespace
+
+QPDFObjectHandle PdfDocument::Impl::glyphlessFont() {
+    if (textFont.isInitialized())
+        return textFont;
+    QPDF& q = *pdf;
+    const std::string fontBytes(reinterpret_cast<const char*>(detail::kGlyphlessFont),
+                                detail::kGlyphlessFontSize);
+    QPDFObjectHandle file = q.newStream(fontBytes);
+    file.getDict().replaceKey("/Length1",
+                              QPDFObjectHandle::newInteger(static_cast<long long>(fontBytes.size())));
+
+    QPDFObjectHandle descriptor = QPDFObjectHandle::parse(
+        "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 500 1000] "
+        "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 1000 /StemV 80 >>");
+    descriptor.replaceKey("/FontFile2", file);
+
+    // Every code shows the font's one (empty) glyph.
+    std::string toGlyph(2 * 65536, '\0');
+    for (std::size_t i = 1; i < toGlyph.size(); i += 2)
+        toGlyph[i] = 1;
+    QPDFObjectHandle cidFont = QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont "
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /DW 500 >>");
+    cidFont.replaceKey("/FontDescriptor", q.makeIndirectObject(descriptor));
+    cidFont.replaceKey("/CIDToGIDMap", q.newStream(toGlyph));
+
+    QPDFObjectHandle font = QPDFObjectHandle::parse(
+        "<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H >>");
+    QPDFObjectHandle descendants = QPDFObjectHandle::newArray();
+    descendants.appendItem(q.makeIndirectObject(cidFont));
+    font.replaceKey("/DescendantFonts", descendants);
+    font.replaceKey("/ToUnicode", q.newStream(toUnicodeCMap()));
+    textFont = q.makeIndirectObject(font);
+    return textFont;
+}
+
+void PdfDocument::placeText(int handle, const TextLayer& layer) {
+    m_impl->requireScope({Impl::Scope::Page}, "placeText");
+    Impl& d = *m_impl;
+    const Image& image = d.openImage(handle, "placeText");
+    if (!image.placed)
+        throw PdfError("placeText: image " + std::to_string(handle) + " is not on this page");
+    const bool sideways = layer.turn == 90 || layer.turn == 270;
+    if ((layer.turn % 90) != 0 || layer.turn < 0 || layer.turn >= 360 ||
+        (sideways ? layer.height : layer.width) != image.width ||
+        (sideways ? layer.width : layer.height) != image.height)
+        throw PdfError("placeText: the layer's picture does not match the image");
+
+    // Text space is the upright picture's pixels with y up; this maps it onto the image's place. The
+    // image pixel (px, py) (y down) is at (x + s px, y + s (h - py)) on the page, and the upright
+    // pixel (u, H - v) is the image pixel the turn takes it to.
+    const double h = image.height;
+    const double upW = layer.width;
+    const double upH = layer.height;
+    const auto toImage = [&](double u, double v) -> std::pair<double, double> {
+        const double uy = upH - v;
+        switch (layer.turn) {
+        case 90:
+            return {upH - uy, u};
+        case 180:
+            return {upW - u, upH - uy};
+        case 270:
+            return {uy, upW - u};
+        default:
+            return {u, uy};
+        }
+    };
+    const auto toPage = [&](double u, double v) -> std::pair<double, double> {
+        const auto [px, py] = toImage(u, v);
+        return {image.x + image.scale * px, image.y + image.scale * (h - py)};
+    };
+    const auto [e, f] = toPage(0, 0);
+    const auto [ux, uy] = toPage(1, 0);
+    const auto [vx, vy] = toPage(0, 1);
+
+    std::string text;
+    for (const TextWord& word : layer.words) {
+        const double height = word.bottom - word.top;
+        const double width = word.right - word.left;
+        int count = 0;
+        const std::string codes = codesOf(word.text, count);
+        if (count == 0 || !(height > 0) || !(width > 0) || !finite(height) || !finite(width) ||
+            !finite(word.left) || !finite(word.bottom))
+            continue;
+        const double stretch = 100 * width / (count * kAdvance * height);
+        text += "/FOcr " + number(height) + " Tf " + number(stretch) + " Tz 1 0 0 1 " + number(word.left) +
+                " " + number(upH - word.bottom) + " Tm <" + codes + "> Tj\n";
+    }
+    if (text.empty())
+        return;
+    try {
+        d.glyphlessFont();
+    } catch (const std::exception& ex) {
+        throw PdfError(std::string("placeText: ") + ex.what());
+    }
+    d.content += "q " + number(ux - e) + " " + number(uy - f) + " " + number(vx - e) + " " + number(vy - f) +
+                 " " + number(e) + " " + number(f) + " cm\nBT\n3 Tr\n" + text + "ET\nQ\n";
+    d.pageText = true;
 }
 
 void PdfDocument::closeImage(int handle) {
@@ -379,6 +548,11 @@ void PdfDocument::endPage() {
             xobjects.replaceKey("/Im" + std::to_string(handle), d.images.at(handle).xobject);
         QPDFObjectHandle resources = QPDFObjectHandle::newDictionary();
         resources.replaceKey("/XObject", xobjects);
+        if (d.pageText) {
+            QPDFObjectHandle fonts = QPDFObjectHandle::newDictionary();
+            fonts.replaceKey("/FOcr", d.textFont);
+            resources.replaceKey("/Font", fonts);
+        }
         QPDFObjectHandle box = QPDFObjectHandle::newArray();
         box.appendItem(QPDFObjectHandle::newInteger(0));
         box.appendItem(QPDFObjectHandle::newInteger(0));
@@ -396,6 +570,7 @@ void PdfDocument::endPage() {
     ++d.pages;
     d.content.clear();
     d.pageImages.clear();
+    d.pageText = false;
     d.scope = Impl::Scope::Document;
 }
 

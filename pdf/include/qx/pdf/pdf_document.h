@@ -2,6 +2,8 @@
 // steps use: parameter, information entries, pages in points, JPEG images fitted into a box.
 #pragma once
 
+#include "qx/pdf/text_layer.h"
+
 #include <QByteArray>
 #include <QSizeF>
 #include <QString>
@@ -45,6 +47,10 @@ public:
     // page's lower-left corner.
     void fitImage(int image, double x, double y, double boxWidth, double boxHeight);
     void closeImage(int image);
+    // Lays the words invisibly (render mode 3) over the image as fitImage last placed it on this
+    // page, in a font without glyphs whose codes are the characters' UTF-16 units, so a reader copies
+    // and finds the text while the page shows only the picture. A layer of no words adds nothing.
+    void placeText(int image, const TextLayer& layer);
     void endPage();
     // Writes the file: header %PDF-<compatibility>, pages, information dictionary. A document that
     // fails here (or is destroyed before) leaves no file behind.
