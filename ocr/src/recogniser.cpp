@@ -1,0 +1,210 @@
+// The recogniser over Tesseract's API, fed Leptonica pictures as its own command feeds them.
+#include "qx/ocr/recogniser.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <allheaders.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <cmath>
+
+namespace qx::ocr {
+
+namespace {
+
+// Below this OSD confidence a page is read as it was captured: a guess that turned an upright page
+// would lose all its text, a missed turn only that page's.
+constexpr float kMinOrientationConfidence = 2.0F;
+
+struct PixFree {
+    void operator()(Pix* pix) const { pixDestroy(&pix); }
+};
+using PixPtr = std::unique_ptr<Pix, PixFree>;
+
+// 24- and 32-bit pictures become the 32-bit RGB picture Leptonica reads from a colour JPEG, grey
+// ones an 8-bit one, so the engine sees what the `tesseract` command would see in the file.
+PixPtr toPix(const imaging::Picture& picture) {
+    const int w = picture.width;
+    const int h = picture.height;
+    const bool grey = picture.bitsPerPixel == 8 && (picture.palette.empty() || picture.isGreyPalette());
+    PixPtr pix(pixCreate(w, h, grey ? 8 : 32));
+    if (!pix)
+        return nullptr;
+    l_uint32* data = pixGetData(pix.get());
+    const int wpl = pixGetWpl(pix.get());
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* row = picture.pixels.data() + static_cast<std::size_t>(y) * picture.stride;
+        l_uint32* line = data + static_cast<std::size_t>(y) * wpl;
+        if (grey) {
+            for (int x = 0; x < w; ++x)
+                SET_DATA_BYTE(line, x, picture.palette.empty() ? row[x] : qRed(picture.palette[row[x]]));
+        } else if (picture.bitsPerPixel == 24 || picture.bitsPerPixel == 32) {
+            const int step = picture.bitsPerPixel / 8;
+            for (int x = 0; x < w; ++x) {
+                const uint8_t* p = row + x * step;
+                composeRGBPixel(p[2], p[1], p[0], line + x);
+            }
+        } else {
+            for (int x = 0; x < w; ++x) {
+                const QRgb c = picture.colourAt(x, y);
+                composeRGBPixel(qRed(c), qGreen(c), qBlue(c), line + x);
+            }
+        }
+    }
+    pixSetResolution(pix.get(), static_cast<l_int32>(std::lround(picture.dpiX)),
+                     static_cast<l_int32>(std::lround(picture.dpiY)));
+    return pix;
+}
+
+QStringList packsOf(const QString& languages) {
+    return languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+bool validLanguages(const QString& languages) {
+    static const QRegularExpression form(QStringLiteral("^[A-Za-z0-9_]+(\\+[A-Za-z0-9_]+)*$"));
+    return form.match(languages).hasMatch();
+}
+
+QString Recogniser::dataFolder() {
+    const QByteArray prefix = qgetenv("TESSDATA_PREFIX");
+    if (!prefix.isEmpty())
+        return QDir(QFile::decodeName(prefix)).absolutePath() + QLatin1Char('/');
+    // What Debian's libtesseract5 looks in when nothing says otherwise.
+    return QStringLiteral("/usr/share/tesseract-ocr/5/tessdata/");
+}
+
+struct Recogniser::Engine {
+    tesseract::TessBaseAPI text;
+    tesseract::TessBaseAPI orientation;
+    bool textReady = false;
+    bool orientationReady = false;
+    QString failure; // why the text engine could not start; it is not tried again
+    bool tried = false;
+
+    static void quiet(tesseract::TessBaseAPI& api) {
+        // Its progress lines ("Estimating resolution as ...") are not the container's to see.
+        api.SetVariable("debug_file", "/dev/null");
+    }
+
+    void start(const QString& languages) {
+        tried = true;
+        if (!validLanguages(languages)) {
+            failure = QStringLiteral("语言设置无效:") + languages;
+            return;
+        }
+        const QString folder = dataFolder();
+        QStringList missing;
+        for (const QString& pack : packsOf(languages))
+            if (!QFileInfo(folder + pack + QStringLiteral(".traineddata")).isFile())
+                missing << pack;
+        if (!missing.isEmpty()) {
+            failure = QStringLiteral("未安装语言包%1(%2)").arg(missing.join(QLatin1Char('+')), folder);
+            return;
+        }
+        const QByteArray path = QFile::encodeName(folder);
+        if (text.Init(path.constData(), languages.toUtf8().constData(), tesseract::OEM_DEFAULT) != 0) {
+            failure = QStringLiteral("语言包%1无法加载(%2)").arg(languages, folder);
+            return;
+        }
+        quiet(text);
+        text.SetPageSegMode(tesseract::PSM_AUTO);
+        textReady = true;
+        if (QFileInfo(folder + QStringLiteral("osd.traineddata")).isFile() &&
+            orientation.Init(path.constData(), "osd", tesseract::OEM_DEFAULT) == 0) {
+            quiet(orientation);
+            orientation.SetPageSegMode(tesseract::PSM_OSD_ONLY);
+            orientationReady = true;
+        }
+    }
+
+    Recognition read(PixPtr pix) {
+        Recognition result;
+        // The clockwise turn the page's text was given: OSD's "orientation in degrees".
+        int turn = 0;
+        if (!orientationReady) {
+            result.note = QStringLiteral("未安装方向检测语言包osd，按拍摄方向识别");
+        } else {
+            orientation.SetImage(pix.get());
+            int degrees = 0;
+            float confidence = 0;
+            const char* script = nullptr;
+            float scriptConfidence = 0;
+            if (orientation.DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence) &&
+                confidence >= kMinOrientationConfidence &&
+                (degrees == 90 || degrees == 180 || degrees == 270))
+                turn = degrees;
+            orientation.Clear();
+        }
+        if (turn != 0) {
+            PixPtr upright(pixRotateOrth(pix.get(), (360 - turn) / 90));
+            if (!upright) {
+                result.failure = QStringLiteral("图片无法转正");
+                return result;
+            }
+            pix = std::move(upright);
+            result.note = QStringLiteral("文字方向:顺时针%1度").arg(turn);
+        }
+        text.SetImage(pix.get());
+        if (text.Recognize(nullptr) != 0) {
+            text.Clear();
+            result.failure = QStringLiteral("识别引擎出错");
+            return result;
+        }
+        pdf::TextLayer layer;
+        layer.width = static_cast<int>(pixGetWidth(pix.get()));
+        layer.height = static_cast<int>(pixGetHeight(pix.get()));
+        layer.turn = turn;
+        std::unique_ptr<tesseract::ResultIterator> it(text.GetIterator());
+        if (it) {
+            do {
+                if (it->Empty(tesseract::RIL_WORD))
+                    continue;
+                const std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_WORD));
+                const QString word = QString::fromUtf8(utf8.get()).trimmed();
+                int left = 0, top = 0, right = 0, bottom = 0;
+                if (word.isEmpty() || !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+                    continue;
+                layer.words.push_back({word, double(left), double(top), double(right), double(bottom)});
+            } while (it->Next(tesseract::RIL_WORD));
+        }
+        text.Clear();
+        result.layer = std::move(layer);
+        return result;
+    }
+};
+
+Recogniser::Recogniser(QString languages)
+    : m_engine(std::make_unique<Engine>()), m_languages(std::move(languages)) {}
+
+Recogniser::~Recogniser() = default;
+
+Recognition Recogniser::recognise(const imaging::Picture& picture) {
+    if (!m_engine->tried)
+        m_engine->start(m_languages);
+    if (!m_engine->textReady)
+        return Recognition{std::nullopt, m_engine->failure, {}, true};
+    if (picture.isNull())
+        return Recognition{std::nullopt, QStringLiteral("没有图片"), {}};
+    PixPtr pix = toPix(picture);
+    if (!pix)
+        return Recognition{std::nullopt, QStringLiteral("内存不足"), {}};
+    return m_engine->read(std::move(pix));
+}
+
+Recognition Recogniser::recogniseJpegFile(const QString& path) {
+    if (!m_engine->tried)
+        m_engine->start(m_languages);
+    if (!m_engine->textReady)
+        return Recognition{std::nullopt, m_engine->failure, {}, true};
+    PixPtr pix(pixRead(QFile::encodeName(path).constData()));
+    if (!pix)
+        return Recognition{std::nullopt, QStringLiteral("图片无法读取:") + path, {}};
+    return m_engine->read(std::move(pix));
+}
+
+} // namespace qx::ocr
