@@ -159,9 +159,18 @@ struct Recogniser::Engine {
         layer.width = static_cast<int>(pixGetWidth(pix.get()));
         layer.height = static_cast<int>(pixGetHeight(pix.get()));
         layer.turn = turn;
+        // A word takes its line's top and bottom: words of one line then share one size and baseline,
+        // so readers keep them in one line in order (a flat glyph such as "一" has an ink box a few
+        // pixels high, which alone would make a line of its own).
         std::unique_ptr<tesseract::ResultIterator> it(text.GetIterator());
+        int lineTop = 0;
+        int lineBottom = 0;
         if (it) {
             do {
+                if (it->IsAtBeginningOf(tesseract::RIL_TEXTLINE)) {
+                    int l = 0, r = 0;
+                    it->BoundingBox(tesseract::RIL_TEXTLINE, &l, &lineTop, &r, &lineBottom);
+                }
                 if (it->Empty(tesseract::RIL_WORD))
                     continue;
                 const std::unique_ptr<char[]> utf8(it->GetUTF8Text(tesseract::RIL_WORD));
@@ -169,7 +178,8 @@ struct Recogniser::Engine {
                 int left = 0, top = 0, right = 0, bottom = 0;
                 if (word.isEmpty() || !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
                     continue;
-                layer.words.push_back({word, double(left), double(top), double(right), double(bottom)});
+                layer.words.push_back({word, double(left), double(std::min(top, lineTop)), double(right),
+                                       double(std::max(bottom, lineBottom))});
             } while (it->Next(tesseract::RIL_WORD));
         }
         text.Clear();
