@@ -10,7 +10,7 @@
 namespace qx::control {
 
 int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
-               const std::function<void(const QString&)>& log) {
+               const std::function<void(const QString&)>& log, const PageTextSource& text) {
     const QString writing = platform::createSiblingFile(path);
     if (writing.isEmpty()) {
         log(QStringLiteral("创建PDF失败!"));
@@ -28,13 +28,22 @@ int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, co
         doc.setInfo(QStringLiteral("Author"), QStringLiteral("QX"));
         doc.setInfo(QStringLiteral("Title"), QStringLiteral("Convert to PDF"));
         doc.setInfo(QStringLiteral("Subject"), QStringLiteral("PDF Creator"));
-        for (const A4Page& page : pages) {
+        for (std::size_t index = 0; index < pages.size(); ++index) {
+            const A4Page& page = pages[index];
             doc.beginPage(595, 842);
             const int image = page.file.isEmpty() ? doc.loadImageData(QStringLiteral("jpeg"), page.jpeg)
                                                   : doc.loadImage(QStringLiteral("jpeg"), page.file);
             const QSizeF size = doc.imageSize(image);
             const pdf::PagePlacement at = placement(size.width(), size.height());
             doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
+            if (const std::optional<pdf::TextLayer> layer = text ? text(index) : std::nullopt) {
+                // The words are extra: a layer the page cannot take leaves it as it would be without.
+                try {
+                    doc.placeText(image, *layer);
+                } catch (const pdf::PdfError& e) {
+                    log(QStringLiteral("文字层无法写入，本页只含图片:") + QString::fromUtf8(e.what()));
+                }
+            }
             doc.closeImage(image);
             doc.endPage();
         }

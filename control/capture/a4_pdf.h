@@ -2,15 +2,19 @@
 #pragma once
 
 #include "qx/pdf/page_placement.h"
+#include "qx/pdf/text_layer.h"
 
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace qx::control {
 
 using PagePlacementRule = pdf::PagePlacement (*)(double width, double height);
+// The invisible text of page `index`, asked for when that page is written; nothing: pictures only.
+using PageTextSource = std::function<std::optional<pdf::TextLayer>(std::size_t index)>;
 
 // A page's JPEG: a file, or bytes in memory when `file` is empty.
 struct A4Page {
@@ -22,8 +26,9 @@ struct A4Page {
 // order, each placed by `placement`, beside `path` and renamed over it once complete (an older file
 // of that name keeps its place and its permissions pass to the new one). 0; kPdfNotCreated when the
 // file cannot be created ("创建PDF失败!"); kPdfFailed when the document fails ("PDFlib exception
-// occurred!"). A failed document leaves no file.
+// occurred!"). A failed document leaves no file. With `text`, each page gets the words it gives laid
+// over its picture; a layer that does not fit its page is left out (logged), never a failed document.
 int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
-               const std::function<void(const QString&)>& log);
+               const std::function<void(const QString&)>& log, const PageTextSource& text = {});
 
 } // namespace qx::control

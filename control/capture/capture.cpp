@@ -11,6 +11,7 @@
 #include "control/core/control_context.h"
 #include "control/core/outside_libraries.h"
 #include "control/core/process_modes.h"
+#include "control/features/pdf_text.h"
 #include "qx/imaging/colour_modes.h"
 #include "qx/imaging/encoders.h"
 #include "qx/platform/files.h"
@@ -175,8 +176,13 @@ int Capture::convert(Shot& shot) {
         const std::optional<QByteArray> jpeg = imaging::encodeJpeg(atOwnDpi(shot), kPdfJpegQuality);
         if (!jpeg)
             return keepBmp(shot, QStringLiteral("转换PDF失败!"));
-        int code = writeA4Pdf({A4Page{QString(), *jpeg}}, pdf::capturePlacement, target,
-                              [&shot](const QString& line) { shot.lines << line; });
+        const auto log = [&shot](const QString& line) { shot.lines << line; };
+        // The recogniser reads the picture the JPEG was made of, as the colour mode and rotation
+        // left it.
+        PdfText text({m_request.pdfText, m_request.textLanguages}, log);
+        const std::optional<pdf::TextLayer> layer = text.ofPicture(shot.picture);
+        int code = writeA4Pdf({A4Page{QString(), *jpeg}}, pdf::capturePlacement, target, log,
+                              [&layer](std::size_t) { return layer; });
         if (code == 0 && !written(target)) {
             shot.lines << QStringLiteral("创建PDF失败!");
             code = kPdfNotCreated;

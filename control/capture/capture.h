@@ -28,12 +28,14 @@ inline constexpr int kMaxOutputDpi = 600;
 
 // What a capture takes from the control's properties when it starts.
 struct CaptureRequest {
-    QString format;       // PhotoFormat, compared in lower case
-    QString saveFolder;   // CustomSavePath
-    QString customName;   // CustomImgName
-    short dpi = 0;        // pDPI (edge-finding paths)
-    short colourMode = 0; // nColorSpace
-    short rotation = 0;   // nRotateAngle
+    QString format;        // PhotoFormat, compared in lower case
+    QString saveFolder;    // CustomSavePath
+    QString customName;    // CustomImgName
+    short dpi = 0;         // pDPI (edge-finding paths)
+    short colourMode = 0;  // nColorSpace
+    short rotation = 0;    // nRotateAngle
+    bool pdfText = false;  // bPdfOcr: a PDF carries the recognised text
+    QString textLanguages; // strOcrLanguages
 };
 
 struct CaptureResult {

@@ -14,8 +14,9 @@ namespace qx::control {
 // network transfer, a card read. Anything the container does meanwhile (a script timer, a click,
 // the hotkey, a web page) reaches the control inside that wait; a call of the same kind would start
 // a second capture over the first one's grab, a second transfer over the first, a second read on
-// one reader. Calls of another kind run as they always have.
-enum class Activity { Capture, Transfer, CardRead };
+// one reader, a second merge of the merge files a merge recognising its pages holds. Calls of
+// another kind run as they always have.
+enum class Activity { Capture, Transfer, CardRead, Merge };
 
 class CallGate {
 public:
@@ -62,13 +63,15 @@ public:
             return QStringLiteral("上一次网络传输尚未结束，拒绝本次调用!");
         case Activity::CardRead:
             return QStringLiteral("正在读卡，忽略本次读卡请求!");
+        case Activity::Merge:
+            return QStringLiteral("正在合并图片，忽略本次合并请求!");
         }
         return QString();
     }
 
 private:
     std::function<void(const QString&)> m_log;
-    std::array<bool, 3> m_busy{};
+    std::array<bool, 4> m_busy{};
 };
 
 } // namespace qx::control

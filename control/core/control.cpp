@@ -86,6 +86,9 @@ void CMorvelQxWebCtrl::create(const QString& controlFolder) {
     const TlsSettings tls = readTlsSettings(settingsPath());
     m_p.bTlsVerify = tls.verify;
     m_p.strTlsCaFile = tls.caFile;
+    const OcrSettings ocr = readOcrSettings(settingsPath());
+    m_p.bPdfOcr = ocr.enabled;
+    m_p.strOcrLanguages = ocr.languages;
 
     // 5 to 11.
     if (!m_libs.loadAndBind(m_controlFolder, [this](const QString& line) { writeLog(line); }))
@@ -301,8 +304,8 @@ int CMorvelQxWebCtrl::Morvel(const QString& PhotoFormat) {
     const auto pass = m_gate.enter(Activity::Capture);
     if (!pass)
         return automation::kCallRefused;
-    CaptureRequest request{PhotoFormat, m_p.CustomSavePath, m_p.CustomImgName,
-                           m_p.pDPI,    m_p.nColorSpace,    m_p.nRotateAngle};
+    CaptureRequest request{PhotoFormat,     m_p.CustomSavePath, m_p.CustomImgName, m_p.pDPI,
+                           m_p.nColorSpace, m_p.nRotateAngle,   m_p.bPdfOcr,       m_p.strOcrLanguages};
     const CaptureResult result = m_capture->Morvel(request);
     if (result.picture)
         m_p.cPicName = *result.picture;
@@ -348,7 +351,13 @@ void CMorvelQxWebCtrl::KelpoCapturePlay() {
 }
 
 int CMorvelQxWebCtrl::MergeImage() {
-    const MergeResult result = m_merge->MergeImage(MergeRequest{m_p.CustomSavePath, m_p.CustomImgName});
+    // Recognising the pages keeps the container's events flowing: a merge called in meanwhile would
+    // take the same merge files.
+    const auto pass = m_p.bPdfOcr ? m_gate.enter(Activity::Merge) : std::optional<CallGate::Pass>{};
+    if (m_p.bPdfOcr && !pass)
+        return automation::kCallRefused;
+    const MergeResult result = m_merge->MergeImage(
+        MergeRequest{m_p.CustomSavePath, m_p.CustomImgName, m_p.bPdfOcr, m_p.strOcrLanguages});
     if (result.picture)
         m_p.cPicName = *result.picture;
     if (result.customName)

@@ -64,4 +64,21 @@ TlsSettings readTlsSettings(const QString& path) {
     return tls;
 }
 
+OcrSettings readOcrSettings(const QString& path) {
+    OcrSettings ocr;
+    if (!QFileInfo(path).isFile())
+        return ocr;
+    const QString section = QLatin1String(kSection);
+    const QString on = platform::readProfileString(path, section, QStringLiteral("PdfOcr"),
+                                                   QStringLiteral("FALSE"), kReadSize)
+                           .trimmed();
+    ocr.enabled = on.compare(QLatin1String("TRUE"), Qt::CaseInsensitive) == 0 || on == QLatin1String("1");
+    const QString languages =
+        platform::readProfileString(path, section, QStringLiteral("OcrLanguages"), ocr.languages, kReadSize)
+            .trimmed();
+    if (!languages.isEmpty())
+        ocr.languages = languages;
+    return ocr;
+}
+
 } // namespace qx::control

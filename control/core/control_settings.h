@@ -28,6 +28,15 @@ struct TlsSettings {
 };
 TlsSettings readTlsSettings(const QString& path);
 
+// Whether PDFs carry the recognised text, from the same file: `PdfOcr` (FALSE unless "TRUE" or 1;
+// recognition costs seconds a page) and `OcrLanguages` (Tesseract's packs joined by '+', default
+// "chi_sim+eng"). The starting values of bPdfOcr and strOcrLanguages; only read, never written.
+struct OcrSettings {
+    bool enabled = false;
+    QString languages = QStringLiteral("chi_sim+eng");
+};
+OcrSettings readOcrSettings(const QString& path);
+
 // Reads the settings file at `path`, or creates it with the defaults when there is none. A file that
 // is there but cannot be read (no read permission, a folder or a dangling link of that name) is
 // never rewritten: the defaults are used for this run and `log` says so, so an administrator's

@@ -10,6 +10,7 @@
 #include "control/capture/capture_names.h"
 #include "control/core/control_context.h"
 #include "control/features/merge_canvas.h"
+#include "control/features/pdf_text.h"
 #include "control/ui/merge_settings_dialog.h"
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/jpeg_stream.h"
@@ -127,12 +128,15 @@ int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) 
     return 0;
 }
 
-int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path) {
+int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path, const MergeRequest& request) {
     std::vector<A4Page> jpegs;
     for (const Picture& p : pictures)
         jpegs.push_back({p.path, {}});
-    const int code = writeA4Pdf(jpegs, pdf::mergePlacement, path,
-                                [this](const QString& line) { m_control.writeLog(line); });
+    const auto log = [this](const QString& line) { m_control.writeLog(line); };
+    // Each page is read when the document reaches it: one decoded page in memory at a time.
+    PdfText text({request.pdfText, request.textLanguages}, log);
+    const int code = writeA4Pdf(jpegs, pdf::mergePlacement, path, log,
+                                [&](std::size_t index) { return text.ofJpegFile(jpegs[index].file); });
     if (code == 0)
         m_control.writeLog(QStringLiteral("生成多页Pdf!"));
     return code;
@@ -183,7 +187,7 @@ MergeResult Merge::MergeImage(const MergeRequest& request) {
         }
         output =
             platform::joinPath(folder, pdfName.isEmpty() ? stamp + QStringLiteral("-Merge.pdf") : pdfName);
-        code = writePdf(pictures, output);
+        code = writePdf(pictures, output, request);
         break;
     case Kind::Jpeg:
         output = platform::joinPath(folder, stamp + QStringLiteral("-Merge.jpg"));

@@ -20,8 +20,10 @@ inline constexpr const char* kTifMergeTail = "ForTifMerge.jpg";
 inline constexpr const char* kPdfMergeTail = "ForPdfMerge.jpg";
 
 struct MergeRequest {
-    QString saveFolder; // CustomSavePath
-    QString customName; // CustomImgName: the merged PDF's name when set
+    QString saveFolder;    // CustomSavePath
+    QString customName;    // CustomImgName: the merged PDF's name when set
+    bool pdfText = false;  // bPdfOcr: the merged PDF carries the recognised text
+    QString textLanguages; // strOcrLanguages
 };
 
 struct MergeResult {
@@ -52,7 +54,7 @@ private:
     std::vector<Picture> collect(const QString& folder, Kind& kind);
     int writeJpeg(const std::vector<Picture>& pictures, const QString& path);
     int writeTiff(const std::vector<Picture>& pictures, const QString& path);
-    int writePdf(const std::vector<Picture>& pictures, const QString& path);
+    int writePdf(const std::vector<Picture>& pictures, const QString& path, const MergeRequest& request);
     MergeSettings askSettings();
 
     ControlContext& m_control;

@@ -58,7 +58,9 @@
     P(42, WndBottom, WndBottom, Short, short, short, 100) \
     P(43, bGB2312Encode, BGB2312Encode, Bool, bool, bool, false) \
     P(83, strTlsCaFile, StrTlsCaFile, Bstr, QString, const QString&, {}) \
-    P(84, bTlsVerify, BTlsVerify, Bool, bool, bool, true)
+    P(84, bTlsVerify, BTlsVerify, Bool, bool, bool, true) \
+    P(85, bPdfOcr, BPdfOcr, Bool, bool, bool, false) \
+    P(86, strOcrLanguages, StrOcrLanguages, Bstr, QString, const QString&, QStringLiteral("chi_sim+eng"))
 
 #define QX_AUTOMATION_METHODS(M0, M1, M2, M6) \
     M1(44, setRotate, Void, void, Long, int, angle) \
