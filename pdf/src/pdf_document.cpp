@@ -446,9 +446,11 @@ QPDFObjectHandle PdfDocument::Impl::glyphlessFont() {
 
     QPDFObjectHandle descriptor = QPDFObjectHandle::parse(
         "<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [0 0 500 1000] "
-        "/ItalicAngle 0 /Ascent 1000 /Descent 0 /CapHeight 1000 /StemV 80 >>");
+        "/ItalicAngle 0 /Ascent 1000 /Descent -1 /CapHeight 1000 /StemV 80 >>");
     descriptor.replaceKey("/FontFile2", file);
 
+    // A reader puts a glyph's box from the baseline up by the ascent: the whole em above it, so a
+    // word's box is its line's (a descent of 0 is taken for "none given" and a default used instead).
     // Every code shows the font's one (empty) glyph.
     std::string toGlyph(2 * 65536, '\0');
     for (std::size_t i = 1; i < toGlyph.size(); i += 2)
