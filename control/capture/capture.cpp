@@ -177,10 +177,10 @@ int Capture::convert(Shot& shot) {
         if (!jpeg)
             return keepBmp(shot, QStringLiteral("转换PDF失败!"));
         const auto log = [&shot](const QString& line) { shot.lines << line; };
-        // The recogniser reads the picture the JPEG was made of, as the colour mode and rotation
-        // left it.
+        // The recogniser reads the page's JPEG in memory, the picture as the colour mode and rotation
+        // left it: the words are those of the pixels the page shows.
         PdfText text({m_request.pdfText, m_request.textLanguages}, log);
-        const std::optional<pdf::TextLayer> layer = text.ofPicture(shot.picture);
+        const std::optional<pdf::TextLayer> layer = text.ofJpeg(*jpeg);
         int code = writeA4Pdf({A4Page{QString(), *jpeg}}, pdf::capturePlacement, target, log,
                               [&layer](std::size_t) { return layer; });
         if (code == 0 && !written(target)) {

@@ -33,8 +33,8 @@ template <typename Read> std::optional<pdf::TextLayer> PdfText::run(const Read& 
     return recognition.layer;
 }
 
-std::optional<pdf::TextLayer> PdfText::ofPicture(const imaging::Picture& picture) {
-    return run([&picture](ocr::Recogniser& r) { return r.recognise(picture); });
+std::optional<pdf::TextLayer> PdfText::ofJpeg(const QByteArray& jpeg) {
+    return run([&jpeg](ocr::Recogniser& r) { return r.recogniseJpeg(jpeg); });
 }
 
 std::optional<pdf::TextLayer> PdfText::ofJpegFile(const QString& path) {

@@ -2,9 +2,9 @@
 // the PDF document as its invisible layer.
 #pragma once
 
-#include "qx/imaging/picture.h"
 #include "qx/pdf/text_layer.h"
 
+#include <QByteArray>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -34,8 +34,10 @@ public:
     PdfText& operator=(const PdfText&) = delete;
 
     bool enabled() const { return m_request.enabled; }
-    // The captured picture in memory; nothing when the setting is off or recognition failed.
-    std::optional<pdf::TextLayer> ofPicture(const imaging::Picture& picture);
+    // The captured page's JPEG in memory, made of the picture after colour mode and rotation: the
+    // words are read from the pixels the page shows. Nothing when the setting is off or recognition
+    // failed.
+    std::optional<pdf::TextLayer> ofJpeg(const QByteArray& jpeg);
     // A page kept as a JPEG file (a merged page); read when it is its turn, one page at a time.
     std::optional<pdf::TextLayer> ofJpegFile(const QString& path);
 

@@ -9,8 +9,6 @@
 #include <tesseract/baseapi.h>
 #include <tesseract/resultiterator.h>
 
-#include <cmath>
-
 namespace qx::ocr {
 
 namespace {
@@ -23,41 +21,6 @@ struct PixFree {
     void operator()(Pix* pix) const { pixDestroy(&pix); }
 };
 using PixPtr = std::unique_ptr<Pix, PixFree>;
-
-// 24- and 32-bit pictures become the 32-bit RGB picture Leptonica reads from a colour JPEG, grey
-// ones an 8-bit one, so the engine sees what the `tesseract` command would see in the file.
-PixPtr toPix(const imaging::Picture& picture) {
-    const int w = picture.width;
-    const int h = picture.height;
-    const bool grey = picture.bitsPerPixel == 8 && (picture.palette.empty() || picture.isGreyPalette());
-    PixPtr pix(pixCreate(w, h, grey ? 8 : 32));
-    if (!pix)
-        return nullptr;
-    l_uint32* data = pixGetData(pix.get());
-    const int wpl = pixGetWpl(pix.get());
-    for (int y = 0; y < h; ++y) {
-        const uint8_t* row = picture.pixels.data() + static_cast<std::size_t>(y) * picture.stride;
-        l_uint32* line = data + static_cast<std::size_t>(y) * wpl;
-        if (grey) {
-            for (int x = 0; x < w; ++x)
-                SET_DATA_BYTE(line, x, picture.palette.empty() ? row[x] : qRed(picture.palette[row[x]]));
-        } else if (picture.bitsPerPixel == 24 || picture.bitsPerPixel == 32) {
-            const int step = picture.bitsPerPixel / 8;
-            for (int x = 0; x < w; ++x) {
-                const uint8_t* p = row + x * step;
-                composeRGBPixel(p[2], p[1], p[0], line + x);
-            }
-        } else {
-            for (int x = 0; x < w; ++x) {
-                const QRgb c = picture.colourAt(x, y);
-                composeRGBPixel(qRed(c), qGreen(c), qBlue(c), line + x);
-            }
-        }
-    }
-    pixSetResolution(pix.get(), static_cast<l_int32>(std::lround(picture.dpiX)),
-                     static_cast<l_int32>(std::lround(picture.dpiY)));
-    return pix;
-}
 
 QStringList packsOf(const QString& languages) {
     return languages.split(QLatin1Char('+'), Qt::SkipEmptyParts);
@@ -193,16 +156,15 @@ Recogniser::Recogniser(QString languages)
 
 Recogniser::~Recogniser() = default;
 
-Recognition Recogniser::recognise(const imaging::Picture& picture) {
+Recognition Recogniser::recogniseJpeg(const QByteArray& jpeg) {
     if (!m_engine->tried)
         m_engine->start(m_languages);
     if (!m_engine->textReady)
         return Recognition{std::nullopt, m_engine->failure, {}, true};
-    if (picture.isNull())
-        return Recognition{std::nullopt, QStringLiteral("没有图片"), {}};
-    PixPtr pix = toPix(picture);
+    PixPtr pix(
+        pixReadMem(reinterpret_cast<const l_uint8*>(jpeg.constData()), static_cast<size_t>(jpeg.size())));
     if (!pix)
-        return Recognition{std::nullopt, QStringLiteral("内存不足"), {}};
+        return Recognition{std::nullopt, QStringLiteral("图片无法解码"), {}};
     return m_engine->read(std::move(pix));
 }
 

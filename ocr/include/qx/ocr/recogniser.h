@@ -1,9 +1,9 @@
 // Text recognition of page pictures (Tesseract), as words laid over a PDF page: the searchable PDF.
 #pragma once
 
-#include "qx/imaging/picture.h"
 #include "qx/pdf/text_layer.h"
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -34,11 +34,12 @@ public:
     Recogniser(const Recogniser&) = delete;
     Recogniser& operator=(const Recogniser&) = delete;
 
-    // The captured picture as it is in memory (after colour mode and rotation). Pages whose text runs
-    // sideways or upside down are found by Tesseract's orientation detection (the "osd" pack) and
-    // read upright; the layer's `turn` says how to lay them back.
-    Recognition recognise(const imaging::Picture& picture);
-    // A page held as a JPEG file, read as Tesseract's own command reads it.
+    // A page's JPEG held in memory, decoded as Tesseract's own command decodes a JPEG file: the text
+    // is read from the pixels the page shows. Pages whose text runs sideways or upside down are found
+    // by Tesseract's orientation detection (the "osd" pack) and read upright; the layer's `turn`
+    // says how to lay them back.
+    Recognition recogniseJpeg(const QByteArray& jpeg);
+    // The same for a page kept as a JPEG file.
     Recognition recogniseJpegFile(const QString& path);
 
     // The folder the packs are looked for in: TESSDATA_PREFIX when set, else Tesseract's own.
