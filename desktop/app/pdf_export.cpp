@@ -8,9 +8,12 @@
 #include "qx/imaging/encoders.h"
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
+#include "qx/ocr/off_thread.h"
+#include "qx/ocr/recogniser.h"
 #include "qx/pdf/page_placement.h"
 #include "qx/pdf/pdf_document.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -47,13 +50,21 @@ bool convertPageToJpeg(const QString& picture, int index, const QString& jpeg) {
     return page && !page->isNull() && imaging::saveJpeg(*page, jpeg, kJpegQuality);
 }
 
-// One A4 page holding the JPEG, fitted into the export's box.
-void addPage(pdf::PdfDocument& doc, const QString& jpeg) {
+// One A4 page holding the JPEG, fitted into the export's box, with the page's words over it.
+void addPage(pdf::PdfDocument& doc, const QString& jpeg, const std::optional<pdf::TextLayer>& text) {
     doc.beginPage(kPageWidth, kPageHeight);
     const int image = doc.loadImage(QStringLiteral("jpeg"), jpeg);
     const QSizeF size = doc.imageSize(image);
     const pdf::PagePlacement at = pdf::exportPlacement(size.width(), size.height());
     doc.fitImage(image, at.x, at.y, pdf::kBoxWidth, pdf::kBoxHeight);
+    if (text) {
+        // The words are extra: a layer the page cannot take leaves it as it would be without.
+        try {
+            doc.placeText(image, *text);
+        } catch (const pdf::PdfError& e) {
+            qWarning().noquote() << "QX_Camera: PDF text layer left out of" << jpeg << "-" << e.what();
+        }
+    }
     doc.closeImage(image);
     doc.endPage();
 }
@@ -145,11 +156,25 @@ void PdfExport::setOwner(std::function<QWidget*()> owner) {
     m_owner = std::move(owner);
 }
 
+void PdfExport::setTextRecognition(bool enabled, const QString& languages) {
+    m_text = enabled;
+    m_languages =
+        languages.trimmed().isEmpty() ? QString::fromLatin1(ocr::kDefaultLanguages) : languages.trimmed();
+}
+
+void PdfExport::setProgress(std::function<void(int, int)> progress) {
+    m_progress = std::move(progress);
+}
+
 void PdfExport::fail(const QString& text) {
     m_host.messageBox(m_owner ? m_owner() : nullptr, text, QString(), MessageIcon::Warning, false);
 }
 
 QString PdfExport::run(const QString& saveFolder, bool deleteAfter) {
+    if (m_running)
+        return {};
+    m_running = true;
+    const auto done = qScopeGuard([this] { m_running = false; });
     m_lastPages.clear();
     CListImageCtrl& list = m_pictures.list();
     QStringList pictures;
@@ -168,13 +193,26 @@ QString PdfExport::run(const QString& saveFolder, bool deleteAfter) {
     const QString pdf = write(saveFolder, pictures, whole);
     if (pdf.isEmpty() || !deleteAfter)
         return pdf;
-    // Only a picture every page of which is in the document may go, and its item with it; nothing
-    // processes events during the export, so the items gathered above are still the list's.
-    for (qsizetype i = 0; i < pictures.size(); ++i) {
-        if (!whole.contains(pictures[i]))
-            continue;
-        QFile::remove(pictures[i]);
-        delete items[i];
+    // Only a picture every page of which is in the document may go, and its item with it. Without
+    // text recognition nothing processes events during the export, so the items gathered above are
+    // still the list's; with it the list may have changed meanwhile, so items are found again.
+    if (!m_text) {
+        for (qsizetype i = 0; i < pictures.size(); ++i) {
+            if (!whole.contains(pictures[i]))
+                continue;
+            QFile::remove(pictures[i]);
+            delete items[i];
+        }
+    } else {
+        for (const QString& picture : std::as_const(whole))
+            QFile::remove(picture);
+        for (int i = list.count() - 1; i >= 0; --i) {
+            QString file = m_pictures.pictureFile(i);
+            if (file.isEmpty())
+                file = m_pictures.pictureFolder(list.item(i)->text()) + list.item(i)->text();
+            if (whole.contains(file))
+                delete list.item(i);
+        }
     }
     list.setSelectionMark(-1);
     list.viewport()->update();
@@ -205,6 +243,30 @@ QString PdfExport::write(const QString& saveFolder, const QStringList& pictures,
         fail(QString::fromUtf8(kPdfWriteFailedText).arg(saveFolder + name));
         return {};
     }
+    // With text recognition: one engine for the document, each page read from its JPEG in turn.
+    std::unique_ptr<ocr::Recogniser> recogniser;
+    int totalPages = 0;
+    int pagesDone = 0;
+    bool engineFailed = false;
+    if (m_text) {
+        recogniser = std::make_unique<ocr::Recogniser>(m_languages);
+        for (const QString& picture : pictures)
+            totalPages += std::max(0, picturePages(picture));
+        if (m_progress)
+            m_progress(0, totalPages);
+    }
+    const auto textOf = [&](const QString& jpeg) -> std::optional<pdf::TextLayer> {
+        if (!recogniser || engineFailed)
+            return std::nullopt;
+        ocr::Recognition recognition;
+        ocr::runOffThread([&] { recognition = recogniser->recogniseJpegFile(jpeg); });
+        if (!recognition.layer) {
+            qWarning().noquote() << "QX_Camera: no text recognised in" << jpeg << "(" << recognition.failure
+                                 << "): the page holds its picture only";
+            engineFailed = recognition.engineFailed;
+        }
+        return recognition.layer;
+    };
     QString current;
     try {
         doc.setInfo(QStringLiteral("Creator"), QStringLiteral("PDF Creator"));
@@ -234,7 +296,9 @@ QString PdfExport::write(const QString& saveFolder, const QStringList& pictures,
                     page = temporary;
                 }
                 m_lastPages.append(page);
-                addPage(doc, page);
+                addPage(doc, page, textOf(page));
+                if (recogniser && m_progress)
+                    m_progress(++pagesDone, totalPages);
                 // The document holds the file open until it is written, so the name can go now.
                 if (!temporary.isEmpty()) {
                     QFile::remove(temporary);

@@ -235,6 +235,10 @@ void CQX_CameraDlg::buildControls() {
     m_capture->setMessageSink([this](const QString& text) { showMessage(text); });
     m_pdfExport = std::make_unique<PdfExport>(*m_pictures, *m_ui);
     m_pdfExport->setOwner([this] { return this; });
+    m_pdfExport->setProgress([this](int done, int total) {
+        m_progress->setRange(0, std::max(1, total));
+        m_progress->setValue(done);
+    });
     // 打  印 previews the picture; 批量打印 prints directly.
     m_printing = std::make_unique<PicturePrinting>(*m_ui, this);
     m_pictures->setPrintHandler([this](int, const QString& file) { m_printing->openPreview(file); });
@@ -551,8 +555,10 @@ QString CQX_CameraDlg::runPdfExport() {
     QString pdf;
     if (m_options.pdfExport)
         pdf = m_options.pdfExport();
-    else
+    else {
+        m_pdfExport->setTextRecognition(m_control.GetBPdfOcr(), m_control.GetStrOcrLanguages());
         pdf = m_pdfExport->run(m_pictures->saveFolder(), m_settings.values().deleteAfterPdf);
+    }
     m_lastPdf = pdf;
     if (pdf.isEmpty())
         return pdf;

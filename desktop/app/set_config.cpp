@@ -24,7 +24,7 @@ namespace qx::desktop {
 
 namespace {
 
-constexpr QSize kDialogUnits{239, 306};
+constexpr QSize kDialogUnits{239, 320};
 
 // List positions and the values they store.
 const std::array<const char*, 4> kFormatValues{"jpg", "bmp", "gif", "tif"};
@@ -143,12 +143,15 @@ void CSetConfig::buildControls() {
     m_deleteAfterPdf = new QCheckBox(QStringLiteral("转换PDF后，删除本地照片"), this);
     m_deleteAfterPdf->setObjectName(QString::number(kDeleteAfterPdf));
     m_deleteAfterPdf->setGeometry(u.map({122, 256, 110, 12}));
+    m_pdfText = new QCheckBox(QStringLiteral("PDF加入识别的文字(可搜索，每页多用几秒)"), this);
+    m_pdfText->setObjectName(QString::number(kPdfText));
+    m_pdfText->setGeometry(u.map({8, 270, 222, 12}));
 
     auto button = [&](int id, const QString& text, int x) {
         auto* b = new QPushButton(text, this);
         b->setObjectName(QString::number(id));
         b->setAutoDefault(false);
-        b->setGeometry(u.map({x, 280, 68, 18}));
+        b->setGeometry(u.map({x, 294, 68, 18}));
         return b;
     };
     m_configCamera = button(kConfigCamera, QStringLiteral("调节拍摄仪"), 8);
@@ -187,6 +190,7 @@ void CSetConfig::initDialog() {
     m_url->setPlainText(m_values.url);
     m_deleteAfterUpload->setChecked(m_values.deleteAfterUpload);
     m_deleteAfterPdf->setChecked(m_values.deleteAfterPdf);
+    m_pdfText->setChecked(m_values.pdfText);
 
     if (camConfigOpensExisting(m_iniPath)) {
         const auto read = [this](const char* key, const QString& def) {
@@ -207,8 +211,8 @@ void CSetConfig::initDialog() {
         m_savePath->setPlainText(read("Save-Path", QString()));
         m_videoPath->setPlainText(read("Video-Path", defaultVideoPath()));
         m_url->setPlainText(read("URL", QString()));
-        for (auto [key, box] :
-             {std::pair{"UpLoad-Del", m_deleteAfterUpload}, std::pair{"PDF-Del", m_deleteAfterPdf}}) {
+        for (auto [key, box] : {std::pair{"UpLoad-Del", m_deleteAfterUpload},
+                                std::pair{"PDF-Del", m_deleteAfterPdf}, std::pair{"PDF-OCR", m_pdfText}}) {
             const QString v = read(key, QStringLiteral("FALSE"));
             if (v == QLatin1String("TRUE"))
                 box->setChecked(true);
@@ -269,6 +273,7 @@ void CSetConfig::onSave() {
     m_values.camera = m_cameras->currentIndex();
     m_values.deleteAfterUpload = m_deleteAfterUpload->isChecked();
     m_values.deleteAfterPdf = m_deleteAfterPdf->isChecked();
+    m_values.pdfText = m_pdfText->isChecked();
     if (const int i = m_formats->currentIndex(); i >= 0)
         m_values.imageFormat = QString::fromUtf8(kFormatValues[static_cast<std::size_t>(i)]);
     if (const int i = m_rotations->currentIndex(); i >= 0)
@@ -313,6 +318,8 @@ void CSetConfig::applyAnswer(const QVariantMap& answer) {
         m_deleteAfterUpload->setChecked(value("uploadDel").toBool());
     if (has("pdfDel"))
         m_deleteAfterPdf->setChecked(value("pdfDel").toBool());
+    if (has("pdfText"))
+        m_pdfText->setChecked(value("pdfText").toBool());
     if (has("interval"))
         m_track->setValue(value("interval").toInt());
     if (value("browseSave").toBool())
@@ -350,6 +357,7 @@ QVariantMap CSetConfig::state() const {
     s.insert(QStringLiteral("url"), plainText(m_url));
     s.insert(QStringLiteral("uploadDel"), m_deleteAfterUpload->isChecked());
     s.insert(QStringLiteral("pdfDel"), m_deleteAfterPdf->isChecked());
+    s.insert(QStringLiteral("pdfText"), m_pdfText->isChecked());
     s.insert(QStringLiteral("track"), m_track->value());
     s.insert(QStringLiteral("interval"), m_intervalEdit->text());
     return s;

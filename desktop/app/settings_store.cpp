@@ -37,6 +37,8 @@ void appendPictureKeys(std::vector<CamConfigValue>& keys, const CamSettings& v) 
                                 {"UpLoad-Del", boolText(v.deleteAfterUpload)},
                                 {"PDF-Del", boolText(v.deleteAfterPdf)},
                             });
+    if (v.pdfText || v.pdfTextKeyed)
+        keys.emplace_back("PDF-OCR", boolText(v.pdfText));
 }
 
 } // namespace
@@ -81,6 +83,7 @@ StartupBoxes SettingsStore::readFile(int count) {
     v.videoPath = read("Video-Path", defaultVideoPath());
     v.url = read("URL", QString());
     readTls();
+    readPdfText();
     for (auto [key, member] :
          {std::pair{"UpLoad-Del", &v.deleteAfterUpload}, std::pair{"PDF-Del", &v.deleteAfterPdf}}) {
         if (const std::optional<bool> on = fileBool(read(key, QStringLiteral("FALSE"))))
@@ -102,6 +105,20 @@ void SettingsStore::readTls() {
     const QString verify = readCamConfig(m_iniPath, kCamSection, "TlsVerify", QString()).trimmed();
     if (verify.compare(QLatin1String("FALSE"), Qt::CaseInsensitive) == 0 || verify == QLatin1String("0"))
         m_control.SetBTlsVerify(false);
+}
+
+void SettingsStore::readPdfText() {
+    // Without the key the control's own setting (OCXConfig.ini's PdfOcr) stands, and the box shows it.
+    CamSettings& v = m_values;
+    const std::optional<bool> on =
+        fileBool(readCamConfig(m_iniPath, kCamSection, "PDF-OCR", QString()).trimmed());
+    v.pdfTextKeyed = on.has_value();
+    if (on)
+        m_control.SetBPdfOcr(*on);
+    v.pdfText = m_control.GetBPdfOcr();
+    const QString languages = readCamConfig(m_iniPath, kCamSection, "OCR-Lang", QString()).trimmed();
+    if (!languages.isEmpty())
+        m_control.SetStrOcrLanguages(languages);
 }
 
 void SettingsStore::readHotkey() {
@@ -172,6 +189,7 @@ SettingsValues SettingsStore::dialogSeed() const {
     seed.rotation = v.rotation;
     seed.deleteAfterUpload = v.deleteAfterUpload;
     seed.deleteAfterPdf = v.deleteAfterPdf;
+    seed.pdfText = v.pdfText;
     seed.dpi = v.dpi;
     seed.color = v.color;
     seed.savePath = v.savePath;
@@ -211,6 +229,10 @@ void SettingsStore::applyDialog(const SettingsValues& d, bool accepted) {
     v.url = d.url;
     v.deleteAfterUpload = d.deleteAfterUpload;
     v.deleteAfterPdf = d.deleteAfterPdf;
+    if (d.pdfText != v.pdfText)
+        v.pdfTextKeyed = true;
+    v.pdfText = d.pdfText;
+    m_control.SetBPdfOcr(v.pdfText);
     v.tickTime = d.interval;
     std::vector<CamConfigValue> keys = {{"camera", QString::number(v.camera)},
                                         {"resolution", QString::number(v.resolution)}};

@@ -37,12 +37,19 @@ public:
     // The local time the name is made of; the current time until set.
     void setClock(std::function<QDateTime()> now);
     void setOwner(std::function<QWidget*()> owner);
+    // Whether the next runs lay each page's recognised text over it (bPdfOcr, strOcrLanguages).
+    void setTextRecognition(bool enabled, const QString& languages);
+    // Told (pages done, pages in all) as each page's text is recognised: recognition takes seconds a
+    // page, and the export waits for it with the program's events flowing.
+    void setProgress(std::function<void(int done, int total)> progress);
 
     // Writes every page of every item's picture (each page of a multi-page TIFF) as a page of one
     // document into `saveFolder` (with its trailing '/') and answers the document's path, or "" when
     // nothing was written (an empty list, or a failure, which the box names). With `deleteAfter` the
     // pictures all of whose pages are in the document are deleted with their items, after a success
-    // only.
+    // only. With text recognition on, a page whose text cannot be recognised (no language pack, a
+    // failed recognition) is written pictures-only, with a warning on standard error; the document is
+    // still written. A run called while one runs writes nothing.
     QString run(const QString& saveFolder, bool deleteAfter);
 
     // The page files of the last run, in order, as they were handed to the document (temporary JPEGs
@@ -58,6 +65,10 @@ private:
     UiHost& m_host;
     std::function<QDateTime()> m_now;
     std::function<QWidget*()> m_owner;
+    std::function<void(int, int)> m_progress;
+    bool m_text = false;
+    QString m_languages;
+    bool m_running = false;
     QStringList m_lastPages;
 };
 

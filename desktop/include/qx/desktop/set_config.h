@@ -29,6 +29,7 @@ struct SettingsValues {
     int rotation = 0;
     bool deleteAfterUpload = true;
     bool deleteAfterPdf = false;
+    bool pdfText = false; // the PDFs carry the recognised text
     int dpi = 0;
     int color = 0;
     QString savePath;
@@ -60,6 +61,7 @@ public:
         kDeleteAfterPdf = 1023,
         kDpiList = 1024,
         kColorList = 1025,
+        kPdfText = 1026,
     };
 
     // `control` and `ui` are borrowed for the dialog's life. The dialog fills itself from the control
@@ -72,7 +74,7 @@ public:
     // What a person would do before pressing 保存设置, from a script's answer: keys "camera",
     // "resolution" (list positions), "format" ("jpg", "bmp", "gif", "tif" or "tiff"), "rotation"
     // (0, 90, 180, 270), "dpi" (0, 96, 200, 300), "color" (0-3), "savePath", "videoPath", "url"
-    // (typed), "uploadDel", "pdfDel" (checked), "interval" (the track bar), "browseSave",
+    // (typed), "uploadDel", "pdfDel", "pdfText" (checked), "interval" (the track bar), "browseSave",
     // "browseVideo" (press 浏览, answered by a folder answer), "configCamera" (press 调节拍摄仪) and
     // "screenshot" (a PNG path: the dialog is shown and saved as it looks). Then presses 保存设置.
     void applyAnswer(const QVariantMap& answer);
@@ -113,6 +115,7 @@ private:
     QPlainTextEdit* m_url = nullptr;
     QCheckBox* m_deleteAfterUpload = nullptr;
     QCheckBox* m_deleteAfterPdf = nullptr;
+    QCheckBox* m_pdfText = nullptr;
     QPushButton* m_configCamera = nullptr;
 };
 

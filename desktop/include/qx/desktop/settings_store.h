@@ -27,6 +27,10 @@ struct CamSettings {
     QString url;
     bool deleteAfterUpload = true;
     bool deleteAfterPdf = false;
+    // PDF-OCR: captured and exported PDFs carry the recognised text (bPdfOcr). Written back only once
+    // the file has the key or it is on, so a file that never named it stays as it was.
+    bool pdfText = false;
+    bool pdfTextKeyed = false;
     int tickTime = 5;
     int hotkeyModifiers = kModCtrl;
     int hotkeyKey = 'Z';
@@ -74,6 +78,7 @@ public:
 private:
     StartupBoxes readFile(int cameraCount);
     void readTls();
+    void readPdfText();
     StartupBoxes firstRun();
     void readHotkey();
 
