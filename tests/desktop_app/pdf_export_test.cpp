@@ -8,6 +8,7 @@
 #include "qx/imaging/picture.h"
 #include "qx/interface/ui_host.h"
 #include "support/test_support.h"
+#include "support/text_page.h"
 
 #include "imaging/external_tools.h"
 #include <QDir>
@@ -307,6 +308,36 @@ TEST(DesktopPdfExportRules, TheSuffixRuleAndTheJpegSignature) {
     EXPECT_TRUE(hasJpegSignature(f.file(QStringLiteral("j"))));
     EXPECT_FALSE(hasJpegSignature(f.file(QStringLiteral("n"))));
     EXPECT_FALSE(hasJpegSignature(f.file(QStringLiteral("missing"))));
+}
+
+TEST_F(DesktopPdfExport, WithTextRecognitionEveryPageCarriesItsTextAndProgressIsToldPerPage) {
+    const TextPage page = renderTextPage(QSize(1200, 900));
+    const QString a = save.file(QStringLiteral("a.jpg"));
+    const QString b = save.file(QStringLiteral("b.bmp"));
+    ASSERT_TRUE(page.image.save(a, "JPEG", 85));
+    ASSERT_TRUE(page.image.save(b, "BMP"));
+    const QByteArray aBytes = readAll(a);
+    add(a);
+    add(b);
+    std::vector<std::pair<int, int>> told;
+    exporter.setProgress([&told](int done, int total) { told.emplace_back(done, total); });
+    exporter.setTextRecognition(true, QStringLiteral("chi_sim+eng"));
+    const QString pdf = exporter.run(save.path(), true);
+    ASSERT_FALSE(pdf.isEmpty()) << host.messages().join(u'\n').toStdString();
+    for (int p = 1; p <= 2; ++p) {
+        const QString text = pdfTextWithoutSpaces(pdf, p);
+        for (const QString& line : page.lines)
+            EXPECT_TRUE(text.contains(QString(line).remove(QLatin1Char(' '))))
+                << "page " << p << ": " << line.toStdString() << " not in " << text.toStdString();
+    }
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>>{{0, 2}, {1, 2}, {2, 2}}));
+    // The JPEG's own bytes, and the pictures gone with their items after the export.
+    const std::vector<QByteArray> jpegs = pdfJpegs(pdf);
+    ASSERT_EQ(jpegs.size(), 2u);
+    EXPECT_EQ(jpegs[0], aBytes);
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_FALSE(QFileInfo::exists(a));
+    EXPECT_FALSE(QFileInfo::exists(b));
 }
 
 } // namespace

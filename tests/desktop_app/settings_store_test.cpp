@@ -91,6 +91,28 @@ TEST_F(DesktopSettingsStore, TheUploadsTlsCheckGoesToTheControlOnlyWhereTheFileS
     EXPECT_EQ(readAll(ini()), before);
 }
 
+TEST_F(DesktopSettingsStore, TheSearchablePdfBoxGoesToTheControlAndIsWrittenOnceTheFileHasIt) {
+    CMorvelQxWeb& c = m_control.wrapper();
+    // A file that never named it: the control's own setting stands and no write adds the key.
+    writeIni({"[CamConfig]", "camera=0"});
+    m_store.load(2);
+    EXPECT_FALSE(m_store.values().pdfText);
+    ASSERT_TRUE(m_store.writeAtShutDown(false, false, false));
+    EXPECT_EQ(readIni("PDF-OCR"), QStringLiteral("<missing>"));
+
+    writeIni({"[CamConfig]", "camera=0", "PDF-OCR=TRUE", "OCR-Lang=chi_tra+eng"});
+    m_store.load(2);
+    EXPECT_TRUE(c.GetBPdfOcr());
+    EXPECT_EQ(c.GetStrOcrLanguages(), QStringLiteral("chi_tra+eng"));
+    SettingsValues answer = m_store.dialogSeed();
+    EXPECT_TRUE(answer.pdfText);
+    answer.pdfText = false;
+    m_store.applyDialog(answer, true);
+    EXPECT_FALSE(c.GetBPdfOcr());
+    EXPECT_EQ(readIni("PDF-OCR"), QStringLiteral("FALSE"));
+    EXPECT_EQ(readIni("OCR-Lang"), QStringLiteral("chi_tra+eng")); // only read
+}
+
 TEST_F(DesktopSettingsStore, OnlyTrueAndFalseSetTheBoxesAndFlags) {
     writeIni(
         {"[CamConfig]", "Is-Merge=TRUE", "BarCode=yes", "Is-TimeCap=true", "UpLoad-Del=1", "PDF-Del=TRUE"});
