@@ -24,7 +24,7 @@ std::vector<const automation::Member*> membersOfKind(MemberKind kind) {
 TEST(AutomationSurface, OwnPropertiesAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
     const auto properties = membersOfKind(MemberKind::Property);
-    ASSERT_EQ(properties.size(), std::size_t(automation::kPropertyCount + 2));
+    ASSERT_EQ(properties.size(), std::size_t(automation::kPropertyCount + 4));
     ASSERT_EQ(mo.propertyCount() - mo.propertyOffset(), int(properties.size()));
     for (std::size_t i = 0; i < properties.size(); ++i) {
         const QMetaProperty p = mo.property(mo.propertyOffset() + int(i));
@@ -65,6 +65,8 @@ TEST(AutomationSurface, TableLookups) {
     EXPECT_EQ(automation::memberByDispid(automation::kMemberCount + 1), nullptr);
     EXPECT_STREQ(automation::memberByDispid(83)->name, "strTlsCaFile");
     EXPECT_STREQ(automation::memberByDispid(84)->name, "bTlsVerify");
+    EXPECT_STREQ(automation::memberByDispid(85)->name, "bPdfOcr");
+    EXPECT_STREQ(automation::memberByDispid(86)->name, "strOcrLanguages");
     EXPECT_STREQ(automation::memberByDispid(47)->name, "Morvel");
     EXPECT_EQ(automation::memberByName("TifTool")->dispid, 82);
     EXPECT_EQ(automation::memberByName("tiftool"), nullptr);
