@@ -239,14 +239,15 @@ TEST_F(DesktopProgram, TheCardPanelReadsShowsAndExportsThroughTheScriptHook) {
 TEST_F(DesktopProgram, AutoCaptureListsEachPageOfAClipAndExcludesTheTimedCapture) {
     PageClipPlan plan;
     plan.pages = 3;
-    plan.emptyStart = 0.6;
-    plan.still = 1.3;
-    plan.turn = 0.7;
-    plan.emptyEnd = 0.8;
+    plan.emptyStart = 0.4;
+    plan.still = 0.9;
+    plan.turn = 0.6;
+    plan.emptyEnd = 0.4;
     const QString clip = m_temp.file(QStringLiteral("pages.avi"));
     ASSERT_TRUE(writePageClip(plan, clip));
-    ASSERT_TRUE(writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
-                         "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\n"));
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nAutoSettleTime=400\r\n"));
     const QString path = script(R"JS(
         print(app.checked(1036), app.state().autoBadge === "");
         app.click(1004);
@@ -285,7 +286,7 @@ TEST_F(DesktopProgram, AutoCaptureListsEachPageOfAClipAndExcludesTheTimedCapture
     // It was on at the end: the settings file keeps it for the next start.
     const QByteArray ini = readAll(m_config.file(QStringLiteral("QX_CamConfig.ini")));
     EXPECT_TRUE(ini.contains("Is-AutoCap=TRUE\r\n")) << ini.toStdString();
-    EXPECT_TRUE(ini.contains("AutoSettleTime=800\r\n")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("AutoSettleTime=400\r\n")) << ini.toStdString(); // read at start, kept
 }
 
 TEST_F(DesktopProgram, ExitStatusTellsHowTheScriptEnded) {

@@ -244,10 +244,10 @@ TEST_F(CaptureFaults, AHandsFreeRunWhoseFolderVanishesSaysSoOnceAndEnds) {
     plan.width = 320;
     plan.height = 240;
     plan.pages = 3;
-    plan.emptyStart = 0.5;
-    plan.still = 1.3;
-    plan.turn = 0.7;
-    plan.emptyEnd = 0.5;
+    plan.emptyStart = 0.4;
+    plan.still = 0.9;
+    plan.turn = 0.6;
+    plan.emptyEnd = 0.4;
     const QString clip = clips.file(QStringLiteral("pages.avi"));
     ASSERT_TRUE(writePageClip(plan, clip));
     ScopedEnv camera("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!file=") + clip);
@@ -265,6 +265,7 @@ TEST_F(CaptureFaults, AHandsFreeRunWhoseFolderVanishesSaysSoOnceAndEnds) {
     });
     QObject::connect(&c, &control::CMorvelQxWebCtrl::AutoCaptureStateChanged, &c,
                      [&](int s) { states.push_back(s); });
+    c.setNAutoSettleTime(400);
     ASSERT_EQ(c.StartAutoCapture(QStringLiteral("jpg")), 0);
     QElapsedTimer clock;
     clock.start();
