@@ -593,6 +593,23 @@ void BridgeServer::answered(quint64 id, const QByteArray& answer) {
     resumeClients();
 }
 
+void BridgeServer::pushEvent(const QByteArray& json) {
+    const QByteArray frame = ws::serverFrame(ws::Text, json);
+    for (auto& [id, client] : m_clients) {
+        Client& c = *client;
+        if (c.gone || c.closing || !c.socket)
+            continue;
+        if (c.unwritten() + frame.size() > kMaxUnwrittenBytes) {
+            bridgeLog(QStringLiteral("%1: event not sent, the page reads nothing: %2")
+                          .arg(c.peer, QString::fromUtf8(json)));
+            continue;
+        }
+        // Not an answer: it takes no place among the answers a connection waits to have written.
+        c.socket->write(frame);
+        c.queued += frame.size();
+    }
+}
+
 void BridgeServer::written(quint64 id, qint64 bytes) {
     auto found = m_clients.find(id);
     if (found == m_clients.end() || found->second->gone)

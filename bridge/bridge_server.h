@@ -48,6 +48,10 @@ public:
     bool listen(QString& error);
     // Streaming thread: a frame the control's preview tap handed over.
     void deliverFrame(QImage frame) { m_frames->deliver(std::move(frame)); }
+    // Network thread: a message of the control's own (an event, not an answer) to every WebSocket
+    // client. A client whose unwritten answers already fill kMaxUnwrittenBytes does not get it (logged):
+    // a page that does not read is not buffered for without bound.
+    void pushEvent(const QByteArray& json);
 
     int clientCount() const { return static_cast<int>(m_clients.size()); }
     int streamCount() const { return static_cast<int>(m_streams.size()); }

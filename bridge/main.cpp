@@ -2,6 +2,7 @@
 #include "bridge_log.h"
 #include "bridge_server.h"
 #include "bridge_settings.h"
+#include "control_events.h"
 #include "path_guard.h"
 #include "request_runner.h"
 
@@ -167,12 +168,19 @@ int main(int argc, char** argv) {
     QMetaObject::invokeMethod(
         server.get(), [&] { listening = server->listen(error); }, Qt::BlockingQueuedConnection);
     int status = 0;
+    std::unique_ptr<ControlEvents> events;
     if (!listening) {
         bridgeLog(error);
         status = 3;
     } else {
         BridgeServer* target = server.get();
         tap->setPreviewSink([target](QImage frame) { target->deliverFrame(std::move(frame)); });
+        // The control's events go to every page, in the order the control signalled them; they stop
+        // before the server goes.
+        events = std::make_unique<ControlEvents>(widget, [target](const QByteArray& json) {
+            QMetaObject::invokeMethod(
+                target, [target, json] { target->pushEvent(json); }, Qt::QueuedConnection);
+        });
 
         // SIGTERM (systemd stopping the unit) and SIGINT end the bridge through the event loop, so the
         // control is released as a container would release it. exit() rather than quit(): quit() first
@@ -195,6 +203,7 @@ int main(int argc, char** argv) {
         bridgeLog(QStringLiteral("ready: http://127.0.0.1:%1/").arg(settings.port));
         status = app.exec();
         tap->setPreviewSink({});
+        events.reset();
     }
     QMetaObject::invokeMethod(
         server.get(), [&] { server.reset(); }, Qt::BlockingQueuedConnection);

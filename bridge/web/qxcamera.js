@@ -44,7 +44,9 @@ export class BridgeError extends Error {
 // Requests are answered in the order they were sent. A request sent on a connection that drops is
 // rejected, never sent again: a capture must not run twice. Requests made while the bridge is away
 // wait and go out once it is back. The connection comes back by itself, waiting longer each time.
-export function connect(url = defaultSocketUrl(), { minDelay = 250, maxDelay = 8000, onstate } = {}) {
+// `onevent(message)` hears what the control tells every page of its own accord, such as each
+// hands-free capture: {event: "captured", result: 0, path: "..."} and {event: "autoCaptureState", state: 2}.
+export function connect(url = defaultSocketUrl(), { minDelay = 250, maxDelay = 8000, onstate, onevent } = {}) {
     let socket = null;
     let nextId = 1;
     let delay = minDelay;
@@ -100,6 +102,10 @@ export function connect(url = defaultSocketUrl(), { minDelay = 250, maxDelay = 8
             try {
                 answer = JSON.parse(event.data);
             } catch {
+                return;
+            }
+            if (answer && answer.id === undefined && typeof answer.event === "string") {
+                if (onevent) onevent(answer);
                 return;
             }
             const entry = pending.get(answer.id);

@@ -2,6 +2,7 @@
 #include "control/capture/preview_surface.h"
 
 #include "control/capture/frame_events.h"
+#include "control/capture/frame_watch.h"
 #include "control/capture/preview_tap.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@ namespace qx::control {
 void PreviewSurface::offer(const media::FrameView& frame, QObject* owner, const QPolygonF* outline) {
     if (m_tap)
         m_tap->offer(frame);
+    if (m_watch)
+        m_watch->offer(frame);
     if (m_pending.load() || !owner || !m_shown.load())
         return;
     QSize target;

@@ -12,12 +12,15 @@
 
 namespace qx::control {
 
+class FrameWatch;
 class PreviewTap;
 
 class PreviewSurface {
 public:
-    // Every frame offered is also offered to `tap` (borrowed, may be null), whatever the window paints.
-    explicit PreviewSurface(PreviewTap* tap = nullptr) : m_tap(tap) {}
+    // Every frame offered is also offered to `tap` and `watch` (borrowed, may be null), whatever the
+    // window paints.
+    explicit PreviewSurface(PreviewTap* tap = nullptr, FrameWatch* watch = nullptr)
+        : m_tap(tap), m_watch(watch) {}
 
     // Streaming thread: keeps a copy of the frame scaled to the target size and asks `owner` to repaint,
     // unless the previous frame has not been taken yet (frames are dropped, never queued).
@@ -35,6 +38,7 @@ public:
 
 private:
     PreviewTap* m_tap;
+    FrameWatch* m_watch;
     mutable std::mutex m_mutex;
     QImage m_frame;
     QPolygonF m_outline;

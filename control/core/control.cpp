@@ -5,11 +5,13 @@
 #include "control/capture/cameras.h"
 #include "control/capture/capture_folders.h"
 #include "control/capture/edge_preview.h"
+#include "control/capture/frame_watch.h"
 #include "control/capture/image_list.h"
 #include "control/capture/preview.h"
 #include "control/capture/preview_surface.h"
 #include "control/capture/preview_tap.h"
 #include "control/core/process_modes.h"
+#include "control/features/auto_capture.h"
 #include "control/features/ftp.h"
 #include "control/features/idcard.h"
 #include "control/features/network_transfer.h"
@@ -42,7 +44,8 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     setAttribute(Qt::WA_OpaquePaintEvent);
     ControlContext& context = *this;
     m_tap = std::make_unique<PreviewTap>();
-    m_surface = std::make_unique<PreviewSurface>(m_tap.get());
+    m_frameWatch = std::make_unique<FrameWatch>();
+    m_surface = std::make_unique<PreviewSurface>(m_tap.get(), m_frameWatch.get());
     ProcessModes& modes = ProcessModes::ofProcess();
     m_cameras = std::make_unique<Cameras>(context);
     m_edge = std::make_unique<EdgePreview>(context, *m_cameras, *m_surface);
@@ -59,6 +62,10 @@ CMorvelQxWebCtrl::CMorvelQxWebCtrl(QWidget* parent, UiHost* uiHost, const QStrin
     m_cards = std::make_unique<CardReading>(context, *m_uploads, *m_cardWorker);
     m_recording = std::make_unique<Recording>(context, modes, *m_cameras, *m_normal);
     m_tools = std::make_unique<Tools>(context);
+    m_auto = std::make_unique<AutoCapture>(
+        context, *m_frameWatch, [this](const QString& format) { return autoCaptureShot(format); },
+        [this](AutoCaptureState state) { emit AutoCaptureStateChanged(static_cast<int>(state)); },
+        [this](const AutoCaptureShot& shot) { emit AutoCaptured(shot.code, shot.path); });
     m_dispatcher = std::make_unique<MetaObjectDispatcher>(this);
     create(controlFolder);
 }
@@ -131,6 +138,7 @@ ControlState CMorvelQxWebCtrl::state() const {
 }
 
 void CMorvelQxWebCtrl::windowDestroyed() {
+    m_auto->stop();
     StopPreview();
     m_tap->setSink({});
     m_libs.freeAll();
@@ -330,6 +338,8 @@ int CMorvelQxWebCtrl::StartPreviewProc() {
 }
 
 int CMorvelQxWebCtrl::StopPreview() {
+    // No frames come any more: a hands-free run ends with the preview it watched.
+    m_auto->previewStopped();
     return m_normal->StopPreview();
 }
 
@@ -502,6 +512,32 @@ short CMorvelQxWebCtrl::RefreshLocalImg() {
 
 void CMorvelQxWebCtrl::TifTool() {
     m_tools->TifTool();
+}
+
+int CMorvelQxWebCtrl::StartAutoCapture(const QString& PhotoFormat) {
+    return m_auto->start(
+        AutoCaptureRequest{PhotoFormat, m_p.nAutoSettleTime, m_normal->isOn() || m_edge->isOn()});
+}
+
+int CMorvelQxWebCtrl::StopAutoCapture() {
+    return m_auto->stop();
+}
+
+int CMorvelQxWebCtrl::GetAutoCaptureState() {
+    return static_cast<int>(m_auto->state());
+}
+
+int CMorvelQxWebCtrl::GetAutoCaptureCount() {
+    return m_auto->pagesCaptured();
+}
+
+AutoCaptureShot CMorvelQxWebCtrl::autoCaptureShot(const QString& format) {
+    // The same call as a container's Morvel: the gate, the properties, the chain and cPicName.
+    AutoCaptureShot shot;
+    shot.code = Morvel(format);
+    if (shot.code == 0 || shot.code == automation::kMorvelConversionFailed)
+        shot.path = m_p.cPicName;
+    return shot;
 }
 
 } // namespace qx::control

@@ -10,6 +10,7 @@
 #include "control/core/control_properties.h"
 #include "control/core/control_state.h"
 #include "control/core/outside_libraries.h"
+#include "control/features/auto_capture.h"
 #include "control/features/ftp.h"
 #include "control/features/idcard.h"
 #include "control/features/merge.h"
@@ -27,7 +28,9 @@ namespace qx::control {
 class Cameras;
 class CaptureFolders;
 class CardReading;
+class AutoCapture;
 class EdgePreview;
+class FrameWatch;
 class FtpSending;
 class ImageList;
 class NormalPreview;
@@ -61,14 +64,21 @@ class Watermark;
                            A5, P5, a5, A6, P6, a6)                                                           \
     Q_INVOKABLE CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6);
 
-// The control's own meta-object members are exactly its automation surface: no signals or slots of
-// its own, so a container (or a script engine) sees nothing but the surface's properties and methods.
+// The control's own meta-object members are exactly its automation surface and the two signals of
+// hands-free capture (its events to the container), so a container (or a script engine) sees nothing
+// but the surface's properties and methods and those events.
 // Each feature lives in a class of its own that owns that feature's state and knows the control only
 // as its ControlContext; the control maps properties to the feature's request and its result back.
 class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap, private ControlContext {
     Q_OBJECT
     Q_INTERFACES(qx::QxDispatch qx::QxPreviewTap)
     QX_AUTOMATION_PROPERTIES(QX_DECLARE_PROPERTY)
+
+signals:
+    // Hands-free capture's state changed: 0 off, 1 waiting for a page, 2 steady, 3 capturing.
+    void AutoCaptureStateChanged(int state);
+    // A hands-free capture ended: Morvel's code and cPicName afterwards ("" when nothing was written).
+    void AutoCaptured(int result, const QString& path);
 
 public:
     // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs. `controlFolder`
@@ -132,6 +142,8 @@ private:
     void apply(const CardHolder& holder);
     CardUploadRequest cardUploadRequest() const;
     OutsideLibraries& libraries() override { return m_libs; }
+    // One hands-free capture through Morvel, as AutoCapture asks for it.
+    AutoCaptureShot autoCaptureShot(const QString& format);
 
     ControlProperties m_p;
     ControlSettings m_settings;
@@ -147,6 +159,7 @@ private:
 
     // The features, in the order they depend on one another.
     std::unique_ptr<PreviewTap> m_tap;
+    std::unique_ptr<FrameWatch> m_frameWatch;
     std::unique_ptr<PreviewSurface> m_surface;
     std::unique_ptr<Cameras> m_cameras;
     std::unique_ptr<EdgePreview> m_edge;
@@ -163,6 +176,7 @@ private:
     std::unique_ptr<CardReading> m_cards;
     std::unique_ptr<Recording> m_recording;
     std::unique_ptr<Tools> m_tools;
+    std::unique_ptr<AutoCapture> m_auto;
 };
 
 #undef QX_DECLARE_PROPERTY

@@ -2,11 +2,11 @@
 #include "qx/desktop/capture_flow.h"
 
 #include "qx/desktop/file_ops.h"
-#include "qx/interface/result_codes.h"
 #include "qx/desktop/list_image_ctrl.h"
 #include "qx/desktop/morvel_qx_web.h"
 #include "qx/desktop/picture_list.h"
 #include "qx/desktop/settings_store.h"
+#include "qx/interface/result_codes.h"
 
 #include <QFileInfo>
 #include <QScopeGuard>
@@ -47,20 +47,40 @@ void CaptureFlow::capture() {
     } else {
         s.imageFormat = s.savedImageFormat;
     }
-    m_control.SetPDPI(static_cast<short>(s.dpi));
-    m_control.SetNColorSpace(static_cast<short>(s.color));
-    m_control.SetNRotateAngle(static_cast<short>(s.rotation));
+    applyPictureSettings();
     if (const int result = m_control.Morvel(s.imageFormat); result != 0) {
         listKeptBmp(result, s.imageFormat);
         return;
     }
     m_lastPicture = m_control.GetCPicName();
+    listPicture(s.imageFormat);
+}
 
+QString CaptureFlow::applyPictureSettings() {
+    const CamSettings& s = m_settings;
+    m_control.SetPDPI(static_cast<short>(s.dpi));
+    m_control.SetNColorSpace(static_cast<short>(s.color));
+    m_control.SetNRotateAngle(static_cast<short>(s.rotation));
+    return s.imageFormat;
+}
+
+void CaptureFlow::takeAutoCapture(int result, const QString& path, const QString& format) {
+    if (result != 0) {
+        listKeptBmp(result, format);
+        return;
+    }
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return;
+    m_lastPicture = path;
+    listPicture(format);
+}
+
+void CaptureFlow::listPicture(const QString& format) {
     CListImageCtrl& list = m_pictures.list();
     if (m_barcodeNaming()) {
         m_barcodeName = m_barcodeLookup ? m_barcodeLookup(m_lastPicture) : QString();
         if (!m_barcodeName.isEmpty()) {
-            const QString newName = m_barcodeName + QLatin1Char('.') + s.imageFormat;
+            const QString newName = m_barcodeName + QLatin1Char('.') + format;
             const QString newPath = folderOfFile(m_lastPicture) + newName;
             // The new picture takes the name from an older one of that barcode in one step: the older
             // one goes only once the newer holds its name, and stays when the move fails.
@@ -90,10 +110,9 @@ void CaptureFlow::listKeptBmp(int result, const QString& format) {
     // The picture was taken but could not be made in its format (a PDF capture answers the PDF's own
     // code): the control kept the BMP and names it. It is the clerk's picture all the same, so it is
     // listed under its own name, and the clerk learns why it is a BMP; no barcode renames it.
-    const bool kept =
-        result == automation::kMorvelConversionFailed ||
-        ((result == automation::kPdfNotCreated || result == automation::kPdfFailed) &&
-                                     format.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0);
+    const bool kept = result == automation::kMorvelConversionFailed ||
+                      ((result == automation::kPdfNotCreated || result == automation::kPdfFailed) &&
+                       format.compare(QLatin1String("pdf"), Qt::CaseInsensitive) == 0);
     const QString bmp = kept ? m_control.GetCPicName() : QString();
     if (!bmp.endsWith(QLatin1String(".bmp"), Qt::CaseInsensitive) || !QFileInfo(bmp).isFile())
         return;

@@ -25,6 +25,7 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFile>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProgressBar>
@@ -130,11 +131,13 @@ void CQX_CameraDlg::buildControls() {
     m_mergeMode = new QCheckBox(caption(id::kMergeMode), this);
     m_barcode = new QCheckBox(caption(id::kBarcode), this);
     m_timedMode = new QCheckBox(caption(id::kTimedMode), this);
+    m_autoCapture = new QCheckBox(caption(id::kAutoCapture), this);
     for (auto [w, i] : {std::pair<QAbstractButton*, int>{m_autoCrop, id::kAutoCrop},
                         {m_noCrop, id::kNoCrop},
                         {m_mergeMode, id::kMergeMode},
                         {m_barcode, id::kBarcode},
-                        {m_timedMode, id::kTimedMode}}) {
+                        {m_timedMode, id::kTimedMode},
+                        {m_autoCapture, id::kAutoCapture}}) {
         w->setGeometry(place(i));
         w->setPalette(textPalette);
         w->setObjectName(QString::number(i));
@@ -154,6 +157,7 @@ void CQX_CameraDlg::buildControls() {
         m_autoCrop->setChecked(false);
         m_control.DisableCrop();
     });
+    connect(m_autoCapture, &QCheckBox::clicked, this, [this](bool on) { setAutoCapture(on); });
     for (QCheckBox* box : {m_mergeMode, m_barcode, m_timedMode}) {
         const int boxId = box->objectName().toInt();
         connect(box, &QCheckBox::clicked, this, [this, boxId] { onCheckBox(boxId); });
@@ -250,7 +254,24 @@ void CQX_CameraDlg::buildControls() {
         m_controlWidget->setObjectName(QString::number(id::kControl));
         m_control.attach(qobject_cast<QxDispatch*>(m_controlWidget));
         m_controls.insert(id::kControl, m_controlWidget);
+        // The control's events, by name: the program knows the control only through its surface.
+        const QMetaObject* mo = m_controlWidget->metaObject();
+        if (mo->indexOfSignal("AutoCaptured(int,QString)") >= 0)
+            connect(m_controlWidget, SIGNAL(AutoCaptured(int, QString)), this,
+                    SLOT(onAutoCaptured(int, QString)));
+        if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
+            connect(m_controlWidget, SIGNAL(AutoCaptureStateChanged(int)), this,
+                    SLOT(onAutoCaptureState(int)));
     }
+    // The badge over the live picture's top-left corner, shown while 自动拍照 runs.
+    m_autoBadge = new QLabel(this);
+    m_autoBadge->setObjectName(QString::number(id::kAutoBadge));
+    m_autoBadge->setStyleSheet(QStringLiteral(
+        "QLabel { background: rgba(20, 20, 20, 170); color: white; padding: 2px 8px; border-radius: 4px; }"));
+    m_autoBadge->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_autoBadge->move(place(id::kControl).topLeft() + QPoint(8, 8));
+    m_autoBadge->hide();
+    m_controls.insert(id::kAutoBadge, m_autoBadge);
 }
 
 QWidget* CQX_CameraDlg::controlById(int id) const {
@@ -336,6 +357,8 @@ void CQX_CameraDlg::initDialog() {
 
     m_control.KelpoCapturePlay();
     m_control.SetCropMargin(0);
+    if (m_startAutoCapture)
+        setAutoCapture(true);
 
     // The timer runs for the dialog's life and captures only while a timed run is on. A tick time
     // below one second is taken as one: a timer of 0 would fire without pause and starve the window.
@@ -350,6 +373,8 @@ void CQX_CameraDlg::initDialog() {
 }
 
 void CQX_CameraDlg::applyStartupBoxes(const StartupBoxes& boxes) {
+    // Started once the live picture runs, below.
+    m_startAutoCapture = boxes.autoCapture == true && boxes.timedMode != true && boxes.mergeMode != true;
     if (boxes.mergeMode) {
         m_mergeMode->setChecked(*boxes.mergeMode);
         m_controls.value(id::kMerge)->setEnabled(*boxes.mergeMode);
@@ -398,6 +423,7 @@ void CQX_CameraDlg::onCheckBox(int boxId) {
         if (m_mergeMode->isChecked()) {
             mergeButton->setEnabled(true);
             m_barcode->setChecked(false);
+            setAutoCapture(false);
         } else {
             mergeButton->setEnabled(false);
         }
@@ -414,6 +440,7 @@ void CQX_CameraDlg::onCheckBox(int boxId) {
         break;
     case id::kTimedMode:
         if (m_timedMode->isChecked()) {
+            setAutoCapture(false);
             m_barcode->setChecked(false);
             m_timerRun->setEnabled(true);
             captureButton->setEnabled(false);
@@ -427,6 +454,70 @@ void CQX_CameraDlg::onCheckBox(int boxId) {
     default:
         break;
     }
+}
+
+bool CQX_CameraDlg::setAutoCapture(bool on) {
+    if (!on) {
+        if (m_autoRun)
+            m_control.StopAutoCapture();
+        m_autoRun = false;
+        m_autoCapture->setChecked(false);
+        m_autoBadge->hide();
+        return true;
+    }
+    if (m_autoRun)
+        return true;
+    // As a timed capture: one at a time, and not in merge mode, whose captures each need IsMerge.
+    if (m_timedMode->isChecked()) {
+        m_timedMode->setChecked(false);
+        onCheckBox(id::kTimedMode);
+    }
+    if (m_mergeMode->isChecked()) {
+        m_mergeMode->setChecked(false);
+        onCheckBox(id::kMergeMode);
+    }
+    m_autoFormat = m_capture->applyPictureSettings();
+    m_control.SetNAutoSettleTime(m_settings.values().autoSettleTime);
+    const int result = m_control.StartAutoCapture(m_autoFormat);
+    if (result != 0) {
+        m_autoCapture->setChecked(false);
+        showMessage(QString::fromUtf8(kAutoCaptureNoPreviewText));
+        return false;
+    }
+    m_autoRun = true;
+    m_autoCapture->setChecked(true);
+    onAutoCaptureState(m_control.GetAutoCaptureState());
+    return true;
+}
+
+void CQX_CameraDlg::onAutoCaptured(int result, const QString& path) {
+    m_capture->takeAutoCapture(result, path, m_autoFormat);
+}
+
+void CQX_CameraDlg::onAutoCaptureState(int state) {
+    // 1 waiting for a page, 2 steady, 3 capturing; 0 the run ended (also by a failed capture, or
+    // with the preview).
+    static const char* const texts[] = {"", "等待翻页", "静止", "拍照"};
+    if (state <= 0 || state > 3) {
+        m_autoBadge->hide();
+        if (m_autoRun) {
+            m_autoRun = false;
+            m_autoCapture->setChecked(false);
+        }
+        return;
+    }
+    m_autoBadge->setText(QString::fromUtf8(texts[state]));
+    m_autoBadge->adjustSize();
+    m_autoBadge->show();
+    m_autoBadge->raise();
+}
+
+QString CQX_CameraDlg::autoBadgeText() const {
+    return m_autoBadge && !m_autoBadge->isHidden() ? m_autoBadge->text() : QString();
+}
+
+int CQX_CameraDlg::autoCaptureCount() const {
+    return m_controlWidget ? const_cast<CMorvelQxWeb&>(m_control).GetAutoCaptureCount() : 0;
 }
 
 void CQX_CameraDlg::onTimerRun() {
@@ -591,9 +682,12 @@ void CQX_CameraDlg::shutDown() {
         return;
     m_shutDown = true;
     m_captureTimer.stop();
+    const bool autoCapture = m_autoRun;
     if (m_started)
-        m_settings.writeAtShutDown(m_mergeMode->isChecked(), m_barcode->isChecked(),
-                                   m_timedMode->isChecked());
+        setAutoCapture(false);
+    if (m_started)
+        m_settings.writeAtShutDown(m_mergeMode->isChecked(), m_barcode->isChecked(), m_timedMode->isChecked(),
+                                   autoCapture);
     if (m_started && m_settings.values().camera >= 0)
         m_control.StopPreview();
     m_cardDock.close();

@@ -193,7 +193,11 @@ QVariantMap ScriptApp::state() const {
             {QStringLiteral("timedRun"), m_dialog.isTimedRunOn()},
             {QStringLiteral("lastPicture"), m_dialog.lastPicturePath()},
             {QStringLiteral("cardPanelShown"), m_dialog.isCardPanelShown()},
-            {QStringLiteral("cardPanelExists"), m_dialog.cardPanel() != nullptr}};
+            {QStringLiteral("cardPanelExists"), m_dialog.cardPanel() != nullptr},
+            {QStringLiteral("autoCapture"), m_dialog.isAutoCaptureOn()},
+            {QStringLiteral("autoBadge"), m_dialog.autoBadgeText()},
+            {QStringLiteral("autoCount"), m_dialog.autoCaptureCount()},
+            {QStringLiteral("autoSettleTime"), m_dialog.autoSettleTime()}};
 }
 
 QVariantMap ScriptApp::settingsShown() const {
@@ -219,6 +223,7 @@ int runDialogScript(CQX_CameraDlg& dialog, ScriptedUiHost& ui, const QString& sc
         QJSEngine engine;
         engine.installExtensions(QJSEngine::ConsoleExtension);
         auto* host = new script::ScriptHost(&engine, &ui, &dialog.control(), args, controlInfo);
+        host->watchEvents(dialog.controlWidget());
         script::installHostGlobals(engine, host);
         engine.globalObject().setProperty(QStringLiteral("control"),
                                           script::makeDispatchObject(engine, host));

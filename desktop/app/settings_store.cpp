@@ -91,6 +91,12 @@ StartupBoxes SettingsStore::readFile(int count) {
     }
     boxes.timedMode = fileBool(read("Is-TimeCap", QStringLiteral("FALSE")));
     v.tickTime = platform::decimalPrefix(read("TickTime", QStringLiteral("5")));
+    const QString autoCapture = read("Is-AutoCap", QString());
+    const QString settle = read("AutoSettleTime", QString());
+    m_autoKeys = !autoCapture.isEmpty() || !settle.isEmpty();
+    boxes.autoCapture = fileBool(autoCapture.isEmpty() ? QStringLiteral("FALSE") : autoCapture);
+    if (!settle.isEmpty())
+        v.autoSettleTime = platform::decimalPrefix(settle);
     readHotkey();
     return boxes;
 }
@@ -241,12 +247,16 @@ void SettingsStore::applyDialog(const SettingsValues& d, bool accepted) {
     writeExistingCamConfig(m_iniPath, keys);
 }
 
-bool SettingsStore::writeAtShutDown(bool mergeMode, bool barcode, bool timedMode) const {
+bool SettingsStore::writeAtShutDown(bool mergeMode, bool barcode, bool timedMode, bool autoCapture) const {
     const CamSettings& v = m_values;
     std::vector<CamConfigValue> keys = {{"Is-Merge", boolText(mergeMode)}, {"BarCode", boolText(barcode)}};
     appendPictureKeys(keys, v);
     keys.emplace_back("Is-TimeCap", boolText(timedMode));
     keys.emplace_back("TickTime", QString::number(v.tickTime));
+    if (autoCapture || m_autoKeys) {
+        keys.emplace_back("Is-AutoCap", boolText(autoCapture));
+        keys.emplace_back("AutoSettleTime", QString::number(v.autoSettleTime));
+    }
     return writeExistingCamConfig(m_iniPath, keys);
 }
 

@@ -15,6 +15,7 @@ constexpr std::array kMain{
     ControlPlacement{1012, {544, 58, 63, 12}, "以一维码命名", 0},
     ControlPlacement{1004, {544, 74, 63, 12}, "定时连续拍照", 0},
     ControlPlacement{1011, {543, 89, 62, 19}, "", 151},
+    ControlPlacement{1036, {544, 109, 63, 11}, "自动拍照", 0},
     ControlPlacement{1005, {474, 43, 62, 65}, "拍照", 142},
     ControlPlacement{1006, {474, 121, 130, 33}, "合并照片", 144},
     ControlPlacement{1009, {473, 163, 131, 33}, "录    像", 147},

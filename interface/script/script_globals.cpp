@@ -23,6 +23,7 @@ constexpr const char* kBootstrap = R"JS(
         put: function (dispid, value) { h.put(dispid, value); },
         env: function (name) { return h.env(String(name)); },
         window: function (kind) { return h.window(String(kind)); },
+        waitEvent: function (name, ms) { return h.waitEvent(String(name), ms === undefined ? 0 : ms); },
         args: h.args,
         controlInfo: h.controlInfo
     };

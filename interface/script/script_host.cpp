@@ -2,6 +2,7 @@
 #include "script_host.h"
 #include "script_window.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJSEngine>
 #include <QTimer>
@@ -26,6 +27,56 @@ QJSValue ScriptHost::window(const QString& kind) {
     if (!open)
         return QJSValue(QJSValue::NullValue);
     return m_engine->newQObject(new ScriptWindow(*m_ui, kind, open));
+}
+
+void ScriptHost::watchEvents(QObject* control) {
+    if (!control)
+        return;
+    // By name: the host knows the control only through its meta-object, as any container does.
+    const QMetaObject* mo = control->metaObject();
+    if (mo->indexOfSignal("AutoCaptured(int,QString)") >= 0)
+        connect(control, SIGNAL(AutoCaptured(int, QString)), this, SLOT(onAutoCaptured(int, QString)));
+    if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
+        connect(control, SIGNAL(AutoCaptureStateChanged(int)), this, SLOT(onAutoCaptureState(int)));
+}
+
+void ScriptHost::onAutoCaptured(int result, const QString& path) {
+    m_events.append({{QStringLiteral("event"), QStringLiteral("captured")},
+                     {QStringLiteral("result"), result},
+                     {QStringLiteral("path"), path}});
+    if (m_waiting)
+        m_waiting->quit();
+}
+
+void ScriptHost::onAutoCaptureState(int state) {
+    m_events.append(
+        {{QStringLiteral("event"), QStringLiteral("autoCaptureState")}, {QStringLiteral("state"), state}});
+    if (m_waiting)
+        m_waiting->quit();
+}
+
+QJSValue ScriptHost::takeEvent(const QString& name) {
+    for (qsizetype i = 0; i < m_events.size(); ++i)
+        if (m_events[i].value(QStringLiteral("event")).toString() == name)
+            return m_engine->toScriptValue(m_events.takeAt(i));
+    return QJSValue(QJSValue::NullValue);
+}
+
+QJSValue ScriptHost::waitEvent(const QString& name, int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        QJSValue found = takeEvent(name);
+        const qint64 left = ms - clock.elapsed();
+        if (!found.isNull() || left <= 0)
+            return found;
+        // Woken by every event as well as by the time limit, so the script sees an event as it comes.
+        QEventLoop loop;
+        QTimer::singleShot(static_cast<int>(left), &loop, &QEventLoop::quit);
+        m_waiting = &loop;
+        loop.exec();
+        m_waiting = nullptr;
+    }
 }
 
 void ScriptHost::wait(int ms) {

@@ -5,10 +5,12 @@
 #include "qx/interface/ui_host.h"
 
 #include <QJSValue>
+#include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QVariantMap>
 
+class QEventLoop;
 class QJSEngine;
 
 namespace qx::script {
@@ -36,6 +38,17 @@ public:
     Q_INVOKABLE void printLine(const QString& line);
     // The open window of `kind` ("video", "print-preview") as a ScriptWindow, or null.
     Q_INVOKABLE QJSValue window(const QString& kind);
+    // The oldest event of that name ("captured", "autoCaptureState") not yet taken, waited for with
+    // events flowing at most `ms`: an object {event, ...}, or null when none came.
+    Q_INVOKABLE QJSValue waitEvent(const QString& name, int ms);
+
+    // Queues the events `control` signals (its hands-free captures) from now on for waitEvent. A
+    // control without those signals gives none.
+    void watchEvents(QObject* control);
+
+private slots:
+    void onAutoCaptured(int result, const QString& path);
+    void onAutoCaptureState(int state);
 
 private:
     void throwStatus(DispatchStatus status, int dispid);
@@ -45,6 +58,10 @@ private:
     QxDispatch* m_dispatch;
     QStringList m_args;
     QVariantMap m_info;
+    QJSValue takeEvent(const QString& name);
+
+    QList<QVariantMap> m_events;     // in the order they came
+    QEventLoop* m_waiting = nullptr; // the loop of a waitEvent in progress
 };
 
 } // namespace qx::script

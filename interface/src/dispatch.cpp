@@ -132,7 +132,8 @@ DispatchStatus MetaObjectDispatcher::resolve(int dispid, MemberKind kind, const 
         return DispatchStatus::UnknownDispid;
     if (member->kind != kind)
         return DispatchStatus::WrongKind;
-    const Binding& b = m_bindings[static_cast<std::size_t>(dispid - automation::kFirstDispid)];
+    // The table may have gaps after the original members: the binding is found by the member's place.
+    const Binding& b = m_bindings[static_cast<std::size_t>(member - automation::kMembers.data())];
     index = kind == MemberKind::Property ? b.propertyIndex : b.methodIndex;
     return index < 0 ? DispatchStatus::Unbound : DispatchStatus::Ok;
 }

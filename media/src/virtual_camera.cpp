@@ -214,7 +214,10 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
         const QString camera = rawCamera.trimmed();
         if (camera.isEmpty())
             continue;
-        const QStringList parts = camera.split(QLatin1Char(':'));
+        // The options follow the sizes, each after a '!'; they are split off first, since a file's
+        // path may hold a ':'.
+        QStringList sizesAndOptions = camera.split(QLatin1Char('!'));
+        const QStringList parts = sizesAndOptions.takeFirst().split(QLatin1Char(':'));
         if (parts.size() != 2 && parts.size() != 3)
             return fail(QStringLiteral("\"%1\" is not [VID:]PID:SIZES").arg(camera));
         VirtualCameraSpec spec;
@@ -222,9 +225,7 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
             return fail(QStringLiteral("\"%1\" is no hexadecimal vendor id").arg(parts[0]));
         if (!parseHexId(parts[parts.size() - 2].trimmed(), spec.productId))
             return fail(QStringLiteral("\"%1\" is no hexadecimal product id").arg(parts[parts.size() - 2]));
-        // The faults follow the sizes, each after a '!'.
-        QStringList sizesAndOptions = parts.last().split(QLatin1Char('!'));
-        const QString sizes = sizesAndOptions.takeFirst();
+        const QString sizes = parts.last();
         for (const QString& rawSize : sizes.split(QLatin1Char(';'))) {
             const QString size = rawSize.trimmed();
             if (size.isEmpty())
@@ -243,11 +244,30 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
         }
         if (spec.formats.empty())
             return fail(QStringLiteral("\"%1\" offers no size").arg(camera));
+        bool fileGiven = false;
         for (const QString& rawOption : sizesAndOptions) {
             const QString option = rawOption.trimmed();
+            if (option.startsWith(QLatin1String("file="), Qt::CaseInsensitive)) {
+                if (fileGiven)
+                    return fail(QStringLiteral("\"%1\" gives file= twice").arg(camera));
+                fileGiven = true;
+                spec.videoFile = QString::fromUtf8(QByteArray::fromPercentEncoding(option.mid(5).toUtf8()));
+                if (spec.videoFile.trimmed().isEmpty())
+                    return fail(QStringLiteral("\"%1\" names no video file").arg(option));
+                if (spec.videoFile.contains(QChar(0)))
+                    return fail(QStringLiteral("\"%1\" names a file with a NUL in its path").arg(option));
+                continue;
+            }
+            if (option.compare(QLatin1String("loop"), Qt::CaseInsensitive) == 0) {
+                if (spec.loop)
+                    return fail(QStringLiteral("\"%1\" gives loop twice").arg(camera));
+                spec.loop = true;
+                continue;
+            }
             const auto m = optionForm.match(option);
             if (!m.hasMatch())
-                return fail(QStringLiteral("\"%1\" is neither stall-after=N nor unplug-after=N").arg(option));
+                return fail(QStringLiteral("\"%1\" is none of stall-after=N, unplug-after=N, file=PATH, loop")
+                                .arg(option));
             bool ok = false;
             const uint64_t frames = m.captured(2).toULongLong(&ok);
             if (!ok)
@@ -259,6 +279,8 @@ std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString&
                                 .arg(camera, QLatin1String(stall ? "stall" : "unplug")));
             slot = frames;
         }
+        if (spec.loop && spec.videoFile.isEmpty())
+            return fail(QStringLiteral("\"%1\" loops, but plays no video file (file=PATH)").arg(camera));
         out.push_back(std::move(spec));
     }
     return out;
@@ -275,6 +297,11 @@ QString describeVirtualCamera(const VirtualCameraSpec& spec) {
         text += QStringLiteral("!stall-after=%1").arg(*spec.stallAfter);
     if (spec.unplugAfter)
         text += QStringLiteral("!unplug-after=%1").arg(*spec.unplugAfter);
+    if (!spec.videoFile.isEmpty())
+        text +=
+            QStringLiteral("!file=") + QString::fromLatin1(spec.videoFile.toUtf8().toPercentEncoding("/~"));
+    if (spec.loop)
+        text += QStringLiteral("!loop");
     return text;
 }
 
@@ -400,9 +427,13 @@ void VirtualCamera::Generator::frame(uint64_t n, uint8_t* out) const {
     for (int y = 0; y < m_height; ++y)
         std::memcpy(out + y * rowBytes, source->data() + (y + dy) * sceneRowBytes + dx * 2, rowBytes);
 
-    const int brightness = m_camera.m_brightness.load();
-    const int contrast = m_camera.m_contrast.load();
-    const int saturation = m_camera.m_saturation.load();
+    m_camera.adjust(out, frameBytes());
+}
+
+void VirtualCamera::adjust(uint8_t* yuy2, std::size_t bytes) const {
+    const int brightness = m_brightness.load();
+    const int contrast = m_contrast.load();
+    const int saturation = m_saturation.load();
     if (brightness == 0 && contrast == 100 && saturation == 100)
         return;
     uint8_t lumaLut[256], chromaLut[256];
@@ -410,10 +441,9 @@ void VirtualCamera::Generator::frame(uint64_t n, uint8_t* out) const {
         lumaLut[v] = clampByte((v - 128) * contrast / 100 + 128 + brightness);
         chromaLut[v] = clampByte((v - 128) * saturation / 100 + 128);
     }
-    const std::size_t total = frameBytes();
-    for (std::size_t i = 0; i < total; i += 2) {
-        out[i] = lumaLut[out[i]];
-        out[i + 1] = chromaLut[out[i + 1]];
+    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+        yuy2[i] = lumaLut[yuy2[i]];
+        yuy2[i + 1] = chromaLut[yuy2[i + 1]];
     }
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "qx/media/virtual_camera.h"
+#include "video_file_decoder.h"
 
 #include <gst/app/gstappsrc.h>
 
@@ -28,10 +29,18 @@ private:
     static void needData(GstAppSrc* src, guint, gpointer self);
     void pushFrame(GstAppSrc* src);
     void unplug(GstAppSrc* src);
+    // Fills `out` with the next frame of the scene or the file; false when the stream ended or failed
+    // (and was told so on the bus).
+    bool makeFrame(GstAppSrc* src, uint8_t* out);
+    void endStream(GstAppSrc* src);
 
     // Touched only by appsrc's streaming thread once playing.
     std::shared_ptr<VirtualCamera> m_camera;
-    std::unique_ptr<VirtualCamera::Generator> m_generator;
+    std::unique_ptr<VirtualCamera::Generator> m_generator; // the document scene, or ...
+    std::unique_ptr<VideoFileDecoder> m_file;              // ... the video file, opened with the first frame
+    int m_width = 0;
+    int m_height = 0;
+    bool m_endPosted = false;
     uint64_t m_frameNumber = 0;
     bool m_unplugPosted = false;
     int m_rateNum = 30;

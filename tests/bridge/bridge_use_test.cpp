@@ -1,5 +1,6 @@
 // qxbridge under use over time: pages that come and go, other users, floods, a stop, links that move.
 #include "bridge_fixture.h"
+#include "support/page_clips.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,6 +40,74 @@ int holdUpload(BridgeProcess& bridge, BridgeClient& client, SlowServer& server) 
                                {QStringLiteral("http://127.0.0.1:%1/up").arg(server.port())});
     EXPECT_TRUE(waitUntil([&] { return server.connected(); }, 15000));
     return id;
+}
+
+TEST(BridgeUseTest, EveryPageIsToldOfEachHandsFreeCaptureAmongItsAnswers) {
+    Folder clips;
+    PageClipPlan plan;
+    plan.pages = 2;
+    plan.emptyStart = 0.6;
+    plan.still = 1.3;
+    plan.turn = 0.7;
+    plan.emptyEnd = 0.6;
+    const QString clip = clips.file(QStringLiteral("pages.avi"));
+    ASSERT_TRUE(writePageClip(plan, clip));
+    BridgeOptions options;
+    options.cameras = QStringLiteral("7e41:640x480!file=") + clip;
+    BridgeProcess bridge(options);
+    ASSERT_TRUE(bridge.started()) << bridge.log().toStdString();
+    BridgeClient starter, watcher;
+    ASSERT_TRUE(starter.open(bridge.port()));
+    ASSERT_TRUE(watcher.open(bridge.port()));
+    ASSERT_GT(starter.result(QStringLiteral("call"), QStringLiteral("RefreshDevList")).toInt(), 0);
+    starter.request(QStringLiteral("call"), QStringLiteral("RefreshResolution"), {0});
+    starter.request(QStringLiteral("call"), QStringLiteral("SetResolution"), {0});
+    ASSERT_EQ(starter.result(QStringLiteral("call"), QStringLiteral("StartPreviewProc")).toInt(), 0)
+        << bridge.log().toStdString();
+    ASSERT_EQ(
+        starter.result(QStringLiteral("call"), QStringLiteral("StartAutoCapture"), {QStringLiteral("jpg")})
+            .toInt(),
+        0);
+    auto captured = [](BridgeClient& client) {
+        QList<QJsonObject> out;
+        for (const QJsonObject& m : client.answers())
+            if (m.value(QStringLiteral("event")).toString() == QLatin1String("captured"))
+                out << m;
+        return out;
+    };
+    // The watcher keeps asking meanwhile: its answers and the pushed messages do not get mixed up.
+    int asked = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            if (watcher.result(QStringLiteral("call"), QStringLiteral("GetAutoCaptureState")).isDouble())
+                ++asked;
+            return captured(watcher).size() >= 2 && captured(starter).size() >= 2;
+        },
+        static_cast<int>(pageClipTimes(plan).end * 1000) + 15000))
+        << bridge.log().toStdString();
+    EXPECT_GT(asked, 3);
+    for (BridgeClient* client : {&starter, &watcher}) {
+        const QList<QJsonObject> events = captured(*client);
+        ASSERT_EQ(events.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            // Exactly the message pages are promised: the event, Morvel's code and the picture.
+            EXPECT_EQ(events[i].keys(), (QStringList{QStringLiteral("event"), QStringLiteral("path"),
+                                                     QStringLiteral("result")}));
+            EXPECT_EQ(events[i].value(QStringLiteral("result")).toInt(-1), 0);
+            const QString path = events[i].value(QStringLiteral("path")).toString();
+            EXPECT_TRUE(path.startsWith(bridge.pictures())) << path.toStdString();
+            const std::vector<QString> marks = readMarks(path);
+            ASSERT_EQ(marks.size(), 1u) << path.toStdString();
+            EXPECT_EQ(marks.front(), pageMark(i));
+        }
+        bool sawState = false;
+        for (const QJsonObject& m : client->answers())
+            sawState =
+                sawState || m.value(QStringLiteral("event")).toString() == QLatin1String("autoCaptureState");
+        EXPECT_TRUE(sawState);
+    }
+    EXPECT_EQ(starter.result(QStringLiteral("call"), QStringLiteral("GetAutoCaptureCount")).toInt(), 2);
+    EXPECT_EQ(bridge.stop(), 0);
 }
 
 TEST(BridgeUseTest, PagesThatComeAndGoGiveTheirConnectionsBack) {

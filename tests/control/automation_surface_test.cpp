@@ -1,4 +1,5 @@
-// The control's own meta-object is exactly the automation surface, and calls by DISPID reach it.
+// The control's own meta-object is exactly the automation surface and its two signals, and calls by
+// DISPID reach it.
 #include "control_fixture.h"
 #include "qx/interface/members.h"
 
@@ -24,7 +25,7 @@ std::vector<const automation::Member*> membersOfKind(MemberKind kind) {
 TEST(AutomationSurface, OwnPropertiesAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
     const auto properties = membersOfKind(MemberKind::Property);
-    ASSERT_EQ(properties.size(), std::size_t(automation::kPropertyCount + 4));
+    ASSERT_EQ(properties.size(), std::size_t(automation::kPropertyCount + 5));
     ASSERT_EQ(mo.propertyCount() - mo.propertyOffset(), int(properties.size()));
     for (std::size_t i = 0; i < properties.size(); ++i) {
         const QMetaProperty p = mo.property(mo.propertyOffset() + int(i));
@@ -43,9 +44,13 @@ TEST(AutomationSurface, OwnPropertiesAreTheTableInDispidOrder) {
 TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
     const auto methods = membersOfKind(MemberKind::Method);
-    ASSERT_EQ(mo.methodCount() - mo.methodOffset(), int(methods.size()));
+    // Besides the surface the control has only its two signals, which come first in its meta-object.
+    const int signalCount = 2;
+    ASSERT_EQ(mo.method(mo.methodOffset()).methodSignature(), QByteArray("AutoCaptureStateChanged(int)"));
+    ASSERT_EQ(mo.method(mo.methodOffset() + 1).methodSignature(), QByteArray("AutoCaptured(int,QString)"));
+    ASSERT_EQ(mo.methodCount() - mo.methodOffset() - signalCount, int(methods.size()));
     for (std::size_t i = 0; i < methods.size(); ++i) {
-        const QMetaMethod mm = mo.method(mo.methodOffset() + int(i));
+        const QMetaMethod mm = mo.method(mo.methodOffset() + signalCount + int(i));
         const automation::Member& m = *methods[i];
         EXPECT_EQ(mm.methodType(), QMetaMethod::Method) << m.name;
         EXPECT_EQ(mm.name(), QByteArray(m.name)) << "DISPID " << m.dispid;
@@ -62,11 +67,13 @@ TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
 
 TEST(AutomationSurface, TableLookups) {
     EXPECT_EQ(automation::memberByDispid(0), nullptr);
-    EXPECT_EQ(automation::memberByDispid(automation::kMemberCount + 1), nullptr);
+    EXPECT_EQ(automation::memberByDispid(automation::kLastDispid + 1), nullptr);
     EXPECT_STREQ(automation::memberByDispid(83)->name, "strTlsCaFile");
     EXPECT_STREQ(automation::memberByDispid(84)->name, "bTlsVerify");
     EXPECT_STREQ(automation::memberByDispid(85)->name, "bPdfOcr");
     EXPECT_STREQ(automation::memberByDispid(86)->name, "strOcrLanguages");
+    EXPECT_STREQ(automation::memberByDispid(87)->name, "StartAutoCapture");
+    EXPECT_STREQ(automation::memberByDispid(91)->name, "GetAutoCaptureCount");
     EXPECT_STREQ(automation::memberByDispid(47)->name, "Morvel");
     EXPECT_EQ(automation::memberByName("TifTool")->dispid, 82);
     EXPECT_EQ(automation::memberByName("tiftool"), nullptr);
@@ -150,7 +157,7 @@ TEST_F(DispatchTest, BadCallsAreRefusedWithoutReachingTheControl) {
     createControl();
     QVariant v;
     EXPECT_EQ(m_control->get(0, v), DispatchStatus::UnknownDispid);
-    EXPECT_EQ(m_control->get(automation::kMemberCount + 1, v), DispatchStatus::UnknownDispid);
+    EXPECT_EQ(m_control->get(automation::kLastDispid + 1, v), DispatchStatus::UnknownDispid);
     EXPECT_EQ(m_control->get(56, v), DispatchStatus::WrongKind);
     EXPECT_EQ(m_control->put(47, 1), DispatchStatus::WrongKind);
     EXPECT_EQ(m_control->invoke(2, {}, v), DispatchStatus::WrongKind);

@@ -41,8 +41,8 @@ TEST_F(MethodsTest, PropertiesAreNotPersistedAcrossCreations) {
 
 TEST_F(MethodsTest, EveryMethodAnswersWithoutTheOutsideLibraries) {
     createControl();
-    for (int d = automation::kPropertyCount + 1; d <= automation::kMemberCount; ++d) {
-        const automation::Member& m = *automation::memberByDispid(d);
+    for (const automation::Member& m : automation::kMembers) {
+        const int d = m.dispid;
         if (m.kind != automation::MemberKind::Method)
             continue;
         QVariantList args;

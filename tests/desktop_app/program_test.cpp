@@ -2,6 +2,7 @@
 #include "app_fixture.h"
 
 #include "qx/desktop/script_hook.h"
+#include "support/page_clips.h"
 
 #include <QColor>
 #include <QDir>
@@ -233,6 +234,59 @@ TEST_F(DesktopProgram, TheCardPanelReadsShowsAndExportsThroughTheScriptHook) {
     const QImage panel(shot);
     ASSERT_FALSE(panel.isNull());
     EXPECT_EQ(panel.size(), QSize(363, 668));
+}
+
+TEST_F(DesktopProgram, AutoCaptureListsEachPageOfAClipAndExcludesTheTimedCapture) {
+    PageClipPlan plan;
+    plan.pages = 3;
+    plan.emptyStart = 0.4;
+    plan.still = 0.9;
+    plan.turn = 0.6;
+    plan.emptyEnd = 0.4;
+    const QString clip = m_temp.file(QStringLiteral("pages.avi"));
+    ASSERT_TRUE(writePageClip(plan, clip));
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nAutoSettleTime=400\r\n"));
+    const QString path = script(R"JS(
+        print(app.checked(1036), app.state().autoBadge === "");
+        app.click(1004);
+        print(app.checked(1004), app.enabled(1011));
+        app.click(1036);
+        print(app.checked(1036), app.checked(1004), app.enabled(1011), app.state().autoBadge);
+        var deadline = Date.now() + Number(host.args[0]) * 1000 + 1000, states = {};
+        while (Date.now() < deadline) {
+            var e = host.waitEvent("autoCaptureState", deadline - Date.now());
+            if (e) states[e.state] = true;
+        }
+        print(app.items().length, app.state().autoCount, Object.keys(states).sort().join(","));
+        for (var i = 0; i < app.items().length; ++i) print(app.file(i));
+        app.click(1004);
+        print(app.checked(1036), app.state().autoBadge === "");
+        app.click(1036);
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path, QString::number(pageClipTimes(plan).end)},
+                      QStringLiteral("7e41:640x480!file=") + clip);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 8) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("false true"));
+    EXPECT_EQ(lines[1], QStringLiteral("true true"));
+    EXPECT_EQ(lines[2], QStringLiteral("true false false 等待翻页")); // the timed capture made way
+    EXPECT_EQ(lines[3], QStringLiteral("3 3 1,2,3"));
+    for (int i = 0; i < 3; ++i) {
+        // Listed as a click's picture: in the save folder, through the edge-finding capture.
+        const QString file = lines[4 + i];
+        EXPECT_TRUE(file.startsWith(m_pictures.path())) << file.toStdString();
+        const std::vector<QString> marks = readMarks(file);
+        ASSERT_EQ(marks.size(), 1u) << file.toStdString();
+        EXPECT_EQ(marks.front(), pageMark(i));
+    }
+    EXPECT_EQ(lines[7], QStringLiteral("false true")); // the timed capture ended the hands-free one
+    // It was on at the end: the settings file keeps it for the next start.
+    const QByteArray ini = readAll(m_config.file(QStringLiteral("QX_CamConfig.ini")));
+    EXPECT_TRUE(ini.contains("Is-AutoCap=TRUE\r\n")) << ini.toStdString();
+    EXPECT_TRUE(ini.contains("AutoSettleTime=400\r\n")) << ini.toStdString(); // read at start, kept
 }
 
 TEST_F(DesktopProgram, ExitStatusTellsHowTheScriptEnded) {

@@ -6,8 +6,11 @@
 #include "control/features/merge.h"
 #include "faults/fault_support.h"
 #include "qx/platform/timestamp.h"
+#include "support/page_clips.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QPainter>
@@ -232,6 +235,54 @@ TEST_F(CaptureFaults, AFolderThatVanishes) {
     EXPECT_EQ(vanished, 1);
     EXPECT_TRUE(logHas("写bmp文件失败，拍照失败!"));
     EXPECT_FALSE(logHas("等待图像帧超时，抓图失败!"));
+    EXPECT_FALSE(QFileInfo::exists(folder)); // not made again behind the user's back
+}
+
+TEST_F(CaptureFaults, AHandsFreeRunWhoseFolderVanishesSaysSoOnceAndEnds) {
+    Folder clips;
+    PageClipPlan plan;
+    plan.width = 320;
+    plan.height = 240;
+    plan.pages = 3;
+    plan.emptyStart = 0.4;
+    plan.still = 0.9;
+    plan.turn = 0.6;
+    plan.emptyEnd = 0.4;
+    const QString clip = clips.file(QStringLiteral("pages.avi"));
+    ASSERT_TRUE(writePageClip(plan, clip));
+    ScopedEnv camera("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!file=") + clip);
+    Folder parent;
+    const QString folder = parent.file(QStringLiteral("pictures/"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    auto& c = normalPreview(folder);
+    std::vector<std::pair<int, QString>> shots;
+    std::vector<int> states;
+    QObject::connect(&c, &control::CMorvelQxWebCtrl::AutoCaptured, &c, [&](int result, const QString& path) {
+        shots.emplace_back(result, path);
+        // The first page is on disk; then the folder goes, as a card pulled out or a share dropped.
+        if (shots.size() == 1)
+            QDir(folder).removeRecursively();
+    });
+    QObject::connect(&c, &control::CMorvelQxWebCtrl::AutoCaptureStateChanged, &c,
+                     [&](int s) { states.push_back(s); });
+    c.setNAutoSettleTime(400);
+    ASSERT_EQ(c.StartAutoCapture(QStringLiteral("jpg")), 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < pageClipTimes(plan).end * 1000 + 1500)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    // The second page fails as a click would (the folder is refused), is announced once, and the
+    // run ends instead of failing again on the third page.
+    ASSERT_EQ(shots.size(), 2u);
+    EXPECT_EQ(shots[0].first, 0);
+    EXPECT_TRUE(shots[0].second.startsWith(folder));
+    EXPECT_EQ(shots[1].first, automation::kMorvelBadSavePath);
+    EXPECT_EQ(shots[1].second, QString());
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back(), 0);
+    EXPECT_EQ(c.GetAutoCaptureState(), 0);
+    EXPECT_EQ(c.GetAutoCaptureCount(), 1);
+    EXPECT_TRUE(logHas("自动拍照失败 (-11)，自动拍照结束"));
     EXPECT_FALSE(QFileInfo::exists(folder)); // not made again behind the user's back
 }
 

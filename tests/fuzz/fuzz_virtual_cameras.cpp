@@ -25,6 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto& same = again->front();
         if (same.vendorId != camera.vendorId || same.productId != camera.productId ||
             same.stallAfter != camera.stallAfter || same.unplugAfter != camera.unplugAfter ||
+            same.videoFile != camera.videoFile || same.loop != camera.loop ||
             same.formats.size() != camera.formats.size())
             std::abort();
         for (std::size_t i = 0; i < same.formats.size(); ++i)

@@ -3,12 +3,15 @@
 #include "qx/media/devices.h"
 #include "qx/media/preview_pipeline.h"
 #include "qx/media/virtual_camera.h"
+#include "support/page_clips.h"
 #include "support/test_support.h"
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
@@ -103,6 +106,34 @@ TEST(VirtualCameraSyntax, ADescriptionReadsBackAsTheSameCamera) {
         EXPECT_EQ(describeVirtualCamera(again->front()), describeVirtualCamera(cam));
         EXPECT_EQ(again->front().stallAfter, cam.stallAfter);
         EXPECT_EQ(again->front().unplugAfter, cam.unplugAfter);
+    }
+}
+
+TEST(VirtualCameraSyntax, AVideoFileCameraReadsItsPathAndLoopAndWritesThemBack) {
+    const auto cams = parseVirtualCameras(QStringLiteral(
+        "7e41:640x480!file=/tmp/clips/a:b%2Cc%21d%25.mkv!LOOP,7e43:320x240!stall-after=9!file=/x.avi"));
+    ASSERT_TRUE(cams);
+    ASSERT_EQ(cams->size(), 2u);
+    EXPECT_EQ((*cams)[0].videoFile, QStringLiteral("/tmp/clips/a:b,c!d%.mkv")); // a ':' needs no escape
+    EXPECT_TRUE((*cams)[0].loop);
+    EXPECT_EQ((*cams)[1].videoFile, QStringLiteral("/x.avi"));
+    EXPECT_FALSE((*cams)[1].loop);
+    EXPECT_EQ((*cams)[1].stallAfter, std::optional<uint64_t>(9));
+    EXPECT_EQ(describeVirtualCamera((*cams)[0]),
+              QStringLiteral("2e7a:7e41:640x480!file=/tmp/clips/a%3Ab%2Cc%21d%25.mkv!loop"));
+    for (const VirtualCameraSpec& cam : *cams) {
+        const auto again = parseVirtualCameras(describeVirtualCamera(cam));
+        ASSERT_TRUE(again && again->size() == 1u);
+        EXPECT_EQ(again->front().videoFile, cam.videoFile);
+        EXPECT_EQ(again->front().loop, cam.loop);
+    }
+    for (const char* bad :
+         {"7e41:640x480!file=", "7e41:640x480!file=%20", "7e41:640x480!loop",
+          "7e41:640x480!file=/a.avi!file=/b.avi", "7e41:640x480!file=/a.avi!loop!loop",
+          "7e41:640x480!file=/a%00b.avi", "7e41:640x480!file=/a,b.avi", "7e41:640x480!looping"}) {
+        QString why;
+        EXPECT_FALSE(parseVirtualCameras(QString::fromLatin1(bad), &why)) << bad;
+        EXPECT_FALSE(why.isEmpty()) << bad;
     }
 }
 
@@ -435,6 +466,123 @@ TEST_F(MediaTest, DocumentSceneMovesAndHasNoise) {
     generator.frame(0, a.data());
     generator.frame(1, b.data());
     EXPECT_NE(a, b);
+}
+
+// A short clip: the empty desk, a page brought by a hand, the page lying, the desk again.
+PageClipPlan shortClip() {
+    PageClipPlan plan;
+    plan.width = 160;
+    plan.height = 120;
+    plan.fps = 10;
+    plan.pages = 1;
+    plan.emptyStart = 0.3;
+    plan.turn = 0.4;
+    plan.still = 0.5;
+    plan.emptyEnd = 0.3;
+    return plan;
+}
+
+// Frames of a stream, their brightness in order.
+struct Brightness {
+    std::mutex mutex;
+    std::vector<double> means;
+    int width = 0;
+    int height = 0;
+    PreviewPipeline::FrameCallback callback() {
+        return [this](const FrameView& f) {
+            long long sum = 0;
+            for (int y = 0; y < f.height; ++y)
+                for (int x = 0; x < f.width * 3; ++x)
+                    sum += f.data[static_cast<std::size_t>(y) * f.stride + x];
+            std::lock_guard lock(mutex);
+            means.push_back(static_cast<double>(sum) / (f.width * f.height * 3.0));
+            width = f.width;
+            height = f.height;
+        };
+    }
+    std::size_t count() {
+        std::lock_guard lock(mutex);
+        return means.size();
+    }
+};
+
+bool waitUntil(const std::function<bool()>& done, int ms) {
+    for (int waited = 0; waited < ms && !done(); waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return done();
+}
+
+TEST_F(MediaTest, AVideoFileCameraPlaysEachContainerAtItsRateScaledAndThenItsStreamEnds) {
+    Folder folder;
+    const PageClipPlan plan = shortClip();
+    const double seconds = pageClipTimes(plan).end;
+    for (const char* suffix : {"avi", "mp4", "mkv", "webm"}) {
+        SCOPED_TRACE(suffix);
+        const QString clip = folder.file(QStringLiteral("clip.") + QLatin1String(suffix));
+        QString error;
+        ASSERT_TRUE(writePageClip(plan, clip, &error)) << error.toStdString();
+        const auto device =
+            firstDevice(QStringLiteral("7e41:320x240!file=%1").arg(clip).toUtf8().constData());
+        ASSERT_TRUE(device);
+        Brightness frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+        ASSERT_EQ(pipeline.run(), PreviewStep::Ok) << pipeline.lastError().toStdString();
+        ASSERT_TRUE(waitUntil([&] { return !pipeline.isRunning(); }, 15000)) << "the stream did not end";
+        std::lock_guard lock(frames.mutex);
+        EXPECT_EQ(frames.width, 320);
+        EXPECT_EQ(frames.height, 240);
+        // The camera's 30 frames a second over the clip's own length: its frames were repeated to the
+        // camera's rate, not played one camera frame each (a third as long) nor cut short.
+        const double expected = seconds * 30;
+        EXPECT_NEAR(static_cast<double>(frames.means.size()), expected, expected * 0.1);
+        // The page lying in the middle is far brighter than the empty desk at the start and the end.
+        ASSERT_GT(frames.means.size(), 10u);
+        const double desk = frames.means.front();
+        const double page = frames.means[frames.means.size() * 6 / 10];
+        EXPECT_GT(page, desk + 30);
+        EXPECT_LT(frames.means.back(), page - 30);
+    }
+}
+
+TEST_F(MediaTest, AVideoFileCameraLoopsWhenAskedAndTellsAFileItCannotPlay) {
+    Folder folder;
+    const PageClipPlan plan = shortClip();
+    const QString clip = folder.file(QStringLiteral("clip.avi"));
+    ASSERT_TRUE(writePageClip(plan, clip));
+    {
+        const auto device =
+            firstDevice(QStringLiteral("7e41:320x240!file=%1!loop").arg(clip).toUtf8().constData());
+        ASSERT_TRUE(device);
+        Brightness frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+        ASSERT_EQ(pipeline.run(), PreviewStep::Ok) << pipeline.lastError().toStdString();
+        const std::size_t once = static_cast<std::size_t>(pageClipTimes(plan).end * 30);
+        ASSERT_TRUE(waitUntil([&] { return frames.count() > once * 2 || !pipeline.isRunning(); }, 15000));
+        EXPECT_TRUE(pipeline.isRunning()) << pipeline.lastError().toStdString();
+        {
+            // The second time round shows the page again.
+            std::lock_guard lock(frames.mutex);
+            const auto second = frames.means.begin() + static_cast<std::ptrdiff_t>(once);
+            EXPECT_GT(*std::max_element(second, frames.means.end()), frames.means.front() + 30);
+        }
+        pipeline.stop();
+    }
+    const QString text = folder.file(QStringLiteral("notes.avi"));
+    ASSERT_TRUE(writeAll(text, "not a video at all\n"));
+    for (const QString& path : {folder.file(QStringLiteral("missing.mp4")), text}) {
+        SCOPED_TRACE(path.toStdString());
+        const auto device =
+            firstDevice(QStringLiteral("7e41:320x240!file=%1").arg(path).toUtf8().constData());
+        ASSERT_TRUE(device);
+        Brightness frames;
+        PreviewPipeline pipeline;
+        ASSERT_EQ(pipeline.build(*device, 320, 240, frames.callback()), PreviewStep::Ok);
+        EXPECT_EQ(pipeline.run(), PreviewStep::Run);
+        EXPECT_TRUE(pipeline.lastError().contains(path)) << pipeline.lastError().toStdString();
+        EXPECT_EQ(frames.count(), 0u);
+    }
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Runs qxscript as a separate process on small scripts and checks its output, status and the log.
+#include "support/page_clips.h"
 #include "support/test_support.h"
 
 #include <QColor>
@@ -109,6 +110,61 @@ TEST_F(QxScriptTest, MergeCapturesMergedThroughTheSettingsDialogsAnswer) {
     EXPECT_GT(qBlue(merged.pixel(323, 100)), 200);
     EXPECT_LT(qRed(merged.pixel(323, 100)), 60);
     EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files), QStringList{QFileInfo(lines[1]).fileName()});
+}
+
+TEST_F(QxScriptTest, HandsFreeCaptureTakesEachPageOfAClipOnceAndAnnouncesIt) {
+    // Ten pages turned by hand on the file-fed camera; their still time is kept short here (the
+    // benchmark lets a page lie for 30 s), the settle time is the default.
+    PageClipPlan plan;
+    plan.emptyStart = 0.6;
+    plan.still = 1.3;
+    plan.turn = 0.7;
+    plan.emptyEnd = 0.8;
+    const QString clip = m_work.file(QStringLiteral("pages.avi"));
+    QString error;
+    ASSERT_TRUE(writePageClip(plan, clip, &error)) << error.toStdString();
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:640x480!file=") + clip);
+    Folder pictures;
+    const ScriptRun r = run(R"JS(
+        var settle = control.nAutoSettleTime;
+        print("before preview", control.StartAutoCapture("jpg"), control.GetAutoCaptureState());
+        control.RefreshDevList(); control.RefreshResolution(0); control.SetResolution(0);
+        control.CustomSavePath = host.args[0];
+        control.StartPreviewProc();
+        print("start", control.StartAutoCapture("jpg"), settle);
+        var deadline = Date.now() + Number(host.args[1]) * 1000 + 1000;
+        var states = {};
+        while (Date.now() < deadline) {
+            var e = host.waitEvent("captured", deadline - Date.now());
+            if (e) print("captured", e.result, e.path);
+        }
+        for (var s = host.waitEvent("autoCaptureState", 0); s; s = host.waitEvent("autoCaptureState", 0))
+            states[s.state] = true;
+        print("count", control.GetAutoCaptureCount(), "states", Object.keys(states).sort().join(","));
+        print("stop", control.StopAutoCapture(), control.GetAutoCaptureState());
+    )JS",
+                            {}, {pictures.path(), QString::number(pageClipTimes(plan).end)});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 4) << r.out.toStdString();
+    EXPECT_EQ(lines.front(), QStringLiteral("before preview -10 0"));
+    EXPECT_EQ(lines[1], QStringLiteral("start 0 800"));
+    QStringList marks;
+    for (const QString& line : lines.mid(2, lines.size() - 4)) {
+        const QStringList parts = line.split(QLatin1Char(' '));
+        ASSERT_EQ(parts.size(), 3) << line.toStdString();
+        EXPECT_EQ(parts[1], QStringLiteral("0")) << line.toStdString();
+        const std::vector<QString> found = readMarks(parts[2]);
+        EXPECT_EQ(found.size(), 1u) << parts[2].toStdString();
+        marks << (found.empty() ? QStringLiteral("none") : found.front());
+    }
+    QStringList expected;
+    for (int i = 0; i < plan.pages; ++i)
+        expected << pageMark(i);
+    EXPECT_EQ(marks, expected) << r.out.toStdString(); // each page once, in order, and nothing else
+    EXPECT_EQ(lines[lines.size() - 2], QStringLiteral("count 10 states 1,2,3"));
+    EXPECT_EQ(lines.back(), QStringLiteral("stop 0 0"));
+    EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files).size(), 10);
 }
 
 TEST_F(QxScriptTest, ACaptureIsStampedThroughTheWatermarkDialogsAnswer) {

@@ -96,6 +96,7 @@ int main(int argc, char** argv) {
         QJSEngine engine;
         engine.installExtensions(QJSEngine::ConsoleExtension);
         auto* host = new qx::script::ScriptHost(&engine, &ui, dispatch, scriptArgs, info);
+        host->watchEvents(control);
         qx::script::installHostGlobals(engine, host);
         QJSEngine::setObjectOwnership(control, QJSEngine::CppOwnership);
         engine.globalObject().setProperty(QStringLiteral("control"), engine.newQObject(control));

@@ -3,7 +3,7 @@
 //
 //   node browser_test.mjs --bridge build/bin/qxbridge --data tests/data --artifacts DIR
 // Exits 77 (skipped) when Chromium or playwright-core is missing, 1 on any failure.
-import { spawn } from "node:child_process";
+import { spawn, spawnSync } from "node:child_process";
 import fs from "node:fs";
 import http from "node:http";
 import net from "node:net";
@@ -15,6 +15,7 @@ const option = (name) => argv[argv.indexOf(name) + 1];
 const bridgeProgram = option("--bridge");
 const dataFolder = option("--data");
 const artifacts = option("--artifacts");
+const clipMaker = option("--clip-maker");
 const chromiumPath = process.env.QX_CHROMIUM || "/usr/bin/chromium";
 
 let chromium;
@@ -54,8 +55,15 @@ const foreignPort = await freePort();
 const settings = path.join(home, "qxbridge.ini");
 fs.writeFileSync(settings, `[Bridge]\r\nPort=${port}\r\nCaptureFolders=${pictures}\r\n`);
 
+// The auxiliary camera plays two pages turned by hand, over and over, for hands-free capture.
+const clip = path.join(home, "pages.avi");
+const made = spawnSync(clipMaker, [clip, "--pages", "2", "--still", "1.5"], { encoding: "utf8" });
+if (made.status !== 0) {
+    console.log(`FAIL the clip maker failed: ${made.stderr}`);
+    process.exit(1);
+}
 const env = { ...process.env, HOME: home, XDG_DATA_HOME: path.join(home, "data"), Temp: path.join(home, "temp") + "/",
-              QX_VIRTUAL_CAMERAS: "7e41:1280x960;640x480,7e43:640x480",
+              QX_VIRTUAL_CAMERAS: `7e41:1280x960;640x480,7e43:640x480!file=${clip.replaceAll("%", "%25").replaceAll(",", "%2C").replaceAll("!", "%21")}!loop`,
               QX_VIRTUAL_READER: path.join(dataFolder, "cards", "card1.json") };
 delete env.DISPLAY;
 delete env.WAYLAND_DISPLAY;
@@ -147,6 +155,27 @@ try {
                                              { timeout: 10000 }).then((h) => h.jsonValue(), () => 0);
     check(photo > 0, `the card's photo is shown (${photo} px wide)`);
     await page.screenshot({ path: path.join(artifacts, "demo-card.png"), fullPage: true });
+
+    // Hands-free capture on the auxiliary camera's clip: the switch, the state and the pages as they come.
+    await page.selectOption("#cameras", "1");
+    await page.click("#restart");
+    await page.waitForFunction(() => document.getElementById("log").textContent.includes("StartPreviewProc() = 0"),
+                               null, { timeout: 20000 }).catch(() => {});
+    await page.check("#auto");
+    const pages = await page.waitForFunction(() => {
+        const items = [...document.querySelectorAll("#auto-pages li")];
+        const shown = items.filter((li) => li.dataset.result === "0" && li.querySelector("img")?.naturalWidth > 0);
+        return shown.length >= 2 ? items.map((li) => li.dataset.path) : null;
+    }, null, { timeout: 40000 }).then((h) => h.jsonValue(), () => null);
+    check(pages !== null && pages.every((p) => p.startsWith(pictures) && fs.existsSync(p)),
+          `hands-free capture lists its pages with their pictures (${JSON.stringify(pages)})`);
+    const state = await page.textContent("#auto-state");
+    check(["等待翻页", "静止", "拍照"].includes(state), `the switch shows the state (${state})`);
+    await page.screenshot({ path: path.join(artifacts, "demo-auto-capture.png"), fullPage: true });
+    await page.uncheck("#auto");
+    await page.waitForFunction(() => document.getElementById("auto-state").textContent === "关闭", null,
+                               { timeout: 10000 }).catch(() => {});
+    check((await page.textContent("#auto-state")) === "关闭", "the switch turns hands-free capture off");
 
     // A picture whose folder and name have spaces, through pictureUrl(), which writes them as '+'.
     const jpeg = fs.readdirSync(pictures).find((name) => name.endsWith(".jpg"));

@@ -39,6 +39,12 @@ public:
     void capture();
     // In merge mode: merges the pictures taken and puts the result in the place of their items.
     void merge();
+    // Sets the picture settings a capture uses on the control (pDPI, nColorSpace, nRotateAngle) and
+    // answers the format; hands-free capture takes them at its start.
+    QString applyPictureSettings();
+    // A picture the control's hands-free capture took (its Morvel code and cPicName): listed and
+    // named as a click's picture is.
+    void takeAutoCapture(int result, const QString& path, const QString& format);
 
     bool isCapturing() const { return m_capturing; }
     QString lastPicture() const { return m_lastPicture; }
@@ -46,6 +52,8 @@ public:
 
 private:
     void listKeptBmp(int result, const QString& format);
+    // The picture Morvel wrote into m_lastPicture, renamed by its barcode when asked, into the list.
+    void listPicture(const QString& format);
 
     CMorvelQxWeb& m_control;
     PictureList& m_pictures;

@@ -18,6 +18,7 @@
 #include <memory>
 
 class QCheckBox;
+class QLabel;
 class QProgressBar;
 class QRadioButton;
 class QAbstractButton;
@@ -62,11 +63,14 @@ inline constexpr int kBatchPrint = 1019;
 inline constexpr int kControl = 1023;
 inline constexpr int kCardPanel = 1024;
 inline constexpr int kProgress = 1035;
+inline constexpr int kAutoCapture = 1036; // 自动拍照, beside the timed capture
+inline constexpr int kAutoBadge = 1037;   // the badge of hands-free capture's state on the live picture
 } // namespace id
 
 inline constexpr const char* kMainTitle = "拍摄仪影像采集及处理软件 V1.7.0.0";
 inline constexpr const char* kNoCameraText = "未检测到Qorvane拍摄仪，请检查设备是否连接好！";
 inline constexpr const char* kNoUrlText = "请输入服务器地址URL!";
+inline constexpr const char* kAutoCaptureNoPreviewText = "自动拍照需要实时画面，请先打开拍摄仪!";
 
 struct MainDialogOptions {
     // Creates the camera control (child 1023); without one the dialog has no control to drive.
@@ -146,6 +150,11 @@ public:
     int tickTime() const { return m_settings.values().tickTime; }
     int captureTimerInterval() const { return m_captureTimer.interval(); }
     bool isTimedRunOn() const { return m_timedRun; }
+    // Hands-free capture: whether 自动拍照 runs, the badge's text ("" while hidden), the pages so far.
+    bool isAutoCaptureOn() const { return m_autoRun; }
+    QString autoBadgeText() const;
+    int autoCaptureCount() const;
+    int autoSettleTime() const { return m_settings.values().autoSettleTime; }
     int rotation() const { return m_settings.values().rotation; }
     int dpi() const { return m_settings.values().dpi; }
     int colorIndex() const { return m_settings.values().color; }
@@ -187,6 +196,13 @@ private:
     void updateToolTip();
     void onCheckBox(int id);
     void onTimerRun();
+    // 自动拍照 on or off; false (the box cleared, the reason shown) when the control cannot start it.
+    bool setAutoCapture(bool on);
+private slots:
+    void onAutoCaptured(int result, const QString& path);
+    void onAutoCaptureState(int state);
+
+private:
     void setTimerRunBitmap(int bitmap);
     void showMessage(const QString& text, const QString& caption = {});
     bool askYesNo(const QString& text, const QString& caption);
@@ -207,6 +223,11 @@ private:
     QCheckBox* m_mergeMode = nullptr;
     QCheckBox* m_barcode = nullptr;
     QCheckBox* m_timedMode = nullptr;
+    QCheckBox* m_autoCapture = nullptr;
+    QLabel* m_autoBadge = nullptr;
+    bool m_autoRun = false;
+    bool m_startAutoCapture = false; // the file's Is-AutoCap, acted on once the live picture runs
+    QString m_autoFormat;            // the format the run captures in
     BitmapButton* m_timerRun = nullptr;
     QProgressBar* m_progress = nullptr;
     CListImageCtrl* m_list = nullptr;

@@ -32,6 +32,8 @@ struct CamSettings {
     bool pdfText = false;
     bool pdfTextKeyed = false;
     int tickTime = 5;
+    // Hands-free capture's settle time (AutoSettleTime, milliseconds).
+    int autoSettleTime = 800;
     int hotkeyModifiers = kModCtrl;
     int hotkeyKey = 'Z';
     QString modifierName = QStringLiteral("Ctrl");
@@ -47,6 +49,7 @@ struct StartupBoxes {
     std::optional<bool> mergeMode;
     std::optional<bool> barcode;
     std::optional<bool> timedMode;
+    std::optional<bool> autoCapture; // Is-AutoCap
     // No file was there: the first-run values were used (and written when the file could be made).
     bool firstRun = false;
 };
@@ -73,7 +76,9 @@ public:
     void applyDialog(const SettingsValues& values, bool accepted);
     // Shut-down: writes the keys the program keeps, with the check boxes' states, into the file when
     // it is still there; false when nothing or not everything was written.
-    bool writeAtShutDown(bool mergeMode, bool barcode, bool timedMode) const;
+    // Is-AutoCap and AutoSettleTime are written only when the file had one of them or 自动拍照 is on,
+    // so the file of a program that never used hands-free capture keeps exactly its keys.
+    bool writeAtShutDown(bool mergeMode, bool barcode, bool timedMode, bool autoCapture = false) const;
 
 private:
     StartupBoxes readFile(int cameraCount);
@@ -85,6 +90,7 @@ private:
     CMorvelQxWeb& m_control;
     QString m_iniPath;
     CamSettings m_values;
+    bool m_autoKeys = false; // the file has Is-AutoCap or AutoSettleTime
 };
 
 } // namespace qx::desktop

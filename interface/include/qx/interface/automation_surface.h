@@ -10,7 +10,8 @@
 // type library says long or BSTR).
 //
 // Properties 1..43 and methods 44..82 are the surface every container has always called; members
-// added since take the DISPIDs after 82, in the order they came, and never move.
+// added since take the DISPIDs after 82, in the order they came, and never move. A DISPID may be
+// missing from this list where it belongs to a member another line of work adds.
 
 // clang-format off
 #define QX_AUTOMATION_PROPERTIES(P) \
@@ -60,7 +61,8 @@
     P(83, strTlsCaFile, StrTlsCaFile, Bstr, QString, const QString&, {}) \
     P(84, bTlsVerify, BTlsVerify, Bool, bool, bool, true) \
     P(85, bPdfOcr, BPdfOcr, Bool, bool, bool, false) \
-    P(86, strOcrLanguages, StrOcrLanguages, Bstr, QString, const QString&, QStringLiteral("chi_sim+eng"))
+    P(86, strOcrLanguages, StrOcrLanguages, Bstr, QString, const QString&, QStringLiteral("chi_sim+eng")) \
+    P(89, nAutoSettleTime, NAutoSettleTime, Long, int, int, 800)
 
 #define QX_AUTOMATION_METHODS(M0, M1, M2, M6) \
     M1(44, setRotate, Void, void, Long, int, angle) \
@@ -101,5 +103,9 @@
     M1(79, GetLocalImgName, Bstr, QString, Short, short, index) \
     M1(80, RemoveLocalImg, Short, short, Short, short, index) \
     M0(81, RefreshLocalImg, Short, short) \
-    M0(82, TifTool, Void, void)
+    M0(82, TifTool, Void, void) \
+    M1(87, StartAutoCapture, Long, int, Bstr, const QString&, PhotoFormat) \
+    M0(88, StopAutoCapture, Long, int) \
+    M0(90, GetAutoCaptureState, Long, int) \
+    M0(91, GetAutoCaptureCount, Long, int)
 // clang-format on

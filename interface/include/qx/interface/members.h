@@ -90,11 +90,19 @@ inline constexpr std::array<Member, kMemberCount> kMembers = [] {
     return members;
 }();
 
+// The highest DISPID in use. The added members' DISPIDs are handed out to lines of work as they
+// start, so the table may have gaps after the original 82 where a DISPID is another's.
+inline constexpr int kLastDispid = kMembers[kMemberCount - 1].dispid;
+
 // The member of `dispid`, or nullptr when no member has it.
 constexpr const Member* memberByDispid(int dispid) {
-    if (dispid < kFirstDispid || dispid >= kFirstDispid + kMemberCount)
+    if (dispid < kFirstDispid || dispid > kLastDispid)
         return nullptr;
-    return &kMembers[static_cast<std::size_t>(dispid - kFirstDispid)];
+    if (dispid <= kOriginalMemberCount)
+        return &kMembers[static_cast<std::size_t>(dispid - kFirstDispid)];
+    const auto* found = std::lower_bound(kMembers.begin(), kMembers.end(), dispid,
+                                         [](const Member& m, int d) { return m.dispid < d; });
+    return found != kMembers.end() && found->dispid == dispid ? found : nullptr;
 }
 
 // The member named `name` (exact spelling), or nullptr.
@@ -107,12 +115,15 @@ constexpr const Member* memberByName(std::string_view name) {
 
 static_assert(
     [] {
-        for (std::size_t i = 0; i < kMembers.size(); ++i)
+        for (std::size_t i = 0; i < static_cast<std::size_t>(kOriginalMemberCount); ++i)
             if (kMembers[i].dispid != static_cast<int>(i) + kFirstDispid)
+                return false;
+        for (std::size_t i = 1; i < kMembers.size(); ++i)
+            if (kMembers[i].dispid <= kMembers[i - 1].dispid)
                 return false;
         return true;
     }(),
-    "DISPIDs must run from 1 without gaps");
+    "the original DISPIDs run from 1 to 82 without gaps, and no DISPID is given twice");
 static_assert(kMembers[kPropertyCount - 1].kind == MemberKind::Property &&
               kMembers[kPropertyCount].kind == MemberKind::Method);
 

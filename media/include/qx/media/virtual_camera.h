@@ -26,10 +26,16 @@ struct VirtualCameraSpec {
     // `unplugAfter` frames the camera is unplugged (the stream fails and the camera is gone).
     std::optional<uint64_t> stallAfter;
     std::optional<uint64_t> unplugAfter;
+    // A camera that shows a video file instead of the document scene: any file GStreamer decodes,
+    // played at its own speed, scaled to fit the camera's size (aspect kept, on black). At its end the
+    // stream ends (as a camera that stopped) or, with `loop`, starts again from the beginning.
+    QString videoFile;
+    bool loop = false;
 };
 
 // Parses "[VID:]PID:SIZES[!OPTION]...,..." where SIZES is "WxH;WxH/mjpg;..." and OPTION is
-// "stall-after=N" or "unplug-after=N", each at most once; ids are hexadecimal. Returns nothing and
+// "stall-after=N", "unplug-after=N", "file=PATH" or "loop", each at most once; ids are hexadecimal;
+// PATH is percent-decoded (a comma, '!' or '%' in it is written %2C, %21, %25). Returns nothing and
 // sets `error` when the text does not follow that form.
 std::optional<std::vector<VirtualCameraSpec>> parseVirtualCameras(const QString& text,
                                                                   QString* error = nullptr);
@@ -55,6 +61,8 @@ public:
     // when the same description is read anew, and no stream of it delivers a frame.
     bool unplugged() const { return m_unplugged.load(); }
     void unplug();
+    // Applies the picture controls (brightness, contrast, saturation) to YUY2 bytes in place.
+    void adjust(uint8_t* yuy2, std::size_t bytes) const;
 
     // Produces the YUY2 frames of one size: a document on a desk, or the picture of QX_VIRTUAL_SCENE.
     class Generator {

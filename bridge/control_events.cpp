@@ -1,0 +1,43 @@
+// Turns the control's hands-free capture signals into the bridge's pushed messages.
+#include "control_events.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace qx::bridge {
+
+ControlEvents::ControlEvents(QObject* control, Push push, QObject* parent)
+    : QObject(parent), m_push(std::move(push)) {
+    if (!control)
+        return;
+    const QMetaObject* mo = control->metaObject();
+    if (mo->indexOfSignal("AutoCaptured(int,QString)") >= 0)
+        connect(control, SIGNAL(AutoCaptured(int, QString)), this, SLOT(onCaptured(int, QString)));
+    if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
+        connect(control, SIGNAL(AutoCaptureStateChanged(int)), this, SLOT(onState(int)));
+}
+
+QByteArray ControlEvents::capturedMessage(int result, const QString& path) {
+    return QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("captured")},
+                                     {QStringLiteral("result"), result},
+                                     {QStringLiteral("path"), path}})
+        .toJson(QJsonDocument::Compact);
+}
+
+QByteArray ControlEvents::stateMessage(int state) {
+    return QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("autoCaptureState")},
+                                     {QStringLiteral("state"), state}})
+        .toJson(QJsonDocument::Compact);
+}
+
+void ControlEvents::onCaptured(int result, const QString& path) {
+    if (m_push)
+        m_push(capturedMessage(result, path));
+}
+
+void ControlEvents::onState(int state) {
+    if (m_push)
+        m_push(stateMessage(state));
+}
+
+} // namespace qx::bridge
