@@ -22,6 +22,12 @@ xcb_connection_t* x11Connection() {
     return app ? app->connection() : nullptr;
 }
 
+// Sends what is queued and waits for the server's answer to a request behind it: once this returns,
+// a given-back grab is free for any other program, not merely on its way to the server.
+void waitUntilDone(xcb_connection_t* c) {
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+}
+
 quint16 x11Modifiers(int modifiers) {
     quint16 mask = 0;
     if (modifiers & kModAlt)
@@ -86,7 +92,7 @@ bool GlobalHotkey::registerHotkey(int modifiers, int virtualKey) {
         // Another client holds one of the combinations: give back what was taken.
         for (int i = 0; i < grabbed; ++i)
             xcb_ungrab_key(c, keycode, root, mods | kIgnoredMods[i]);
-        xcb_flush(c);
+        waitUntilDone(c);
         return false;
     }
 
@@ -113,7 +119,7 @@ void GlobalHotkey::unregisterHotkey() {
     if (xcb_connection_t* c = x11Connection()) {
         for (quint16 extra : kIgnoredMods)
             xcb_ungrab_key(c, m_keycode, m_root, m_modMask | extra);
-        xcb_flush(c);
+        waitUntilDone(c);
     }
     m_registered = false;
     m_atom = 0;
