@@ -1,10 +1,13 @@
 // How often the edge finder finds the sheet in rendered scenes with a sheet, and how often it would cut
 // something out of scenes without one. Run by hand:
-//   build/bench/edge_scenes [--first N] [--count N] [--size WxH] [--confidence C] [--list]
+//   build/bench/edge_scenes [--first N] [--count N] [--size WxH] [--confidence C] [--list] [--dump DIR]
+// --dump writes each miss as a picture (PPM) into DIR: the true page in green, what the finder took in red.
 // The defaults are the held-out range (seeds from 100000, 240 scenes of each kind, 1920 x 1080, the
 // finder's default confidence); the finder was tuned on seeds below 1000.
 #include "support/edge_scenes.h"
 #include "edge_finder.h"
+
+#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +28,7 @@ struct Options {
     int height = 1080;
     double confidence = qx::kelpo::kDefaultMinConfidence;
     bool list = false;
+    std::string dump;
 };
 
 bool parse(int argc, char** argv, Options& o) {
@@ -40,10 +45,38 @@ bool parse(int argc, char** argv, Options& o) {
             o.confidence = std::atof(argv[++i]);
         else if (a == "--list")
             o.list = true;
+        else if (a == "--dump" && more)
+            o.dump = argv[++i];
         else
             return false;
     }
     return o.count > 0 && o.width >= 64 && o.height >= 64;
+}
+
+void dumpMiss(const Options& o, const std::string& name, const cv::Mat& frame, const qx::kelpo::Quad* truth,
+              const std::optional<qx::kelpo::Detection>& found) {
+    if (o.dump.empty())
+        return;
+    cv::Mat shown = frame.clone();
+    auto outline = [&](const qx::kelpo::Quad& q, const cv::Scalar& colour) {
+        std::vector<cv::Point> pts;
+        for (const cv::Point2f& p : q)
+            pts.emplace_back(cvRound(p.x), cvRound(p.y));
+        cv::polylines(shown, pts, true, colour, 3);
+    };
+    if (truth)
+        outline(*truth, cv::Scalar(0, 200, 0));
+    if (found)
+        outline(found->quad, cv::Scalar(0, 0, 255));
+    // Portable pixmap: no image library needed, and any viewer or `convert` reads it.
+    if (FILE* f = std::fopen((o.dump + "/" + name + ".ppm").c_str(), "wb")) {
+        std::fprintf(f, "P6\n%d %d\n255\n", shown.cols, shown.rows);
+        cv::Mat rgb;
+        cv::cvtColor(shown, rgb, cv::COLOR_BGR2RGB);
+        for (int y = 0; y < rgb.rows; ++y)
+            std::fwrite(rgb.ptr(y), 3, static_cast<std::size_t>(rgb.cols), f);
+        std::fclose(f);
+    }
 }
 
 double percentile(const std::vector<double>& sorted, double p) {
@@ -79,9 +112,13 @@ int main(int argc, char** argv) {
         const double iou = cropped ? qx::kelpo::quadOverlap(d->quad, qx::kelpo::orderCorners(s.page)) : 0.0;
         overlaps.push_back(iou);
         found += iou >= 0.97;
-        if (o.list && iou < 0.97)
-            std::printf("  sheet %u: %s, overlap %.3f, confidence %.2f\n", seed, cropped ? "cut" : "not cut",
-                        iou, d ? d->confidence : 0.0);
+        if (iou < 0.97) {
+            if (o.list)
+                std::printf("  sheet %u: %s, overlap %.3f, confidence %.2f, %s\n", seed,
+                            cropped ? "cut" : "not cut", iou, d ? d->confidence : 0.0, s.description.c_str());
+            const qx::kelpo::Quad truth = qx::kelpo::orderCorners(s.page);
+            dumpMiss(o, "sheet-" + std::to_string(seed), s.frame, &truth, d);
+        }
     }
     std::map<std::string, std::pair<int, int>> kinds; // cut, scenes
     int cut = 0;
@@ -98,6 +135,7 @@ int main(int argc, char** argv) {
             if (o.list)
                 std::printf("  no sheet %u: cut, %s, confidence %.2f\n", seed, s.description.c_str(),
                             d->confidence);
+            dumpMiss(o, "nosheet-" + std::to_string(seed), s.frame, nullptr, d);
         }
     }
     std::sort(overlaps.begin(), overlaps.end());

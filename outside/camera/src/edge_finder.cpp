@@ -17,8 +17,9 @@ namespace {
 constexpr int kWorkSide = 640;    // the longer side of the working copy
 constexpr double kMinArea = 0.08; // plausible page sizes, as parts of the frame
 constexpr double kMaxArea = 0.985;
-constexpr double kMinSupport = 0.45; // share of a side's samples on a real edge
-constexpr std::size_t kJudged = 6;   // candidates looked at as sheets, best supported first
+constexpr double kMinSupport = 0.45;    // share of a side's samples on a real edge
+constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
+constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -75,6 +76,21 @@ std::optional<Quad> quadFromContour(const std::vector<cv::Point>& contour) {
     return orderCorners(pts);
 }
 
+// Share of points along the side from `a` to `b` where the gradient is strong.
+double sideSupport(cv::Point2f a, cv::Point2f b, const cv::Mat& near, float strong) {
+    const double length = cv::norm(b - a);
+    const int samples = std::max(8, static_cast<int>(length / 3));
+    int hits = 0;
+    for (int i = 1; i < samples; ++i) {
+        const cv::Point2f p = a + (b - a) * (static_cast<float>(i) / samples);
+        const int x = static_cast<int>(std::lround(p.x));
+        const int y = static_cast<int>(std::lround(p.y));
+        if (x >= 0 && y >= 0 && x < near.cols && y < near.rows)
+            hits += near.at<float>(y, x) >= strong;
+    }
+    return static_cast<double>(hits) / (samples - 1);
+}
+
 // Share of points along the four sides where the gradient is strong, with the weakest side counting
 // most: a real page has all four edges, a false outline misses some. `near` is the gradient's
 // maximum over 5 x 5 pixels, as the edge may lie a pixel or two off the approximated line.
@@ -82,25 +98,44 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
     double weakest = 1.0;
     double total = 0;
     for (int s = 0; s < 4; ++s) {
-        const cv::Point2f a = q[s];
-        const cv::Point2f b = q[(s + 1) % 4];
-        const double length = cv::norm(b - a);
-        const int samples = std::max(8, static_cast<int>(length / 3));
-        int hits = 0;
-        for (int i = 1; i < samples; ++i) {
-            const cv::Point2f p = a + (b - a) * (static_cast<float>(i) / samples);
-            const int x = static_cast<int>(std::lround(p.x));
-            const int y = static_cast<int>(std::lround(p.y));
-            if (x >= 0 && y >= 0 && x < near.cols && y < near.rows)
-                hits += near.at<float>(y, x) >= strong;
-        }
-        const double share = static_cast<double>(hits) / (samples - 1);
+        const double share = sideSupport(q[s], q[(s + 1) % 4], near, strong);
         weakest = std::min(weakest, share);
         total += share;
     }
     if (weakestOut)
         *weakestOut = weakest;
     return 0.6 * weakest + 0.4 * total / 4;
+}
+
+// A band printed along a page's edge (a letterhead's colour, a form's title bar) sets the paper
+// apart from the band, and the band from the desk only faintly: the outline found is the paper's.
+// Each side moved outward to the strongest parallel edge within a strip of the page's size makes
+// the outline that takes the band in.
+void addWidened(const Quad& q, const cv::Mat& near, float strong, std::vector<Quad>& out) {
+    for (int s = 0; s < 4; ++s) {
+        const cv::Point2f a = q[static_cast<std::size_t>(s)], b = q[static_cast<std::size_t>((s + 1) % 4)];
+        const cv::Point2f before = q[static_cast<std::size_t>((s + 3) % 4)];
+        const cv::Point2f after = q[static_cast<std::size_t>((s + 2) % 4)];
+        const cv::Point2f ua = (a - before) * static_cast<float>(1 / std::max(1e-3, cv::norm(a - before)));
+        const cv::Point2f ub = (b - after) * static_cast<float>(1 / std::max(1e-3, cv::norm(b - after)));
+        const double reach = 0.15 * std::min(cv::norm(a - before), cv::norm(b - after));
+        double best = 0.75;
+        float at = 0;
+        for (float d = 4; d <= reach; d += 1) {
+            const double share = sideSupport(a + ua * d, b + ub * d, near, strong);
+            if (share > best) {
+                best = share;
+                at = d;
+            }
+        }
+        if (at > 0) {
+            Quad wider = q;
+            wider[static_cast<std::size_t>(s)] = a + ua * at;
+            wider[static_cast<std::size_t>((s + 1) % 4)] = b + ub * at;
+            if (isConvexQuad(wider))
+                out.push_back(wider);
+        }
+    }
 }
 
 void addCandidates(const cv::Mat& binary, std::vector<Quad>& out) {
@@ -187,6 +222,7 @@ struct Traits {
     double level = 0;     // the paper's lightness, 0-255
     double chroma = 0;    // the inside's median saturation, 0-255
     double contrast = 0;  // the side least set off from its surroundings: median colour difference
+    double paper = 0;     // share of the inside near the paper's tone (print closed over)
 };
 
 // The working copy's maps the candidates are found in and judged on.
@@ -237,11 +273,16 @@ void judgePaper(const Quad& q, const Maps& maps, Traits& t) {
         return;
     // The paper's tone: the lightness that a tenth of the inside reaches.
     int level = 255;
-    for (int acc = 0; level > 0; --level) {
+    int acc = 0;
+    for (; level > 0; --level) {
         acc += histTone[level];
         if (acc >= count / 10)
             break;
     }
+    // Paper in shade is still paper: a third darker counts.
+    for (int tone = level - 1; tone * 3 >= level * 2 && tone >= 0; --tone)
+        acc += histTone[tone];
+    t.paper = static_cast<double>(acc) / count;
     int median = 0;
     for (int acc = 0; median < 255; ++median) {
         acc += histChroma[median];
@@ -398,10 +439,108 @@ Quad refineSides(const cv::Mat& bgr, const Quad& q, double scale) {
     return refitSides(bgr, coarse, std::max(3.f, 1.5f * pixel), 0.f);
 }
 
+// Outlines made of four long straight edges: where a page's outline does not close into one region
+// of its own (something touching or lying under it, a printed band running to its edge, a shadow
+// across it), its sides still lie on lines. The segments of one edge map are merged into lines; two
+// nearly parallel lines across from two others, roughly at right angles to them, make an outline.
+void addLineCandidates(const cv::Mat& edges, std::vector<Quad>& out) {
+    const double shorter = std::min(edges.cols, edges.rows);
+    std::vector<cv::Vec4i> segments;
+    cv::HoughLinesP(edges, segments, 1, CV_PI / 180, 30, 0.15 * shorter, 4);
+    struct Line {
+        double theta = 0, rho = 0, length = 0; // normal form: x cos(theta) + y sin(theta) = rho
+    };
+    std::vector<Line> lines;
+    std::sort(segments.begin(), segments.end(), [](const cv::Vec4i& a, const cv::Vec4i& b) {
+        return std::hypot(a[2] - a[0], a[3] - a[1]) > std::hypot(b[2] - b[0], b[3] - b[1]);
+    });
+    for (const cv::Vec4i& sgm : segments) {
+        const double dx = sgm[2] - sgm[0], dy = sgm[3] - sgm[1];
+        const double length = std::hypot(dx, dy);
+        double theta = std::atan2(dx, -dy); // the normal's direction
+        if (theta < 0)
+            theta += CV_PI;
+        if (theta >= CV_PI)
+            theta -= CV_PI;
+        const double rho = sgm[0] * std::cos(theta) + sgm[1] * std::sin(theta);
+        bool merged = false;
+        for (Line& l : lines) {
+            double d = std::fabs(theta - l.theta);
+            double r = rho - l.rho;
+            if (d > CV_PI / 2) { // the same direction across the wrap of the angle
+                d = CV_PI - d;
+                r = -rho - l.rho;
+            }
+            if (d < 3 * CV_PI / 180 && std::fabs(r) < 4) {
+                l.length += length;
+                merged = true;
+                break;
+            }
+        }
+        if (!merged)
+            lines.push_back({theta, rho, length});
+        if (lines.size() >= 24)
+            break;
+    }
+    auto meet = [](const Line& a, const Line& b, cv::Point2f& p) {
+        const double det = std::cos(a.theta) * std::sin(b.theta) - std::sin(a.theta) * std::cos(b.theta);
+        if (std::fabs(det) < 1e-3)
+            return false;
+        p.x = static_cast<float>((a.rho * std::sin(b.theta) - b.rho * std::sin(a.theta)) / det);
+        p.y = static_cast<float>((b.rho * std::cos(a.theta) - a.rho * std::cos(b.theta)) / det);
+        return true;
+    };
+    auto apart = [](double a, double b) {
+        const double d = std::fabs(a - b);
+        return std::min(d, CV_PI - d);
+    };
+    const cv::Point2d centre(edges.cols / 2.0, edges.rows / 2.0);
+    // Pairs of opposite sides: nearly parallel (perspective tilts them a little), well apart.
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        for (std::size_t j = i + 1; j < lines.size(); ++j) {
+            if (apart(lines[i].theta, lines[j].theta) > 20 * CV_PI / 180)
+                continue;
+            // Their distance where the first passes nearest the frame's centre.
+            const Line& a = lines[i];
+            const Line& b = lines[j];
+            const cv::Point2d n(std::cos(a.theta), std::sin(a.theta));
+            const cv::Point2d p = centre - n * (centre.dot(n) - a.rho);
+            if (std::fabs(p.x * std::cos(b.theta) + p.y * std::sin(b.theta) - b.rho) >= 0.15 * shorter)
+                pairs.emplace_back(i, j);
+        }
+    const double frameArea = static_cast<double>(edges.cols) * edges.rows;
+    const cv::Rect2f frame(-4.f, -4.f, static_cast<float>(edges.cols + 8),
+                           static_cast<float>(edges.rows + 8));
+    for (std::size_t p = 0; p < pairs.size(); ++p)
+        for (std::size_t q = p + 1; q < pairs.size(); ++q) {
+            const Line &a1 = lines[pairs[p].first], &a2 = lines[pairs[p].second];
+            const Line &b1 = lines[pairs[q].first], &b2 = lines[pairs[q].second];
+            if (pairs[p].first == pairs[q].first || pairs[p].first == pairs[q].second ||
+                pairs[p].second == pairs[q].first || pairs[p].second == pairs[q].second)
+                continue;
+            const double across = apart(a1.theta, b1.theta);
+            if (across < 60 * CV_PI / 180)
+                continue;
+            std::array<cv::Point2f, 4> corners;
+            if (!meet(a1, b1, corners[0]) || !meet(b1, a2, corners[1]) || !meet(a2, b2, corners[2]) ||
+                !meet(b2, a1, corners[3]))
+                continue;
+            if (!std::all_of(corners.begin(), corners.end(),
+                             [&](const cv::Point2f& c) { return frame.contains(c); }))
+                continue;
+            const Quad quad = orderCorners(corners);
+            const double area = polygonArea(quad) / frameArea;
+            if (area >= kMinArea && area <= kMaxArea && isConvexQuad(quad))
+                out.push_back(quad);
+        }
+}
+
 struct Judged {
     Quad quad;
     Traits traits;
     double confidence = 0;
+    bool ofLines = false; // made of four lines rather than the outline of one region
 };
 
 // Every candidate outline of the working copy `small`, the best supported judged as sheets.
@@ -442,13 +581,28 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     }
 
     std::vector<Quad> candidates;
+    std::vector<Quad> lineCandidates;
     const cv::Mat kernel = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3));
     // Edges at a few sensitivities: faint for a white page on a light desk, strong for busy desks.
     for (const auto& [lo, hi] : {std::pair{8.0, 24.0}, std::pair{25.0, 75.0}, std::pair{60.0, 160.0}}) {
         cv::Mat edges;
         cv::Canny(blurred, edges, lo, hi);
+        if (lo == 25.0)
+            addLineCandidates(edges, lineCandidates);
         cv::dilate(edges, edges, kernel);
         addCandidates(edges, candidates);
+    }
+    // A band printed along a page's edge may differ from the desk in tint more than in lightness.
+    if (!distance.empty()) {
+        cv::Mat edges;
+        cv::Canny(distance, edges, 10, 30);
+        std::vector<Quad> found;
+        addLineCandidates(edges, found);
+        for (Quad& q : found) {
+            for (cv::Point2f& p : q)
+                p = p * 2.f + cv::Point2f(0.5f, 0.5f);
+            lineCandidates.push_back(q);
+        }
     }
     auto addRegions = [&](cv::Mat& bin) {
         cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
@@ -488,7 +642,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         addRegions(bin);
     }
     std::vector<Judged> judged;
-    if (candidates.empty())
+    if (candidates.empty() && lineCandidates.empty())
         return judged;
 
     Maps maps;
@@ -500,18 +654,22 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     // Ranked by edge support, with a mild preference for larger outlines (a page over its text block);
     // outlines that are nearly the same are judged once.
     const double frameArea = static_cast<double>(small.cols) * small.rows;
-    std::vector<std::pair<double, Judged>> ranked;
-    for (const Quad& q : candidates) {
-        Judged j;
-        j.quad = q;
-        j.traits.support = edgeSupport(q, maps.near, maps.strong);
-        if (j.traits.support < kMinSupport)
-            continue;
-        j.traits.area = polygonArea(q) / frameArea;
-        ranked.emplace_back(j.traits.support * std::pow(j.traits.area, 0.25), j);
-    }
-    std::stable_sort(ranked.begin(), ranked.end(),
-                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    auto rank = [&](const std::vector<Quad>& quads) {
+        std::vector<std::pair<double, Judged>> out;
+        for (const Quad& q : quads) {
+            Judged j;
+            j.quad = q;
+            j.traits.support = edgeSupport(q, maps.near, maps.strong);
+            if (j.traits.support < kMinSupport)
+                continue;
+            j.traits.area = polygonArea(q) / frameArea;
+            out.emplace_back(j.traits.support * std::pow(j.traits.area, 0.25), j);
+        }
+        std::stable_sort(out.begin(), out.end(),
+                         [](const auto& a, const auto& b) { return a.first > b.first; });
+        return out;
+    };
+    std::vector<std::pair<double, Judged>> ranked = rank(candidates);
     // A page split by a shadow's edge, or by something lying across it, is two outlines side by side
     // whose union is one: the union of two of the best that fills its own outline joins them.
     const std::size_t paired = std::min<std::size_t>(ranked.size(), 10);
@@ -543,14 +701,27 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (const auto& [score, j] : ranked) {
-        const bool seen = std::any_of(judged.begin(), judged.end(),
-                                      [&](const Judged& o) { return quadOverlap(o.quad, j.quad) > 0.97; });
-        if (!seen)
-            judged.push_back(j);
-        if (judged.size() == kJudged)
-            break;
-    }
+    auto judge = [&](const std::vector<std::pair<double, Judged>>& best, std::size_t count) {
+        const std::size_t limit = judged.size() + count;
+        for (const auto& [score, j] : best) {
+            const bool seen = std::any_of(judged.begin(), judged.end(), [&](const Judged& o) {
+                return quadOverlap(o.quad, j.quad) > 0.97;
+            });
+            if (!seen)
+                judged.push_back(j);
+            if (judged.size() == limit)
+                break;
+        }
+    };
+    judge(ranked, kJudged);
+    const std::size_t ofRegions = judged.size();
+    judge(rank(lineCandidates), kJudgedLines);
+    std::vector<Quad> widened;
+    for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
+        addWidened(judged[i].quad, maps.near, maps.strong, widened);
+    judge(rank(widened), 3);
+    for (std::size_t i = ofRegions; i < judged.size(); ++i)
+        judged[i].ofLines = true;
     if (judged.empty())
         return judged;
 
@@ -572,17 +743,40 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
 // the block of its print); then an outline around it, well supported and at least half as confident,
 // as a page is around the part of it a coloured band, a shadow or a hand sets apart.
 const Judged* choose(const std::vector<Judged>& judged) {
+    // Four lines meet in many places on a grid, a keyboard or boxes beside a label: an outline of
+    // lines counts where it mends the outline of a region (mostly the same, itself somewhat
+    // page-like), or where all four of its sides are clearly edges and it is mostly paper with some
+    // print on it (a checkered desk's squares are half dark, a keyboard's keys carry no print).
+    auto counts = [&](const Judged& l) {
+        if (!l.ofLines || (l.traits.support >= 0.95 && l.traits.ink >= 0.004 && l.traits.paper >= 0.6))
+            return true;
+        return std::any_of(judged.begin(), judged.end(), [&](const Judged& r) {
+            return !r.ofLines && r.confidence >= 0.3 && quadOverlap(r.quad, l.quad) >= 0.7;
+        });
+    };
+    // A larger outline around another is the page only if it is set off from what lies around it
+    // nearly as well: on a grained or patterned desk, a line of the desk beyond the page makes
+    // outlines around it that barely stand out on that side.
+    auto setOffAsWell = [](const Judged& outer, const Judged& inner) {
+        return outer.traits.contrast >= 0.35 * inner.traits.contrast;
+    };
     const Judged* best = nullptr;
-    for (const Judged& j : judged)
+    for (const Judged& j : judged) {
+        if (!counts(j))
+            continue;
         if (!best || j.confidence > best->confidence + 0.05 ||
-            (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1))
+            (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1 &&
+             setOffAsWell(j, *best)))
             best = &j;
+    }
     if (!best)
         return best;
     const Judged* around = nullptr;
     for (const Judged& j : judged) {
+        if (!counts(j))
+            continue;
         if (&j == best || j.traits.area < best->traits.area * 1.04 || j.traits.support < 0.9 ||
-            j.confidence < 0.5 * best->confidence)
+            !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
             continue;
         // Containing it: their overlap is nearly all of the smaller one.
         const double ratio = best->traits.area / j.traits.area;
