@@ -20,6 +20,7 @@ constexpr double kMaxArea = 0.985;
 constexpr double kMinSupport = 0.45;    // share of a side's samples on a real edge
 constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
 constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
+constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -441,28 +442,22 @@ Quad refineSides(const cv::Mat& bgr, const Quad& q, double scale) {
 
 // Outlines made of four long straight edges: where a page's outline does not close into one region
 // of its own (something touching or lying under it, a printed band running to its edge, a shadow
-// across it), its sides still lie on lines. The segments of one edge map are merged into lines; two
-// nearly parallel lines across from two others, roughly at right angles to them, make an outline.
+// across it), its sides still lie on lines. The strongest lines of one edge map, those nearly the same
+// merged, are paired: two nearly parallel lines across from two others, roughly at right angles to
+// them, make an outline.
 void addLineCandidates(const cv::Mat& edges, std::vector<Quad>& out) {
     const double shorter = std::min(edges.cols, edges.rows);
-    std::vector<cv::Vec4i> segments;
-    cv::HoughLinesP(edges, segments, 1, CV_PI / 180, 30, 0.15 * shorter, 4);
     struct Line {
         double theta = 0, rho = 0, length = 0; // normal form: x cos(theta) + y sin(theta) = rho
+        double c = 1, s = 0;                   // cos(theta), sin(theta)
     };
+    // The standard transform at two degrees: the probabilistic one costs several times as much on a
+    // textured desk's many edge points. Its lines come strongest first, with the edge points of each.
+    std::vector<cv::Vec3f> strongest;
+    cv::HoughLines(edges, strongest, 1, CV_PI / 90, static_cast<int>(0.15 * shorter));
     std::vector<Line> lines;
-    std::sort(segments.begin(), segments.end(), [](const cv::Vec4i& a, const cv::Vec4i& b) {
-        return std::hypot(a[2] - a[0], a[3] - a[1]) > std::hypot(b[2] - b[0], b[3] - b[1]);
-    });
-    for (const cv::Vec4i& sgm : segments) {
-        const double dx = sgm[2] - sgm[0], dy = sgm[3] - sgm[1];
-        const double length = std::hypot(dx, dy);
-        double theta = std::atan2(dx, -dy); // the normal's direction
-        if (theta < 0)
-            theta += CV_PI;
-        if (theta >= CV_PI)
-            theta -= CV_PI;
-        const double rho = sgm[0] * std::cos(theta) + sgm[1] * std::sin(theta);
+    for (const cv::Vec3f& f : strongest) {
+        const double rho = f[0], theta = f[1], length = f[2];
         bool merged = false;
         for (Line& l : lines) {
             double d = std::fabs(theta - l.theta);
@@ -478,16 +473,16 @@ void addLineCandidates(const cv::Mat& edges, std::vector<Quad>& out) {
             }
         }
         if (!merged)
-            lines.push_back({theta, rho, length});
-        if (lines.size() >= 24)
+            lines.push_back({theta, rho, length, std::cos(theta), std::sin(theta)});
+        if (lines.size() >= 16)
             break;
     }
     auto meet = [](const Line& a, const Line& b, cv::Point2f& p) {
-        const double det = std::cos(a.theta) * std::sin(b.theta) - std::sin(a.theta) * std::cos(b.theta);
+        const double det = a.c * b.s - a.s * b.c;
         if (std::fabs(det) < 1e-3)
             return false;
-        p.x = static_cast<float>((a.rho * std::sin(b.theta) - b.rho * std::sin(a.theta)) / det);
-        p.y = static_cast<float>((b.rho * std::cos(a.theta) - a.rho * std::cos(b.theta)) / det);
+        p.x = static_cast<float>((a.rho * b.s - b.rho * a.s) / det);
+        p.y = static_cast<float>((b.rho * a.c - a.rho * b.c) / det);
         return true;
     };
     auto apart = [](double a, double b) {
@@ -504,14 +499,15 @@ void addLineCandidates(const cv::Mat& edges, std::vector<Quad>& out) {
             // Their distance where the first passes nearest the frame's centre.
             const Line& a = lines[i];
             const Line& b = lines[j];
-            const cv::Point2d n(std::cos(a.theta), std::sin(a.theta));
+            const cv::Point2d n(a.c, a.s);
             const cv::Point2d p = centre - n * (centre.dot(n) - a.rho);
-            if (std::fabs(p.x * std::cos(b.theta) + p.y * std::sin(b.theta) - b.rho) >= 0.15 * shorter)
+            if (std::fabs(p.x * b.c + p.y * b.s - b.rho) >= 0.15 * shorter)
                 pairs.emplace_back(i, j);
         }
     const double frameArea = static_cast<double>(edges.cols) * edges.rows;
     const cv::Rect2f frame(-4.f, -4.f, static_cast<float>(edges.cols + 8),
                            static_cast<float>(edges.rows + 8));
+    std::vector<std::pair<double, Quad>> found;
     for (std::size_t p = 0; p < pairs.size(); ++p)
         for (std::size_t q = p + 1; q < pairs.size(); ++q) {
             const Line &a1 = lines[pairs[p].first], &a2 = lines[pairs[p].second];
@@ -531,9 +527,22 @@ void addLineCandidates(const cv::Mat& edges, std::vector<Quad>& out) {
                 continue;
             const Quad quad = orderCorners(corners);
             const double area = polygonArea(quad) / frameArea;
-            if (area >= kMinArea && area <= kMaxArea && isConvexQuad(quad))
-                out.push_back(quad);
+            if (area < kMinArea || area > kMaxArea || !isConvexQuad(quad))
+                continue;
+            // How much of each side its line's segments cover, the least covered side counting.
+            double covered = 1;
+            const std::array<const Line*, 4> sides{&b1, &a2, &b2, &a1}; // from corner k to k + 1
+            for (std::size_t k = 0; k < 4; ++k)
+                covered = std::min(covered, sides[k]->length /
+                                                std::max(1.0, cv::norm(corners[(k + 1) % 4] - corners[k])));
+            found.emplace_back(covered, quad);
         }
+    // A grid or a checkered desk makes thousands; the best covered are scored on the edges.
+    const std::size_t kept = std::min<std::size_t>(found.size(), kLineQuads);
+    std::partial_sort(found.begin(), found.begin() + static_cast<long>(kept), found.end(),
+                      [](const auto& x, const auto& y) { return x.first > y.first; });
+    for (std::size_t i = 0; i < kept; ++i)
+        out.push_back(found[i].second);
 }
 
 struct Judged {
@@ -587,21 +596,28 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     for (const auto& [lo, hi] : {std::pair{8.0, 24.0}, std::pair{25.0, 75.0}, std::pair{60.0, 160.0}}) {
         cv::Mat edges;
         cv::Canny(blurred, edges, lo, hi);
-        if (lo == 25.0)
-            addLineCandidates(edges, lineCandidates);
         cv::dilate(edges, edges, kernel);
         addCandidates(edges, candidates);
     }
-    // A band printed along a page's edge may differ from the desk in tint more than in lightness.
-    if (!distance.empty()) {
-        cv::Mat edges;
-        cv::Canny(distance, edges, 10, 30);
-        std::vector<Quad> found;
-        addLineCandidates(edges, found);
-        for (Quad& q : found) {
-            for (cv::Point2f& p : q)
-                p = p * 2.f + cv::Point2f(0.5f, 0.5f);
-            lineCandidates.push_back(q);
+    // Lines are looked for at half the working size, where print has mostly blurred away and the
+    // search costs a quarter: in lightness, and in the distance from the desk (a band printed along a
+    // page's edge may differ from the desk in tint more than in lightness).
+    {
+        cv::Mat halfGray;
+        cv::resize(blurred, halfGray, half, 0, 0, cv::INTER_AREA);
+        std::vector<cv::Mat> maps{halfGray};
+        if (!distance.empty())
+            maps.push_back(distance);
+        for (std::size_t i = 0; i < maps.size(); ++i) {
+            cv::Mat edges;
+            cv::Canny(maps[i], edges, i == 0 ? 25 : 20, i == 0 ? 75 : 60);
+            std::vector<Quad> found;
+            addLineCandidates(edges, found);
+            for (Quad& q : found) {
+                for (cv::Point2f& p : q)
+                    p = p * 2.f + cv::Point2f(0.5f, 0.5f);
+                lineCandidates.push_back(q);
+            }
         }
     }
     auto addRegions = [&](cv::Mat& bin) {
