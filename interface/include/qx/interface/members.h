@@ -90,8 +90,8 @@ inline constexpr std::array<Member, kMemberCount> kMembers = [] {
     return members;
 }();
 
-// The highest DISPID in use. The added members' DISPIDs are handed out to lines of work as they
-// start, so the table may have gaps after the original 82 where a DISPID is another's.
+// The highest DISPID in use. After the original 82 a DISPID may be left unused (one set aside for a
+// member that never came), so lookups there search instead of indexing.
 inline constexpr int kLastDispid = kMembers[kMemberCount - 1].dispid;
 
 // The member of `dispid`, or nullptr when no member has it.
