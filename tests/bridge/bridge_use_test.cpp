@@ -44,12 +44,7 @@ int holdUpload(BridgeProcess& bridge, BridgeClient& client, SlowServer& server) 
 
 TEST(BridgeUseTest, EveryPageIsToldOfEachHandsFreeCaptureAmongItsAnswers) {
     Folder clips;
-    PageClipPlan plan;
-    plan.pages = 2;
-    plan.emptyStart = 0.6;
-    plan.still = 1.3;
-    plan.turn = 0.7;
-    plan.emptyEnd = 0.6;
+    const PageClipPlan plan{.pages = 2, .emptyStart = 0.6, .turn = 0.7, .still = 1.3, .emptyEnd = 0.6};
     const QString clip = clips.file(QStringLiteral("pages.avi"));
     ASSERT_TRUE(writePageClip(plan, clip));
     BridgeOptions options;

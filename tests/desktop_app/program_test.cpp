@@ -237,12 +237,7 @@ TEST_F(DesktopProgram, TheCardPanelReadsShowsAndExportsThroughTheScriptHook) {
 }
 
 TEST_F(DesktopProgram, AutoCaptureListsEachPageOfAClipAndExcludesTheTimedCapture) {
-    PageClipPlan plan;
-    plan.pages = 3;
-    plan.emptyStart = 0.4;
-    plan.still = 0.9;
-    plan.turn = 0.6;
-    plan.emptyEnd = 0.4;
+    const PageClipPlan plan{.pages = 3, .emptyStart = 0.4, .turn = 0.6, .still = 0.9, .emptyEnd = 0.4};
     const QString clip = m_temp.file(QStringLiteral("pages.avi"));
     ASSERT_TRUE(writePageClip(plan, clip));
     ASSERT_TRUE(

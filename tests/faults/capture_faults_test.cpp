@@ -240,14 +240,13 @@ TEST_F(CaptureFaults, AFolderThatVanishes) {
 
 TEST_F(CaptureFaults, AHandsFreeRunWhoseFolderVanishesSaysSoOnceAndEnds) {
     Folder clips;
-    PageClipPlan plan;
-    plan.width = 320;
-    plan.height = 240;
-    plan.pages = 3;
-    plan.emptyStart = 0.4;
-    plan.still = 0.9;
-    plan.turn = 0.6;
-    plan.emptyEnd = 0.4;
+    const PageClipPlan plan{.width = 320,
+                            .height = 240,
+                            .pages = 3,
+                            .emptyStart = 0.4,
+                            .turn = 0.6,
+                            .still = 0.9,
+                            .emptyEnd = 0.4};
     const QString clip = clips.file(QStringLiteral("pages.avi"));
     ASSERT_TRUE(writePageClip(plan, clip));
     ScopedEnv camera("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:320x240!file=") + clip);

@@ -470,16 +470,14 @@ TEST_F(MediaTest, DocumentSceneMovesAndHasNoise) {
 
 // A short clip: the empty desk, a page brought by a hand, the page lying, the desk again.
 PageClipPlan shortClip() {
-    PageClipPlan plan;
-    plan.width = 160;
-    plan.height = 120;
-    plan.fps = 10;
-    plan.pages = 1;
-    plan.emptyStart = 0.3;
-    plan.turn = 0.4;
-    plan.still = 0.5;
-    plan.emptyEnd = 0.3;
-    return plan;
+    return {.width = 160,
+            .height = 120,
+            .fps = 10,
+            .pages = 1,
+            .emptyStart = 0.3,
+            .turn = 0.4,
+            .still = 0.5,
+            .emptyEnd = 0.3};
 }
 
 // Frames of a stream, their brightness in order.

@@ -115,11 +115,7 @@ TEST_F(QxScriptTest, MergeCapturesMergedThroughTheSettingsDialogsAnswer) {
 TEST_F(QxScriptTest, HandsFreeCaptureTakesEachPageOfAClipOnceAndAnnouncesIt) {
     // Ten pages turned by hand on the file-fed camera; their still time is kept short here (the
     // benchmark lets a page lie for 30 s), the settle time is the default.
-    PageClipPlan plan;
-    plan.emptyStart = 0.6;
-    plan.still = 1.3;
-    plan.turn = 0.7;
-    plan.emptyEnd = 0.8;
+    const PageClipPlan plan{.emptyStart = 0.6, .turn = 0.7, .still = 1.3, .emptyEnd = 0.8};
     const QString clip = m_work.file(QStringLiteral("pages.avi"));
     QString error;
     ASSERT_TRUE(writePageClip(plan, clip, &error)) << error.toStdString();
