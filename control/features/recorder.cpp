@@ -252,6 +252,9 @@ void Recorder::endGraph() {
     const bool wasRecording = m_pipeline.isRecording();
     if (!m_pipeline.stop(kEndBound) && wasRecording)
         m_log(QStringLiteral("录像文件未能正常结束: %1").arg(QDir::toNativeSeparators(m_recordingPath)));
+    else if (wasRecording && !m_pipeline.finishNote().isEmpty())
+        m_log(
+            QStringLiteral("录像文件头未写入帧率(播放器将按默认帧率播放): %1").arg(m_pipeline.finishNote()));
     if (m_view)
         m_view->clearPicture();
 }

@@ -6,6 +6,8 @@
 //   asfmux
 #include "qx/media/recording_pipeline.h"
 
+#include "qx/media/asf_header.h"
+
 #include "qx/media/virtual_camera.h"
 #include "stream_util.h"
 #include "virtual_feed.h"
@@ -76,6 +78,8 @@ struct RecordingPipeline::Impl {
     FrameCallback callback;
     bool recording = false;
     bool passThrough = false;
+    QString asfPath;    // the ASF recording whose header gets its frame rate once it has ended
+    QString finishNote; // why the last recording's header could not take it
     bool running = false;
     bool streamEnded = false;  // the end of the stream reached every sink already
     bool writerFailed = false; // the file cannot be written any more: no end of the stream will reach it
@@ -396,6 +400,14 @@ struct RecordingPipeline::Impl {
             gst_element_set_state(pipeline.get(), GST_STATE_NULL);
             pipeline.reset();
         }
+        // Only a file whose end reached it has its final header; the muxer is gone by now, so nothing
+        // writes the file beside this.
+        if (ended && recording && !asfPath.isEmpty()) {
+            QString why;
+            if (!writeAsfFrameRate(asfPath, RecordingPipeline::kAsfFrameRate, &why))
+                finishNote = why;
+        }
+        asfPath.clear();
         if (!leaseKey.isEmpty()) {
             releaseCameraLease(leaseKey);
             leaseKey.clear();
@@ -465,6 +477,7 @@ RecordStep RecordingPipeline::startRecording(const VideoDevice& camera, QSize di
                                              const RecordingRequest& request, const AudioInput* audio) {
     stop();
     Impl& d = *m_impl;
+    d.finishNote.clear();
     if (!d.newPipeline())
         return RecordStep::Objects;
     const bool avi = request.format == RecordingFormat::Avi;
@@ -500,6 +513,7 @@ RecordStep RecordingPipeline::startRecording(const VideoDevice& camera, QSize di
         d.callback = std::move(callback);
         d.recording = true;
         d.passThrough = avi && jpeg;
+        d.asfPath = avi ? QString() : request.path;
         step = d.run(camera.devicePath, camera.virtualCamera != nullptr);
     }
     if (step != RecordStep::Ok) {
@@ -540,6 +554,10 @@ QString RecordingPipeline::takeError() {
             m_impl->error = text;
     }
     return text;
+}
+
+QString RecordingPipeline::finishNote() const {
+    return m_impl->finishNote;
 }
 
 QString RecordingPipeline::lastError() const {

@@ -185,7 +185,12 @@ TEST_F(RecorderTest, AsfHasWmv1VideoAndWmaSound) {
     EXPECT_TRUE(d.video[0].contains(QLatin1String("wmvversion=(int)1")));
     EXPECT_TRUE(d.video[0].contains(QLatin1String("width=(int)640")));
     EXPECT_TRUE(d.video[0].contains(QLatin1String("height=(int)480")));
-    // ASF keeps no frame rate of its own (the demuxer reports a default): the frames are counted.
+    // The header says 30 frames a second (the muxer alone leaves players at 25), and so many frames
+    // are there.
+    const auto fps =
+        QRegularExpression(QStringLiteral("framerate=\\(fraction\\)(\\d+)/(\\d+)")).match(d.video[0]);
+    ASSERT_TRUE(fps.hasMatch()) << d.video[0].toStdString();
+    EXPECT_NEAR(fps.captured(1).toDouble() / fps.captured(2).toDouble(), 30.0, 0.01);
     const double rate = videoFrames(path) / d.seconds;
     EXPECT_GT(rate, 28.0);
     EXPECT_LT(rate, 32.0);

@@ -1,17 +1,24 @@
 // The media layer against real GStreamer elements: virtual camera syntax and enumeration, the scene,
 // the preview pipeline's formats, rotation and picture controls, and cameras that hang or are unplugged.
+#include "qx/media/asf_header.h"
 #include "qx/media/devices.h"
 #include "qx/media/preview_pipeline.h"
 #include "qx/media/virtual_camera.h"
 #include "support/page_clips.h"
 #include "support/test_support.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <optional>
@@ -581,6 +588,94 @@ TEST_F(MediaTest, AVideoFileCameraLoopsWhenAskedAndTellsAFileItCannotPlay) {
         EXPECT_TRUE(pipeline.lastError().contains(path)) << pipeline.lastError().toStdString();
         EXPECT_EQ(frames.count(), 0u);
     }
+}
+
+} // namespace
+} // namespace qx::test
+
+namespace qx::test {
+namespace {
+
+// The frame rate gst-discoverer reports for the file's video stream ("30/1", "10000000/333333").
+QString discoveredFrameRate(const QString& path) {
+    QProcess p;
+    p.start(QStringLiteral("gst-discoverer-1.0"), {path});
+    p.waitForFinished(30000);
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    const auto m = QRegularExpression(QStringLiteral("Frame rate: (\\d+/\\d+)")).match(out);
+    return m.hasMatch() ? m.captured(1) : QString();
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+TEST(AsfHeader, TheVideoStreamGetsItsFrameRateAndADamagedHeaderLeavesTheFileAlone) {
+    ASSERT_TRUE(qx::media::ensureGstreamer());
+    QTemporaryDir dir;
+    const QString made = dir.filePath(QStringLiteral("made.asf"));
+    GError* error = nullptr;
+    GstElement* pipeline = gst_parse_launch(
+        QStringLiteral(
+            "videotestsrc num-buffers=30 ! video/x-raw,format=I420,width=160,height=120,framerate=30/1"
+            " ! avenc_wmv1 ! asfmux ! filesink location=\"%1\"")
+            .arg(made)
+            .toUtf8()
+            .constData(),
+        &error);
+    ASSERT_TRUE(pipeline) << (error ? error->message : "");
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus* bus = gst_element_get_bus(pipeline);
+    GstMessage* end = gst_bus_timed_pop_filtered(
+        bus, 20 * GST_SECOND, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    ASSERT_TRUE(end && GST_MESSAGE_TYPE(end) == GST_MESSAGE_EOS);
+    gst_message_unref(end);
+    gst_object_unref(bus);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+
+    // What asfmux alone gives: the demuxer's default.
+    EXPECT_EQ(discoveredFrameRate(made), QStringLiteral("25/1"));
+    const QByteArray before = bytesOf(made);
+    QString why;
+    ASSERT_TRUE(writeAsfFrameRate(made, 30, &why)) << why.toStdString();
+    const QByteArray after = bytesOf(made);
+    ASSERT_EQ(after.size(), before.size());
+    int changed = 0;
+    for (int i = 0; i < before.size(); ++i)
+        changed += before[i] != after[i];
+    EXPECT_GE(changed, 1);
+    EXPECT_LE(changed, 8); // the one field, nothing moved
+    EXPECT_EQ(discoveredFrameRate(made), QStringLiteral("10000000/333333"));
+    // A value already there is kept.
+    EXPECT_TRUE(writeAsfFrameRate(made, 15));
+    EXPECT_EQ(bytesOf(made), after);
+
+    // Files this must not touch: each is refused with a reason and left byte for byte as it was.
+    QByteArray oversized = before;
+    oversized[30 + 16 + 7] = '\x40'; // the first object claims far more than the header holds
+    QByteArray noExtension = before;
+    const int ext = noExtension.indexOf(QByteArray::fromHex("b503bf5f2ea9cf118ee300c00c205365"));
+    ASSERT_GT(ext, 0);
+    noExtension[ext] = 'x';
+    const QList<QByteArray> damaged = {before.left(100), oversized, noExtension,
+                                       QByteArray("RIFF....AVI LIST")};
+    for (const QByteArray& bytes : damaged) {
+        const QString path = dir.filePath(QStringLiteral("damaged.asf"));
+        ASSERT_TRUE(writeBytes(path, bytes));
+        why.clear();
+        EXPECT_FALSE(writeAsfFrameRate(path, 30, &why));
+        EXPECT_FALSE(why.isEmpty());
+        EXPECT_EQ(bytesOf(path), bytes);
+    }
+    EXPECT_FALSE(writeAsfFrameRate(dir.filePath(QStringLiteral("missing.asf")), 30, &why));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("missing.asf"))));
 }
 
 } // namespace

@@ -65,8 +65,9 @@ public:
     RecordStep startLive(const VideoDevice& camera, QSize display, FrameCallback callback);
     // The live picture and a recording into `request.path`. AVI takes the camera's Motion JPEG as it
     // comes (no decoding), else encodes its YUY2 to JPEG; ASF encodes YUY2 to WMV1 at 30 frames per
-    // second and the sound of `audio` (required) to WMA v2. The file is created exclusively (a name
-    // that is taken fails the Output step); a start that fails after that removes it again.
+    // second and the sound of `audio` (required) to WMA v2; once it has ended its header is given that
+    // frame rate (asfmux leaves it out). The file is created exclusively (a name that is taken fails
+    // the Output step); a start that fails after that removes it again.
     RecordStep startRecording(const VideoDevice& camera, QSize display, FrameCallback callback,
                               const RecordingRequest& request, const AudioInput* audio);
 
@@ -83,6 +84,9 @@ public:
     QString takeError();
     // The error that failed the last start or stream, for the log.
     QString lastError() const;
+    // Why the last ended ASF recording's header did not get its frame rate (players then assume one),
+    // empty when it did or for AVI, whose header the muxer completes itself.
+    QString finishNote() const;
 
 private:
     struct Impl;
