@@ -1,4 +1,4 @@
-// Turns the control's hands-free capture signals into the bridge's pushed messages.
+// Turns the control's hands-free capture and progress signals into the bridge's pushed messages.
 #include "control_events.h"
 
 #include <QJsonDocument>
@@ -15,6 +15,21 @@ ControlEvents::ControlEvents(QObject* control, Push push, QObject* parent)
         connect(control, SIGNAL(AutoCaptured(int, QString)), this, SLOT(onCaptured(int, QString)));
     if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
         connect(control, SIGNAL(AutoCaptureStateChanged(int)), this, SLOT(onState(int)));
+    if (mo->indexOfSignal("WorkProgress(QString,int,int)") >= 0)
+        connect(control, SIGNAL(WorkProgress(QString, int, int)), this, SLOT(onProgress(QString, int, int)));
+}
+
+QByteArray ControlEvents::progressMessage(const QString& task, int done, int total) {
+    return QJsonDocument(QJsonObject{{QStringLiteral("event"), QStringLiteral("progress")},
+                                     {QStringLiteral("task"), task},
+                                     {QStringLiteral("done"), done},
+                                     {QStringLiteral("total"), total}})
+        .toJson(QJsonDocument::Compact);
+}
+
+void ControlEvents::onProgress(const QString& task, int done, int total) {
+    if (m_push)
+        m_push(progressMessage(task, done, total));
 }
 
 QByteArray ControlEvents::capturedMessage(int result, const QString& path) {

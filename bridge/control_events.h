@@ -1,4 +1,5 @@
-// The control's events (its hands-free captures) as the messages the bridge pushes to every page.
+// The control's events (its hands-free captures, the progress of its long work) as the messages the
+// bridge pushes to every page.
 #pragma once
 
 #include <QByteArray>
@@ -12,6 +13,7 @@ namespace qx::bridge {
 // becomes one JSON text handed to `push`, which may send it on another thread:
 //   {"event": "captured", "result": 0, "path": "/home/clerk/Pictures/QXCamera/2026-12-10-07-30-01.jpg"}
 //   {"event": "autoCaptureState", "state": 2}
+//   {"event": "progress", "task": "merge", "done": 12, "total": 30}   (MergeImage, UploadLocalImg)
 class ControlEvents : public QObject {
     Q_OBJECT
 public:
@@ -22,10 +24,12 @@ public:
 
     static QByteArray capturedMessage(int result, const QString& path);
     static QByteArray stateMessage(int state);
+    static QByteArray progressMessage(const QString& task, int done, int total);
 
 private slots:
     void onCaptured(int result, const QString& path);
     void onState(int state);
+    void onProgress(const QString& task, int done, int total);
 
 private:
     Push m_push;

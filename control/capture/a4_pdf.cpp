@@ -10,7 +10,8 @@
 namespace qx::control {
 
 int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
-               const std::function<void(const QString&)>& log, const PageTextSource& text) {
+               const std::function<void(const QString&)>& log, const PageTextSource& text,
+               const std::function<void(std::size_t pages)>& pageDone) {
     const QString writing = platform::createSiblingFile(path);
     if (writing.isEmpty()) {
         log(QStringLiteral("创建PDF失败!"));
@@ -46,6 +47,8 @@ int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, co
             }
             doc.closeImage(image);
             doc.endPage();
+            if (pageDone)
+                pageDone(index + 1);
         }
         // The document is written here, each JPEG file read as its page is.
         doc.endDocument();

@@ -28,7 +28,10 @@ struct A4Page {
 // file cannot be created ("创建PDF失败!"); kPdfFailed when the document fails ("PDFlib exception
 // occurred!"). A failed document leaves no file. With `text`, each page gets the words it gives laid
 // over its picture; a layer that does not fit its page is left out (logged), never a failed document.
+// `pageDone` hears the count of pages ended so far after each (reading the text is most of a page's
+// time; the file itself is written after the last).
 int writeA4Pdf(const std::vector<A4Page>& pages, PagePlacementRule placement, const QString& path,
-               const std::function<void(const QString&)>& log, const PageTextSource& text = {});
+               const std::function<void(const QString&)>& log, const PageTextSource& text = {},
+               const std::function<void(std::size_t pages)>& pageDone = {});
 
 } // namespace qx::control

@@ -14,7 +14,8 @@ namespace qx::control {
 // network transfer, a card read. Anything the container does meanwhile (a script timer, a click,
 // the hotkey, a web page) reaches the control inside that wait; a call of the same kind would start
 // a second capture over the first one's grab, a second transfer over the first, a second read on
-// one reader, a second merge of the merge files a merge recognising its pages holds. Calls of
+// one reader, a second merge of the merge files a merge holds (a merge recognising its pages keeps
+// the events flowing, and every merge's progress reaches the container while it runs). Calls of
 // another kind run as they always have.
 enum class Activity { Capture, Transfer, CardRead, Merge };
 

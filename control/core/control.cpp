@@ -361,13 +361,14 @@ void CMorvelQxWebCtrl::KelpoCapturePlay() {
 }
 
 int CMorvelQxWebCtrl::MergeImage() {
-    // Recognising the pages keeps the container's events flowing: a merge called in meanwhile would
-    // take the same merge files.
-    const auto pass = m_p.bPdfOcr ? m_gate.enter(Activity::Merge) : std::optional<CallGate::Pass>{};
-    if (m_p.bPdfOcr && !pass)
+    // Recognising the pages keeps the container's events flowing, and the container hears every page
+    // (WorkProgress) while the merge runs: a merge called in meanwhile would take the same merge files.
+    const auto pass = m_gate.enter(Activity::Merge);
+    if (!pass)
         return automation::kCallRefused;
-    const MergeResult result = m_merge->MergeImage(
-        MergeRequest{m_p.CustomSavePath, m_p.CustomImgName, m_p.bPdfOcr, m_p.strOcrLanguages});
+    const MergeResult result = m_merge->MergeImage(MergeRequest{
+        m_p.CustomSavePath, m_p.CustomImgName, m_p.bPdfOcr, m_p.strOcrLanguages,
+        [this](int done, int total) { emit WorkProgress(QStringLiteral("merge"), done, total); }});
     if (result.picture)
         m_p.cPicName = *result.picture;
     if (result.customName)
@@ -487,7 +488,10 @@ short CMorvelQxWebCtrl::UploadLocalImg(const QString& strURL) {
     const auto pass = m_gate.enter(Activity::Transfer);
     if (!pass)
         return static_cast<short>(automation::kCallRefused);
-    const LocalUploadResult result = m_uploads->UploadLocalImg(strURL, sealRequest());
+    const LocalUploadResult result =
+        m_uploads->UploadLocalImg(strURL, sealRequest(), [this](int done, int total) {
+            emit WorkProgress(QStringLiteral("upload"), done, total);
+        });
     if (result.picture)
         m_p.cPicName = *result.picture;
     apply(result.last);

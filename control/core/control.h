@@ -64,11 +64,11 @@ class Watermark;
                            A5, P5, a5, A6, P6, a6)                                                           \
     Q_INVOKABLE CppType name(P1 a1, P2 a2, P3 a3, P4 a4, P5 a5, P6 a6);
 
-// The control's own meta-object members are exactly its automation surface and the two signals of
-// hands-free capture (its events to the container), so a container (or a script engine) sees nothing
-// but the surface's properties and methods and those events.
-// Each feature lives in a class of its own that owns that feature's state and knows the control only
-// as its ControlContext; the control maps properties to the feature's request and its result back.
+// The control's own meta-object members are exactly its automation surface and its three signals
+// (hands-free capture's two and the progress of long work: its events to the container), so a container (or a
+// script engine) sees nothing but the surface's properties and methods and those events. Each feature lives
+// in a class of its own that owns that feature's state and knows the control only as its ControlContext; the
+// control maps properties to the feature's request and its result back.
 class CMorvelQxWebCtrl : public QWidget, public QxDispatch, public QxPreviewTap, private ControlContext {
     Q_OBJECT
     Q_INTERFACES(qx::QxDispatch qx::QxPreviewTap)
@@ -79,6 +79,9 @@ signals:
     void AutoCaptureStateChanged(int state);
     // A hands-free capture ended: Morvel's code and cPicName afterwards ("" when nothing was written).
     void AutoCaptured(int result, const QString& path);
+    // Long work went a step further: `task` "merge" (MergeImage's pictures written) or "upload"
+    // (UploadLocalImg's files sent), `done` of `total`, 0 at the start.
+    void WorkProgress(const QString& task, int done, int total);
 
 public:
     // `uiHost` is borrowed and must outlive the control; null means real Qt dialogs. `controlFolder`

@@ -78,7 +78,8 @@ MergeSettings Merge::askSettings() {
     return result == QDialog::Accepted ? dialog.acceptedSettings() : CMergeSettingDlg::cancelledSettings();
 }
 
-int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path) {
+int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path,
+                     const ProgressReport& progress) {
     const MergeSettings settings = askSettings();
     std::vector<QSize> sizes;
     std::vector<QString> paths;
@@ -97,7 +98,9 @@ int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path) 
                                .arg(imaging::kJpegMaxSide));
         return automation::kNotSaved;
     }
-    if (!writeMergedJpeg(layout, paths, settings, dpi, kMergedJpegQuality, path)) {
+    if (progress)
+        progress(0, static_cast<int>(pictures.size()));
+    if (!writeMergedJpeg(layout, paths, settings, dpi, kMergedJpegQuality, path, progress)) {
         m_control.writeLog(QStringLiteral("写合并图片失败，合并图片已保留!"));
         return automation::kNotSaved;
     }
@@ -105,9 +108,13 @@ int Merge::writeJpeg(const std::vector<Picture>& pictures, const QString& path) 
     return 0;
 }
 
-int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) {
+int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path,
+                     const ProgressReport& progress) {
     // One page decoded at a time: each keeps its own depth and resolution.
     imaging::TiffPageWriter writer(path);
+    const int total = static_cast<int>(pictures.size());
+    if (progress)
+        progress(0, total);
     for (const Picture& p : pictures) {
         // The merged pictures are removed after the merge: a damaged one keeps them all.
         const auto picture = imaging::loadIntactPicture(p.path);
@@ -119,6 +126,8 @@ int Merge::writeTiff(const std::vector<Picture>& pictures, const QString& path) 
             break;
         if (writer.pages() == 1)
             m_control.writeLog(QStringLiteral("生成第一页Tif!"));
+        if (progress)
+            progress(writer.pages(), total);
     }
     if (writer.pages() != static_cast<int>(pictures.size()) || !writer.commit()) {
         m_control.writeLog(QStringLiteral("写多页Tif失败，合并图片已保留!"));
@@ -135,8 +144,16 @@ int Merge::writePdf(const std::vector<Picture>& pictures, const QString& path, c
     const auto log = [this](const QString& line) { m_control.writeLog(line); };
     // Each page is read when the document reaches it: one decoded page in memory at a time.
     PdfText text({request.pdfText, request.textLanguages}, log);
-    const int code = writeA4Pdf(jpegs, pdf::mergePlacement, path, log,
-                                [&](std::size_t index) { return text.ofJpegFile(jpegs[index].file); });
+    const int total = static_cast<int>(jpegs.size());
+    if (request.progress)
+        request.progress(0, total);
+    const int code = writeA4Pdf(
+        jpegs, pdf::mergePlacement, path, log,
+        [&](std::size_t index) { return text.ofJpegFile(jpegs[index].file); },
+        [&](std::size_t pages) {
+            if (request.progress)
+                request.progress(static_cast<int>(pages), total);
+        });
     if (code == 0)
         m_control.writeLog(QStringLiteral("生成多页Pdf!"));
     return code;
@@ -175,7 +192,7 @@ MergeResult Merge::MergeImage(const MergeRequest& request) {
     switch (kind) {
     case Kind::Tiff:
         output = platform::joinPath(folder, stamp + QStringLiteral("-Merge.tif"));
-        code = writeTiff(pictures, output);
+        code = writeTiff(pictures, output, request.progress);
         break;
     case Kind::Pdf:
         if (!request.customName.isEmpty()) {
@@ -191,7 +208,7 @@ MergeResult Merge::MergeImage(const MergeRequest& request) {
         break;
     case Kind::Jpeg:
         output = platform::joinPath(folder, stamp + QStringLiteral("-Merge.jpg"));
-        code = writeJpeg(pictures, output);
+        code = writeJpeg(pictures, output, request.progress);
         break;
     }
     if (code != 0)

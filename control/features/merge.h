@@ -1,6 +1,8 @@
 // Merge mode and MergeImage: the pictures taken in merge mode, put together into one file.
 #pragma once
 
+#include "control/core/progress_report.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -20,10 +22,11 @@ inline constexpr const char* kTifMergeTail = "ForTifMerge.jpg";
 inline constexpr const char* kPdfMergeTail = "ForPdfMerge.jpg";
 
 struct MergeRequest {
-    QString saveFolder;    // CustomSavePath
-    QString customName;    // CustomImgName: the merged PDF's name when set
-    bool pdfText = false;  // bPdfOcr: the merged PDF carries the recognised text
-    QString textLanguages; // strOcrLanguages
+    QString saveFolder;      // CustomSavePath
+    QString customName;      // CustomImgName: the merged PDF's name when set
+    bool pdfText = false;    // bPdfOcr: the merged PDF carries the recognised text
+    QString textLanguages;   // strOcrLanguages
+    ProgressReport progress; // pictures written into the merged file, of those collected
 };
 
 struct MergeResult {
@@ -52,8 +55,8 @@ private:
     // The merge files of the source folder in ascending name order, those the last format calls for,
     // each readable; `kind` is what they make.
     std::vector<Picture> collect(const QString& folder, Kind& kind);
-    int writeJpeg(const std::vector<Picture>& pictures, const QString& path);
-    int writeTiff(const std::vector<Picture>& pictures, const QString& path);
+    int writeJpeg(const std::vector<Picture>& pictures, const QString& path, const ProgressReport& progress);
+    int writeTiff(const std::vector<Picture>& pictures, const QString& path, const ProgressReport& progress);
     int writePdf(const std::vector<Picture>& pictures, const QString& path, const MergeRequest& request);
     MergeSettings askSettings();
 

@@ -15,8 +15,9 @@ namespace {
 // after their last.
 class PictureRows {
 public:
-    PictureRows(const MergeLayout& layout, const std::vector<QString>& pictures)
-        : m_layout(layout), m_pictures(pictures), m_readers(pictures.size()) {}
+    PictureRows(const MergeLayout& layout, const std::vector<QString>& pictures,
+                const ProgressReport& progress)
+        : m_layout(layout), m_pictures(pictures), m_readers(pictures.size()), m_progress(progress) {}
 
     // Copies row `y` of every picture crossing it into `row` (B, G, R of the canvas width).
     bool draw(int64_t y, uint8_t* row) {
@@ -35,8 +36,12 @@ public:
             if (!source)
                 return false;
             std::memcpy(row + at.x * 3, source, static_cast<std::size_t>(at.width) * 3);
-            if (y == at.y + at.height - 1)
+            if (y == at.y + at.height - 1) {
                 m_readers[i].reset();
+                ++m_drawn;
+                if (m_progress)
+                    m_progress(m_drawn, static_cast<int>(m_pictures.size()));
+            }
         }
         return true;
     }
@@ -45,18 +50,21 @@ private:
     const MergeLayout& m_layout;
     const std::vector<QString>& m_pictures;
     std::vector<std::unique_ptr<imaging::JpegRowReader>> m_readers;
+    const ProgressReport& m_progress;
+    int m_drawn = 0;
 };
 
 } // namespace
 
 bool writeMergedJpeg(const MergeLayout& layout, const std::vector<QString>& pictures,
-                     const MergeSettings& settings, double dpi, int quality, const QString& path) {
+                     const MergeSettings& settings, double dpi, int quality, const QString& path,
+                     const ProgressReport& progress) {
     if (layout.width <= 0 || layout.height <= 0 || layout.width > imaging::kJpegMaxSide ||
         layout.height > imaging::kJpegMaxSide || layout.pictures.size() != pictures.size())
         return false;
     const auto width = static_cast<std::size_t>(layout.width);
     std::vector<uint8_t> band(width * 3 * kCanvasBandRows);
-    PictureRows rows(layout, pictures);
+    PictureRows rows(layout, pictures, progress);
     const auto fetch = [&](int first, int count, const uint8_t** out) {
         for (int i = 0; i < count; ++i) {
             const int64_t y = first + i;

@@ -165,10 +165,14 @@ short Uploads::RefreshLocalImg() const {
     return static_cast<short>(m_localImages.size());
 }
 
-LocalUploadResult Uploads::UploadLocalImg(const QString& strURL, SealRequest request) {
+LocalUploadResult Uploads::UploadLocalImg(const QString& strURL, SealRequest request,
+                                          const ProgressReport& progress) {
     LocalUploadResult result;
     // Scripts may edit the list while an upload runs; this call sends the list it was given.
     const QStringList images = m_localImages;
+    const int total = static_cast<int>(images.size());
+    if (progress && total > 0)
+        progress(0, total);
     for (qsizetype i = 0; i < images.size(); ++i) {
         request.picture = images[i];
         result.picture = images[i];
@@ -182,6 +186,8 @@ LocalUploadResult Uploads::UploadLocalImg(const QString& strURL, SealRequest req
             return result;
         }
         result.code = 1;
+        if (progress)
+            progress(static_cast<int>(i) + 1, total);
     }
     return result;
 }

@@ -1,6 +1,8 @@
 // HTTP uploads of pictures, the local upload list, and Base64 encoding of pictures.
 #pragma once
 
+#include "control/core/progress_report.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -55,7 +57,9 @@ public:
     QString GetLocalImgName(short index) const;
     short RemoveLocalImg(short index);
     short RefreshLocalImg() const;
-    LocalUploadResult UploadLocalImg(const QString& strURL, SealRequest request);
+    // `progress` hears the entries sent of the list's.
+    LocalUploadResult UploadLocalImg(const QString& strURL, SealRequest request,
+                                     const ProgressReport& progress = {});
     // The Base64 text of a picture (empty when it cannot be read or is empty); the text itself is
     // logged when `logText` (markdown).
     std::optional<QString> GetBase64String(const QString& Img, bool logText);

@@ -248,12 +248,12 @@ QString PdfExport::write(const QString& saveFolder, const QStringList& pictures,
     int totalPages = 0;
     int pagesDone = 0;
     bool engineFailed = false;
-    if (m_text) {
+    if (m_text)
         recogniser = std::make_unique<ocr::Recogniser>(m_languages);
+    if (m_progress) {
         for (const QString& picture : pictures)
             totalPages += std::max(0, picturePages(picture));
-        if (m_progress)
-            m_progress(0, totalPages);
+        m_progress(0, totalPages);
     }
     const auto textOf = [&](const QString& jpeg) -> std::optional<pdf::TextLayer> {
         if (!recogniser || engineFailed)
@@ -297,7 +297,7 @@ QString PdfExport::write(const QString& saveFolder, const QStringList& pictures,
                 }
                 m_lastPages.append(page);
                 addPage(doc, page, textOf(page));
-                if (recogniser && m_progress)
+                if (m_progress)
                     m_progress(++pagesDone, totalPages);
                 // The document holds the file open until it is written, so the name can go now.
                 if (!temporary.isEmpty()) {

@@ -35,6 +35,7 @@
 #include <QScreen>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <cstdint>
 
 namespace qx::desktop {
@@ -239,10 +240,8 @@ void CQX_CameraDlg::buildControls() {
     m_capture->setMessageSink([this](const QString& text) { showMessage(text); });
     m_pdfExport = std::make_unique<PdfExport>(*m_pictures, *m_ui);
     m_pdfExport->setOwner([this] { return this; });
-    m_pdfExport->setProgress([this](int done, int total) {
-        m_progress->setRange(0, std::max(1, total));
-        m_progress->setValue(done);
-    });
+    m_pdfExport->setProgress(
+        [this](int done, int total) { showProgress(QStringLiteral("pdf-export"), done, total); });
     // 打  印 previews the picture; 批量打印 prints directly.
     m_printing = std::make_unique<PicturePrinting>(*m_ui, this);
     m_pictures->setPrintHandler([this](int, const QString& file) { m_printing->openPreview(file); });
@@ -262,6 +261,9 @@ void CQX_CameraDlg::buildControls() {
         if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
             connect(m_controlWidget, SIGNAL(AutoCaptureStateChanged(int)), this,
                     SLOT(onAutoCaptureState(int)));
+        if (mo->indexOfSignal("WorkProgress(QString,int,int)") >= 0)
+            connect(m_controlWidget, SIGNAL(WorkProgress(QString, int, int)), this,
+                    SLOT(showProgress(QString, int, int)));
     }
     // The badge over the live picture's top-left corner, shown while 自动拍照 runs.
     m_autoBadge = new QLabel(this);
@@ -409,6 +411,19 @@ void CQX_CameraDlg::updateToolTip() {
 
 int CQX_CameraDlg::progressValue() const {
     return m_progress->value();
+}
+
+int CQX_CameraDlg::progressMaximum() const {
+    return m_progress->maximum();
+}
+
+void CQX_CameraDlg::showProgress(const QString& task, int done, int total) {
+    m_progress->setRange(0, std::max(1, total));
+    m_progress->setValue(std::clamp(done, 0, std::max(1, total)));
+    // The work runs on this thread and keeps no events flowing (a merge of TIFF pages): the bar is
+    // painted now, not when the work is over.
+    m_progress->repaint();
+    emit WorkProgress(task, done, total);
 }
 
 void CQX_CameraDlg::setTimerRunBitmap(int bitmap) {
@@ -586,10 +601,13 @@ void CQX_CameraDlg::upload() {
     }
     m_control.SetBUploadDel(v.deleteAfterUpload);
     QApplication::setOverrideCursor(Qt::BusyCursor);
+    showProgress(QStringLiteral("upload"), 0, 1);
     // The control keeps the window going while it sends: a delete, a drop or a capture meanwhile moves
     // the items about, so what happens afterwards is found by the picture's file, not by its row.
     const int r = m_control.SendSeal(v.url);
     QApplication::restoreOverrideCursor();
+    if (r == 1)
+        showProgress(QStringLiteral("upload"), 1, 1);
     if (r != 1)
         return;
     enablePictureButtons(false);
@@ -628,8 +646,16 @@ void CQX_CameraDlg::batchPrint() {
     QStringList files;
     for (int i = 0; i < count; ++i)
         files << m_pictures->pictureFile(i);
+    // The bar counts to 100 in steps of 100 / count, as it always has (3 pictures end at 99); past 100
+    // pictures that step would be 0 and the bar would never move, so there it goes by the share done.
+    const int total = static_cast<int>(files.size());
+    const int step = 100 / total;
+    const auto percent = [&](int done) { return step > 0 ? done * step : done * 100 / total; };
+    int done = 0;
+    m_progress->setRange(0, 100);
     m_progress->setValue(0);
-    const int step = 100 / count;
+    m_progress->repaint();
+    emit WorkProgress(QStringLiteral("print"), 0, total);
     for (const QString& file : std::as_const(files)) {
         for (int row = 0; row < m_list->count(); ++row) {
             if (m_pictures->pictureFile(row) == file) {
@@ -638,7 +664,9 @@ void CQX_CameraDlg::batchPrint() {
                 break;
             }
         }
-        m_progress->setValue(qMin(m_progress->maximum(), m_progress->value() + step));
+        m_progress->setValue(percent(++done));
+        m_progress->repaint();
+        emit WorkProgress(QStringLiteral("print"), done, total);
     }
 }
 

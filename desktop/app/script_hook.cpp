@@ -168,6 +168,10 @@ int ScriptApp::progress() const {
     return m_dialog.progressValue();
 }
 
+int ScriptApp::progressMaximum() const {
+    return m_dialog.progressMaximum();
+}
+
 QVariantMap ScriptApp::hotkey() const {
     return {{QStringLiteral("registered"), m_dialog.isHotkeyRegistered()},
             {QStringLiteral("modifiers"), m_dialog.hotkeyModifiers()},
@@ -223,7 +227,8 @@ int runDialogScript(CQX_CameraDlg& dialog, ScriptedUiHost& ui, const QString& sc
         QJSEngine engine;
         engine.installExtensions(QJSEngine::ConsoleExtension);
         auto* host = new script::ScriptHost(&engine, &ui, &dialog.control(), args, controlInfo);
-        host->watchEvents(dialog.controlWidget());
+        // The dialog reports the control's progress with its own (the PDF export, printing).
+        host->watchEvents(dialog.controlWidget(), &dialog);
         script::installHostGlobals(engine, host);
         engine.globalObject().setProperty(QStringLiteral("control"),
                                           script::makeDispatchObject(engine, host));
@@ -232,6 +237,8 @@ int runDialogScript(CQX_CameraDlg& dialog, ScriptedUiHost& ui, const QString& sc
         const QJSValue result = engine.evaluate(code, scriptPath);
         if (result.isError())
             status = script::reportScriptError("QX_Camera", scriptPath, result);
+        else
+            status = script::handlerStatus("QX_Camera", scriptPath, *host);
     }
     if (!dialog.isShutDown())
         dialog.close();

@@ -24,6 +24,7 @@ constexpr const char* kBootstrap = R"JS(
         env: function (name) { return h.env(String(name)); },
         window: function (kind) { return h.window(String(kind)); },
         waitEvent: function (name, ms) { return h.waitEvent(String(name), ms === undefined ? 0 : ms); },
+        onEvent: function (name, handler) { h.onEvent(String(name), handler === undefined ? null : handler); },
         args: h.args,
         controlInfo: h.controlInfo
     };
@@ -83,6 +84,14 @@ QJSValue makeDispatchObject(QJSEngine& engine, ScriptHost* host) {
         members.setProperty(i++, entry);
     }
     return engine.evaluate(QString::fromLatin1(kDispatchObject)).call({engine.newQObject(host), members});
+}
+
+int handlerStatus(const char* program, const QString& scriptPath, const ScriptHost& host) {
+    if (host.handlerError().isEmpty())
+        return 0;
+    std::fprintf(stderr, "%s: %s: %s\n", program, scriptPath.toUtf8().constData(),
+                 host.handlerError().toUtf8().constData());
+    return 1;
 }
 
 int reportScriptError(const char* program, const QString& scriptPath, const QJSValue& error) {

@@ -20,5 +20,8 @@ QJSValue makeDispatchObject(QJSEngine& engine, ScriptHost* host);
 // Writes the script's exception and its stack to standard error as "<program>: <file>:<line>: ...";
 // returns the exit status of a script that threw (1).
 int reportScriptError(const char* program, const QString& scriptPath, const QJSValue& error);
+// The status of a script that ran to its end: 1, with the reason on standard error, when one of its
+// event handlers threw meanwhile, else 0.
+int handlerStatus(const char* program, const QString& scriptPath, const ScriptHost& host);
 
 } // namespace qx::script

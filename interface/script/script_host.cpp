@@ -29,28 +29,67 @@ QJSValue ScriptHost::window(const QString& kind) {
     return m_engine->newQObject(new ScriptWindow(*m_ui, kind, open));
 }
 
-void ScriptHost::watchEvents(QObject* control) {
-    if (!control)
-        return;
+void ScriptHost::watchEvents(QObject* control, QObject* progress) {
     // By name: the host knows the control only through its meta-object, as any container does.
-    const QMetaObject* mo = control->metaObject();
-    if (mo->indexOfSignal("AutoCaptured(int,QString)") >= 0)
-        connect(control, SIGNAL(AutoCaptured(int, QString)), this, SLOT(onAutoCaptured(int, QString)));
-    if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
-        connect(control, SIGNAL(AutoCaptureStateChanged(int)), this, SLOT(onAutoCaptureState(int)));
+    if (control) {
+        const QMetaObject* mo = control->metaObject();
+        if (mo->indexOfSignal("AutoCaptured(int,QString)") >= 0)
+            connect(control, SIGNAL(AutoCaptured(int, QString)), this, SLOT(onAutoCaptured(int, QString)));
+        if (mo->indexOfSignal("AutoCaptureStateChanged(int)") >= 0)
+            connect(control, SIGNAL(AutoCaptureStateChanged(int)), this, SLOT(onAutoCaptureState(int)));
+    }
+    QObject* source = progress ? progress : control;
+    if (source && source->metaObject()->indexOfSignal("WorkProgress(QString,int,int)") >= 0)
+        connect(source, SIGNAL(WorkProgress(QString, int, int)), this,
+                SLOT(onWorkProgress(QString, int, int)));
 }
 
 void ScriptHost::onAutoCaptured(int result, const QString& path) {
-    m_events.append({{QStringLiteral("event"), QStringLiteral("captured")},
-                     {QStringLiteral("result"), result},
-                     {QStringLiteral("path"), path}});
-    if (m_waiting)
-        m_waiting->quit();
+    deliver({{QStringLiteral("event"), QStringLiteral("captured")},
+             {QStringLiteral("result"), result},
+             {QStringLiteral("path"), path}});
 }
 
 void ScriptHost::onAutoCaptureState(int state) {
-    m_events.append(
+    deliver(
         {{QStringLiteral("event"), QStringLiteral("autoCaptureState")}, {QStringLiteral("state"), state}});
+}
+
+void ScriptHost::onWorkProgress(const QString& task, int done, int total) {
+    deliver({{QStringLiteral("event"), QStringLiteral("progress")},
+             {QStringLiteral("task"), task},
+             {QStringLiteral("done"), done},
+             {QStringLiteral("total"), total}});
+}
+
+void ScriptHost::onEvent(const QString& name, const QJSValue& handler) {
+    if (handler.isCallable())
+        m_handlers.insert(name, handler);
+    else
+        m_handlers.remove(name);
+}
+
+void ScriptHost::deliver(const QVariantMap& event) {
+    const QString name = event.value(QStringLiteral("event")).toString();
+    QJSValue handler = m_handlers.value(name);
+    // A handler that causes events of its own (a call it makes) sees them queued, not nested in it.
+    if (handler.isCallable() && !m_inHandler) {
+        m_inHandler = true;
+        const QJSValue result = handler.call({m_engine->toScriptValue(event)});
+        m_inHandler = false;
+        if (result.isError()) {
+            // The call that caused the event goes on; the script fails when it ends. A handler that
+            // threw hears nothing more.
+            if (m_handlerError.isEmpty())
+                m_handlerError = QStringLiteral("%1 handler: line %2: %3")
+                                     .arg(name)
+                                     .arg(result.property(QStringLiteral("lineNumber")).toInt())
+                                     .arg(result.toString());
+            m_handlers.remove(name);
+        }
+    } else {
+        m_events.append(event);
+    }
     if (m_waiting)
         m_waiting->quit();
 }

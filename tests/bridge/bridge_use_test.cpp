@@ -105,6 +105,41 @@ TEST(BridgeUseTest, EveryPageIsToldOfEachHandsFreeCaptureAmongItsAnswers) {
     EXPECT_EQ(bridge.stop(), 0);
 }
 
+TEST(BridgeUseTest, EveryPageHearsAMergeGoOnBeforeItsAnswer) {
+    BridgeProcess bridge;
+    ASSERT_TRUE(bridge.started()) << bridge.log().toStdString();
+    BridgeClient merger, watcher;
+    ASSERT_TRUE(merger.open(bridge.port()));
+    ASSERT_TRUE(watcher.open(bridge.port()));
+    ASSERT_GT(merger.result(QStringLiteral("call"), QStringLiteral("RefreshDevList")).toInt(), 0);
+    merger.request(QStringLiteral("call"), QStringLiteral("RefreshResolution"), {0});
+    ASSERT_EQ(merger.result(QStringLiteral("call"), QStringLiteral("StartPreviewProc")).toInt(), 0);
+    for (int i = 0; i < 3; ++i) {
+        merger.request(QStringLiteral("call"), QStringLiteral("IsMerge"));
+        ASSERT_EQ(
+            merger.result(QStringLiteral("call"), QStringLiteral("Morvel"), {QStringLiteral("tif")}).toInt(),
+            0)
+            << bridge.log().toStdString();
+    }
+    EXPECT_EQ(merger.result(QStringLiteral("call"), QStringLiteral("MergeImage")).toInt(-1), 0);
+    auto progress = [](BridgeClient& client) {
+        QStringList out;
+        for (const QJsonObject& m : client.answers())
+            if (m.value(QStringLiteral("event")).toString() == QLatin1String("progress"))
+                out << QStringLiteral("%1 %2/%3")
+                           .arg(m.value(QStringLiteral("task")).toString())
+                           .arg(m.value(QStringLiteral("done")).toInt())
+                           .arg(m.value(QStringLiteral("total")).toInt());
+        return out;
+    };
+    const QStringList expected{QStringLiteral("merge 0/3"), QStringLiteral("merge 1/3"),
+                               QStringLiteral("merge 2/3"), QStringLiteral("merge 3/3")};
+    EXPECT_EQ(progress(merger), expected);
+    ASSERT_TRUE(waitUntil([&] { return progress(watcher).size() == 4; }, 5000));
+    EXPECT_EQ(progress(watcher), expected);
+    EXPECT_EQ(bridge.stop(), 0);
+}
+
 TEST(BridgeUseTest, PagesThatComeAndGoGiveTheirConnectionsBack) {
     BridgeProcess bridge;
     ASSERT_TRUE(bridge.started()) << bridge.log().toStdString();

@@ -44,10 +44,12 @@ TEST(AutomationSurface, OwnPropertiesAreTheTableInDispidOrder) {
 TEST(AutomationSurface, OwnMethodsAreTheTableInDispidOrder) {
     const QMetaObject& mo = control::CMorvelQxWebCtrl::staticMetaObject;
     const auto methods = membersOfKind(MemberKind::Method);
-    // Besides the surface the control has only its two signals, which come first in its meta-object.
-    const int signalCount = 2;
+    // Besides the surface the control has only its three signals, which come first in its meta-object.
+    const int signalCount = 3;
     ASSERT_EQ(mo.method(mo.methodOffset()).methodSignature(), QByteArray("AutoCaptureStateChanged(int)"));
     ASSERT_EQ(mo.method(mo.methodOffset() + 1).methodSignature(), QByteArray("AutoCaptured(int,QString)"));
+    ASSERT_EQ(mo.method(mo.methodOffset() + 2).methodSignature(),
+              QByteArray("WorkProgress(QString,int,int)"));
     ASSERT_EQ(mo.methodCount() - mo.methodOffset() - signalCount, int(methods.size()));
     for (std::size_t i = 0; i < methods.size(); ++i) {
         const QMetaMethod mm = mo.method(mo.methodOffset() + signalCount + int(i));

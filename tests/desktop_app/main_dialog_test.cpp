@@ -14,6 +14,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
 
 using namespace qx::desktop;
 
@@ -205,6 +206,24 @@ TEST_F(DesktopMainDialog, BatchPrintStepsTheProgressPerItem) {
     EXPECT_EQ(m_ui.askedKinds(), QStringList(3, QStringLiteral("print")));
     EXPECT_TRUE(d.printing().firstPrint());
     EXPECT_EQ(d.progressValue(), 99);
+
+    // Past 100 pictures a step of 100 / count would be 0: the bar goes by the share printed instead.
+    QList<PictureList::Picture> many;
+    for (int i = 0; i < 150; ++i)
+        many.append({d.pictures().pictureFile(0), QStringLiteral("p%1.jpg").arg(i)});
+    d.pictures().AddPictureItems(many);
+    QList<int> bar;
+    QObject::connect(&d, &CQX_CameraDlg::WorkProgress, &d, [&](const QString& task, int done, int total) {
+        EXPECT_EQ(task, QStringLiteral("print"));
+        EXPECT_EQ(total, 153);
+        EXPECT_EQ(done, bar.size());
+        bar << d.progressValue();
+    });
+    ASSERT_TRUE(d.clickControl(id::kBatchPrint));
+    ASSERT_EQ(bar.size(), 154);
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    EXPECT_EQ(bar.first(), 0);
+    EXPECT_EQ(bar.last(), 100);
 }
 
 TEST_F(DesktopMainDialog, UploadWithoutUrlAsksForOneAndAFailedSendSealChangesNothing) {

@@ -110,6 +110,43 @@ TEST_F(DesktopProgram, TheWatermarkButtonStampsTheSelectedPicture) {
     EXPECT_LT(qRed(stamped.pixel(20, 20)), 60);
 }
 
+TEST_F(DesktopProgram, TheProgressBarFollowsAMergeAndAPdfExportAndScriptsReadItAsItMoves) {
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nImg-Format=tif\r\n"));
+    const QString path = script(R"JS(
+        app.click(1003);
+        for (var i = 0; i < 30; ++i)
+            if (!app.click(1005)) throw new Error("capture refused");
+        var seen = [];
+        host.onEvent("progress", function (e) {
+            seen.push(e.task + " " + e.done + "/" + e.total + " " + app.progress() + "/" + app.progressMaximum());
+        });
+        app.click(1006);
+        print(seen.join(","));
+        print(app.items().length, app.file(app.items().length - 1));
+        seen = [];
+        app.click(1003);
+        app.select(app.items().length - 1);
+        print(app.exportPdf() !== "");
+        print(seen.join(","));
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
+    QStringList merge, pdf;
+    for (int i = 0; i <= 30; ++i) {
+        merge << QStringLiteral("merge %1/30 %1/30").arg(i);
+        pdf << QStringLiteral("pdf-export %1/30 %1/30").arg(i);
+    }
+    EXPECT_EQ(lines[0], merge.join(QLatin1Char(',')));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1 ")) && lines[1].endsWith(QStringLiteral("-Merge.tif")))
+        << lines[1].toStdString();
+    EXPECT_EQ(lines[2], QStringLiteral("true"));
+    EXPECT_EQ(lines[3], pdf.join(QLatin1Char(',')));
+}
+
 TEST_F(DesktopProgram, AScriptSeesACaptureListedAtOnceAndCanWaitForTheThumbnails) {
     ASSERT_TRUE(
         writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),

@@ -1,4 +1,5 @@
 // Runs qxscript as a separate process on small scripts and checks its output, status and the log.
+#include "imaging/external_tools.h"
 #include "support/page_clips.h"
 #include "support/test_support.h"
 
@@ -110,6 +111,48 @@ TEST_F(QxScriptTest, MergeCapturesMergedThroughTheSettingsDialogsAnswer) {
     EXPECT_GT(qBlue(merged.pixel(323, 100)), 200);
     EXPECT_LT(qRed(merged.pixel(323, 100)), 60);
     EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files), QStringList{QFileInfo(lines[1]).fileName()});
+}
+
+TEST_F(QxScriptTest, AMergeOfThirtyPicturesIsFollowedFromAScriptWhileItRuns) {
+    ScopedEnv cameras("QX_VIRTUAL_CAMERAS", QStringLiteral("7e41:640x480"));
+    Folder pictures;
+    // The handler runs inside MergeImage: what it sees is the merge as it goes, and the merged file's
+    // pages are not all there before the last report.
+    const ScriptRun r = run(R"JS(
+        control.RefreshDevList(); control.RefreshResolution(0); control.StartPreviewProc();
+        control.CustomSavePath = host.args[0];
+        for (var i = 0; i < 30; ++i) { control.IsMerge(); control.Morvel("tif"); }
+        var seen = [], during = true;
+        host.onEvent("progress", function (e) {
+            seen.push(e.task + " " + e.done + "/" + e.total);
+            during = during && !/-Merge\.tif$/.test(control.cPicName);
+        });
+        print(control.MergeImage());
+        print(control.cPicName);
+        print(seen.join(","), during);
+        print(host.waitEvent("progress", 0) === null);
+        // A handler that throws: the merge still ends, the script fails.
+        for (var i = 0; i < 2; ++i) { control.IsMerge(); control.Morvel("jpg"); }
+        host.onEvent("progress", function (e) { if (e.done == 1) throw new Error("stop here"); });
+        host.answer("merge-settings", null);
+        print(control.MergeImage());
+    )JS",
+                            {}, {pictures.path()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("progress handler")) &&
+                r.err.contains(QStringLiteral("stop here")))
+        << r.err.toStdString();
+    const QStringList lines = r.out.trimmed().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 5) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("0"));
+    QStringList expected;
+    for (int i = 0; i <= 30; ++i)
+        expected << QStringLiteral("merge %1/30").arg(i);
+    EXPECT_EQ(lines[2], expected.join(QLatin1Char(',')) + QStringLiteral(" true"));
+    EXPECT_EQ(lines[3], QStringLiteral("true")); // handled events are not queued as well
+    EXPECT_EQ(lines[4], QStringLiteral("0"));
+    const ToolRun info = runTool(QStringLiteral("tiffinfo"), {lines[1]});
+    EXPECT_EQ(info.text().count(QStringLiteral("TIFF Directory")), 30) << lines[1].toStdString();
 }
 
 TEST_F(QxScriptTest, HandsFreeCaptureTakesEachPageOfAClipOnceAndAnnouncesIt) {

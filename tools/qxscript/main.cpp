@@ -104,6 +104,8 @@ int main(int argc, char** argv) {
         const QJSValue result = engine.evaluate(code, scriptPath);
         if (result.isError())
             status = qx::script::reportScriptError("qxscript", scriptPath, result);
+        else
+            status = qx::script::handlerStatus("qxscript", scriptPath, *host);
         engine.globalObject().setProperty(QStringLiteral("control"), QJSValue());
         engine.collectGarbage();
     }

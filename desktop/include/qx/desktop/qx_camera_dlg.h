@@ -170,6 +170,7 @@ public:
     QString hotkeyLetter() const { return m_settings.values().hotkeyLetter; }
     QString captureToolTip() const { return m_settings.values().hotkeyText(); }
     int progressValue() const;
+    int progressMaximum() const;
     // The settings dialog's state when it last opened, for scripts.
     QVariantMap lastSettingsShown() const { return m_lastSettingsShown; }
 
@@ -198,9 +199,15 @@ private:
     void onTimerRun();
     // 自动拍照 on or off; false (the box cleared, the reason shown) when the control cannot start it.
     bool setAutoCapture(bool on);
+signals:
+    // The progress bar moved: `task` "merge" (合并图片), "pdf-export" (图片转换PDF, recognising the
+    // text with it), "upload" (上传服务器), "print" (批量打印), `done` of `total`, 0 at the start.
+    void WorkProgress(const QString& task, int done, int total);
+
 private slots:
     void onAutoCaptured(int result, const QString& path);
     void onAutoCaptureState(int state);
+    void showProgress(const QString& task, int done, int total);
 
 private:
     void setTimerRunBitmap(int bitmap);

@@ -63,6 +63,8 @@ public:
     Q_INVOKABLE QString ini() const;
     Q_INVOKABLE void close();
     Q_INVOKABLE int progress() const;
+    // The progress bar's end: the steps of the work it last showed (pictures, pages, files).
+    Q_INVOKABLE int progressMaximum() const;
     Q_INVOKABLE QVariantMap hotkey() const;
     Q_INVOKABLE QVariantMap state() const;
     Q_INVOKABLE QVariantMap settingsShown() const;
