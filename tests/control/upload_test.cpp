@@ -254,7 +254,7 @@ TEST_F(UploadTest, TheControlKeepsHandlingEventsAndRefusesASecondTransferMeanwhi
     EXPECT_TRUE(ftp.commands().isEmpty());
 }
 
-TEST_F(UploadTest, LocalListUploadsStopAtTheFirstFailureAndKeepTheList) {
+TEST_F(UploadTest, LocalListUploadsReportEachFileStopAtTheFirstFailureAndKeepTheList) {
     HttpReceiver receiver;
     ASSERT_TRUE(receiver.start(QStringLiteral("200")));
     auto& c = createControl();
@@ -265,15 +265,29 @@ TEST_F(UploadTest, LocalListUploadsStopAtTheFirstFailureAndKeepTheList) {
     m_ui.queueAnswer(QStringLiteral("file-open"), QStringList{first, second, third});
     ASSERT_TRUE(c.SelectLocalImgs());
     ASSERT_TRUE(QFile::remove(second));
+    // The container hears each file sent, each report once that file's request reached the server.
+    QStringList progress;
+    QObject::connect(&c, &control::CMorvelQxWebCtrl::WorkProgress, &c,
+                     [&](const QString& task, int done, int total) {
+                         progress << QStringLiteral("%1 %2/%3 %4")
+                                         .arg(task)
+                                         .arg(done)
+                                         .arg(total)
+                                         .arg(receiver.requests().size());
+                     });
     EXPECT_EQ(c.UploadLocalImg(receiver.url()), 0);
     EXPECT_EQ(log().last(), QStringLiteral("第1张照片上传失败"));
     EXPECT_EQ(receiver.requests().size(), 1u);
     EXPECT_EQ(c.RefreshLocalImg(), 3);
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("upload 0/3 0"), QStringLiteral("upload 1/3 1")}));
 
     ASSERT_TRUE(writeAll(second, "two"));
     c.setBUploadDel(true);
+    progress.clear();
     EXPECT_EQ(c.UploadLocalImg(receiver.url()), 1);
     EXPECT_EQ(receiver.requests().size(), 4u);
+    EXPECT_EQ(progress, (QStringList{QStringLiteral("upload 0/3 1"), QStringLiteral("upload 1/3 2"),
+                                     QStringLiteral("upload 2/3 3"), QStringLiteral("upload 3/3 4")}));
     for (const QString& f : {first, second, third})
         EXPECT_FALSE(QFileInfo::exists(f)) << f.toStdString();
 }
