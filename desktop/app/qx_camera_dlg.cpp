@@ -325,9 +325,11 @@ bool CQX_CameraDlg::startUp() {
 
 void CQX_CameraDlg::initDialog() {
     setWindowTitle(QString::fromUtf8(kMainTitle));
-    // The window fades in over 150 ms where the window system can blend windows.
-    const bool canBlend = QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                          QGuiApplication::platformName() != QLatin1String("minimal");
+    // The window fades in over 150 ms where the window system can blend windows (Qt's Wayland
+    // platform cannot set a window's opacity and complains at every step).
+    const QString platform = QGuiApplication::platformName();
+    const bool canBlend = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+                          !platform.startsWith(QLatin1String("wayland"));
     if (canBlend)
         setWindowOpacity(0.0);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

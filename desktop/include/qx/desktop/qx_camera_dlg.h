@@ -140,6 +140,7 @@ public:
     QWidget* controlWidget() const { return m_controlWidget; }
     CIDCardDlg* cardPanel() const { return m_cardDock.panel(); }
     bool isCardPanelShown() const { return m_cardDock.isShown(); }
+    bool isCardPanelVisible() const { return m_cardDock.isPanelVisible(); }
 
     // The settings in use.
     QString iniPath() const { return m_settings.iniPath(); }
