@@ -399,10 +399,9 @@ void CQX_CameraDlg::applyStartupBoxes(const StartupBoxes& boxes) {
 
 void CQX_CameraDlg::registerHotkey() {
     m_hotkey.unregisterHotkey();
-    m_hotkeyRegistered = false;
     const CamSettings& v = m_settings.values();
     if (v.hotkeyModifiers != 0 && v.hotkeyKey != 0 && m_options.useGlobalHotkey)
-        m_hotkeyRegistered = m_hotkey.registerHotkey(v.hotkeyModifiers, v.hotkeyKey);
+        m_hotkey.registerHotkey(v.hotkeyModifiers, v.hotkeyKey);
 }
 
 void CQX_CameraDlg::updateToolTip() {
@@ -694,7 +693,6 @@ void CQX_CameraDlg::shutDown() {
         m_control.StopPreview();
     m_cardDock.close();
     m_hotkey.unregisterHotkey();
-    m_hotkeyRegistered = false;
 }
 
 void CQX_CameraDlg::closeEvent(QCloseEvent* event) {

@@ -165,7 +165,7 @@ public:
     bool deleteAfterUpload() const { return m_settings.values().deleteAfterUpload; }
     bool deleteAfterPdf() const { return m_settings.values().deleteAfterPdf; }
     QString lastPicturePath() const { return m_capture->lastPicture(); }
-    bool isHotkeyRegistered() const { return m_hotkeyRegistered; }
+    bool isHotkeyRegistered() const { return m_hotkey.isRegistered(); }
     int hotkeyModifiers() const { return m_settings.values().hotkeyModifiers; }
     int hotkeyKey() const { return m_settings.values().hotkeyKey; }
     QString hotkeyLetter() const { return m_settings.values().hotkeyLetter; }
@@ -240,7 +240,6 @@ private:
     QString m_lastPdf;
 
     GlobalHotkey m_hotkey;
-    bool m_hotkeyRegistered = false;
 
     QTimer m_captureTimer;
     bool m_started = false;
