@@ -37,7 +37,6 @@ private:
     QTemporaryDir m_runtime;
     QString m_socket;
     QProcess m_weston;
-    QByteArray m_log;
     bool m_running = false;
     QString m_failure;
 };

@@ -112,16 +112,16 @@ TEST_F(WaylandPortal, TheHotkeyIsBoundThroughThePortalAndItsActivationCaptures) 
         m_bus, {QStringLiteral("--shortcuts"), QStringLiteral("--activate-after"), QStringLiteral("300")});
     ASSERT_TRUE(portal.ready()) << portal.failure().toStdString();
     const QString path = script(R"JS(
-        for (var i = 0; i < 100 && !app.hotkey().registered; ++i) host.wait(20);
-        print(app.hotkey().registered, app.items().length);
-        for (var i = 0; i < 100 && app.items().length < 1; ++i) host.wait(20);
+        for (var i = 0; i < 250 && !app.hotkey().registered; ++i) host.wait(20);
+        print(app.hotkey().registered);
+        for (var i = 0; i < 250 && app.items().length < 1; ++i) host.wait(20);
         print(app.items().length, app.file(0));
     )JS");
     const Run r = run(QStringLiteral("QX_Camera"), {QStringLiteral("--script"), path}, environment());
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << r.out.toStdString();
-    EXPECT_EQ(lines[0], QStringLiteral("true 0"));
+    EXPECT_EQ(lines[0], QStringLiteral("true"));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("1 ") + m_pictures.path())) << lines[1].toStdString();
     const QString record = portal.record();
     EXPECT_TRUE(record.contains(QStringLiteral("BindShortcuts capture ALT+q 拍照"))) << record.toStdString();
