@@ -5,7 +5,10 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusReply>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPixmap>
@@ -13,14 +16,45 @@
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
+#include <unistd.h>
 
 namespace qx::control {
 
 namespace {
 
 // The portal asks the user before it hands over the screen; a user who walks away must not keep the
-// control's call open for ever.
+// control's call open for ever. QX_PORTAL_TIMEOUT_MS shortens the wait (tests of the unanswered request).
 constexpr int kPortalAnswerMs = 120000;
+
+int portalAnswerMs() {
+    bool ok = false;
+    const int ms = qEnvironmentVariableIntValue("QX_PORTAL_TIMEOUT_MS", &ok);
+    return ok && ms > 0 ? ms : kPortalAnswerMs;
+}
+
+bool liesIn(const QString& file, const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    const QString root = QFileInfo(folder).canonicalFilePath();
+    return !root.isEmpty() && file.startsWith(root + QLatin1Char('/'));
+}
+
+// The portal writes the picture it hands over into a file of its own and leaves it there; once it is
+// read that file is only litter. Only a file in the portal's own places goes (the temporary folder,
+// the runtime folder, the cache), never one elsewhere: some portals save into the user's pictures
+// folder, and those are the user's screenshots.
+void removePortalFile(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile() || info.ownerId() != ::getuid())
+        return;
+    const QString file = info.canonicalFilePath();
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (cache.isEmpty())
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    if (liesIn(file, QDir::tempPath()) || liesIn(file, qEnvironmentVariable("XDG_RUNTIME_DIR")) ||
+        liesIn(file, cache))
+        QFile::remove(file);
+}
 
 std::optional<ScreenSnapshot> fromFile(const QString& path, QString* failure) {
     QImageReader reader(path);
@@ -93,16 +127,30 @@ std::optional<ScreenSnapshot> fromPortal(QString* failure) {
                     QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"), &answer,
                     SLOT(onResponse(uint, QVariantMap)));
     }
+    const QString answeredPath = reply.value().path();
+    const int waitMs = portalAnswerMs();
     if (!answer.answered) {
-        QTimer::singleShot(kPortalAnswerMs, &answer.loop, &QEventLoop::quit);
+        QTimer::singleShot(waitMs, &answer.loop, &QEventLoop::quit);
         answer.loop.exec();
     }
     if (!answer.answered) {
-        *failure = QStringLiteral("desktop portal: no answer");
+        // Takes the portal's question off the screen; an answer after this is not listened to.
+        bus.call(QDBusMessage::createMethodCall(
+                     QStringLiteral("org.freedesktop.portal.Desktop"), answeredPath,
+                     QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Close")),
+                 QDBus::NoBlock);
+        *failure =
+            QStringLiteral("desktop portal: no answer to the screenshot request within %1 ms").arg(waitMs);
+        return std::nullopt;
+    }
+    if (answer.response == 1) {
+        *failure = QStringLiteral("desktop portal: the user declined the screenshot (response 1)");
         return std::nullopt;
     }
     if (answer.response != 0) {
-        *failure = QStringLiteral("desktop portal: the screenshot was refused (%1)").arg(answer.response);
+        *failure =
+            QStringLiteral("desktop portal: the screenshot request ended without a picture (response %1)")
+                .arg(answer.response);
         return std::nullopt;
     }
     const QString file = QUrl(answer.results.value(QStringLiteral("uri")).toString()).toLocalFile();
@@ -111,6 +159,7 @@ std::optional<ScreenSnapshot> fromPortal(QString* failure) {
         *failure = QStringLiteral("desktop portal: unreadable screenshot ") + file;
         return std::nullopt;
     }
+    removePortalFile(file);
     ScreenSnapshot shot;
     shot.image = image.convertToFormat(QImage::Format_RGB32);
     shot.image.setDevicePixelRatio(1);

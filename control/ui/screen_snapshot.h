@@ -17,8 +17,10 @@ struct ScreenSnapshot {
 
 // In order: the picture `QX_SCREEN_SNAPSHOT` names (tests, or a cut from a given picture; its depth
 // is 32 when it has an alpha channel, else 24), the desktop portal's Screenshot request on Wayland
-// (the portal asks the user), else Qt's grab of the primary screen (X11 and the other platforms).
-// std::nullopt with the reason in `failure` when nothing could be had.
+// (the portal asks the user; awaited for two minutes or `QX_PORTAL_TIMEOUT_MS`; the portal's file
+// is removed once read when it lies in the portal's own places), else Qt's grab of the primary
+// screen (X11 and the other platforms). std::nullopt with the reason in `failure` when nothing
+// could be had.
 std::optional<ScreenSnapshot> takeScreenSnapshot(QString* failure);
 
 } // namespace qx::control

@@ -32,6 +32,7 @@ void CardPanelDock::toggle() {
         // The panel is forgotten at once and destroyed once its slide and its last read are over;
         // the window stays live meanwhile.
         CIDCardDlg* panel = m_panel;
+        m_leaving = panel;
         m_panel = nullptr;
         QTimer::singleShot(kForgetMs, panel, &QWidget::close);
     } else {

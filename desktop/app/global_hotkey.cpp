@@ -1,7 +1,8 @@
-// The X11 key grab behind the capture hotkey.
+// The X11 key grab behind the capture hotkey, and the portal's shortcut on Wayland.
 #include "qx/desktop/global_hotkey.h"
 
 #include <QCoreApplication>
+#include <QDebug>
 #include <QGuiApplication>
 #include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
@@ -48,9 +49,49 @@ xcb_keysym_t keysymOf(int virtualKey) {
     return 0;
 }
 
+// The portal's notation of the same keys: "CTRL+z", "ALT+SHIFT+5".
+QString portalTrigger(int modifiers, xcb_keysym_t keysym) {
+    QStringList parts;
+    if (modifiers & kModCtrl)
+        parts << QStringLiteral("CTRL");
+    if (modifiers & kModAlt)
+        parts << QStringLiteral("ALT");
+    if (modifiers & kModShift)
+        parts << QStringLiteral("SHIFT");
+    parts << QString(QChar(static_cast<char16_t>(keysym)));
+    return parts.join(QLatin1Char('+'));
+}
+
+bool onWayland() {
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
 } // namespace
 
-GlobalHotkey::GlobalHotkey(QObject* parent) : QObject(parent) {}
+GlobalHotkey::GlobalHotkey(QObject* parent) : QObject(parent) {
+    connect(&m_portal, &PortalShortcut::activated, this, [this] {
+        if (m_portal.state() == PortalShortcut::State::Bound)
+            emit activated(m_virtualKey);
+    });
+    connect(&m_portal, &PortalShortcut::stateChanged, this, [this](PortalShortcut::State state) {
+        if (state == PortalShortcut::State::Refused)
+            qWarning().noquote() << "QX_Camera: the global hotkey was not bound:" << m_portal.failure()
+                                 << "- the capture button and the timer still capture";
+    });
+}
+
+bool GlobalHotkey::registerWithPortal(int modifiers, int virtualKey) {
+    const xcb_keysym_t keysym = keysymOf(virtualKey);
+    if (keysym == 0 || modifiers == 0)
+        return false;
+    m_virtualKey = virtualKey;
+    // The description is what the portal shows the user when it asks.
+    if (m_portal.bind(portalTrigger(modifiers, keysym), QStringLiteral("拍照")))
+        return true;
+    qWarning().noquote() << "QX_Camera: the global hotkey is not available on this Wayland session:"
+                         << m_portal.failure() << "- the capture button and the timer still capture";
+    return false;
+}
 
 GlobalHotkey::~GlobalHotkey() {
     unregisterHotkey();
@@ -60,6 +101,8 @@ GlobalHotkey::~GlobalHotkey() {
 
 bool GlobalHotkey::registerHotkey(int modifiers, int virtualKey) {
     unregisterHotkey();
+    if (onWayland())
+        return registerWithPortal(modifiers, virtualKey);
     xcb_connection_t* c = x11Connection();
     const xcb_keysym_t keysym = keysymOf(virtualKey);
     if (!c || keysym == 0)
@@ -114,6 +157,8 @@ bool GlobalHotkey::registerHotkey(int modifiers, int virtualKey) {
 }
 
 void GlobalHotkey::unregisterHotkey() {
+    if (m_portal.state() != PortalShortcut::State::Off)
+        m_portal.release();
     if (!m_registered)
         return;
     if (xcb_connection_t* c = x11Connection()) {

@@ -15,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPainter>
@@ -23,6 +24,7 @@
 #include <QStyle>
 #include <QTreeWidget>
 #include <QVariantAnimation>
+#include <QWindow>
 
 namespace qx::desktop {
 
@@ -466,13 +468,34 @@ void CIDCardDlg::slide(qreal to, int milliseconds, bool hideAtEnd) {
 }
 
 void CIDCardDlg::slideShow(int milliseconds) {
+    if (!canSlide()) {
+        // A Wayland compositor places the panel itself, so a slide from the main window's edge would
+        // start nowhere in particular: the panel shows whole, kept with the main window.
+        m_revealed = 1.0;
+        clearMask();
+        if (m_mainDialog && !windowHandle()) {
+            create();
+            windowHandle()->setTransientParent(m_mainDialog->window()->windowHandle());
+        }
+        show();
+        return;
+    }
     setRevealed(0.0);
     show();
     slide(1.0, milliseconds, false);
 }
 
 void CIDCardDlg::slideHide(int milliseconds) {
+    if (!canSlide()) {
+        m_revealed = 0.0;
+        hide();
+        return;
+    }
     slide(0.0, milliseconds, true);
+}
+
+bool CIDCardDlg::canSlide() {
+    return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
 }
 
 } // namespace qx::desktop

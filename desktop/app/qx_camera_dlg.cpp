@@ -327,9 +327,11 @@ bool CQX_CameraDlg::startUp() {
 
 void CQX_CameraDlg::initDialog() {
     setWindowTitle(QString::fromUtf8(kMainTitle));
-    // The window fades in over 150 ms where the window system can blend windows.
-    const bool canBlend = QGuiApplication::platformName() != QLatin1String("offscreen") &&
-                          QGuiApplication::platformName() != QLatin1String("minimal");
+    // The window fades in over 150 ms where the window system can blend windows (Qt's Wayland
+    // platform cannot set a window's opacity and complains at every step).
+    const QString platform = QGuiApplication::platformName();
+    const bool canBlend = platform != QLatin1String("offscreen") && platform != QLatin1String("minimal") &&
+                          !platform.startsWith(QLatin1String("wayland"));
     if (canBlend)
         setWindowOpacity(0.0);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -399,10 +401,9 @@ void CQX_CameraDlg::applyStartupBoxes(const StartupBoxes& boxes) {
 
 void CQX_CameraDlg::registerHotkey() {
     m_hotkey.unregisterHotkey();
-    m_hotkeyRegistered = false;
     const CamSettings& v = m_settings.values();
     if (v.hotkeyModifiers != 0 && v.hotkeyKey != 0 && m_options.useGlobalHotkey)
-        m_hotkeyRegistered = m_hotkey.registerHotkey(v.hotkeyModifiers, v.hotkeyKey);
+        m_hotkey.registerHotkey(v.hotkeyModifiers, v.hotkeyKey);
 }
 
 void CQX_CameraDlg::updateToolTip() {
@@ -720,7 +721,6 @@ void CQX_CameraDlg::shutDown() {
         m_control.StopPreview();
     m_cardDock.close();
     m_hotkey.unregisterHotkey();
-    m_hotkeyRegistered = false;
 }
 
 void CQX_CameraDlg::closeEvent(QCloseEvent* event) {

@@ -76,7 +76,8 @@ QVariantMap ScriptPanel::state() const {
             {QStringLiteral("reads"), panel->readCount()},
             {QStringLiteral("skipped"), panel->skippedTicks()},
             {QStringLiteral("reading"), panel->isReading()},
-            {QStringLiteral("photoPath"), panel->photoPath()}};
+            {QStringLiteral("photoPath"), panel->photoPath()},
+            {QStringLiteral("revealed"), panel->revealed()}};
 }
 
 QVariantMap ScriptPanel::settingsShown() const {
@@ -198,6 +199,7 @@ QVariantMap ScriptApp::state() const {
             {QStringLiteral("lastPicture"), m_dialog.lastPicturePath()},
             {QStringLiteral("cardPanelShown"), m_dialog.isCardPanelShown()},
             {QStringLiteral("cardPanelExists"), m_dialog.cardPanel() != nullptr},
+            {QStringLiteral("cardPanelVisible"), m_dialog.isCardPanelVisible()},
             {QStringLiteral("autoCapture"), m_dialog.isAutoCaptureOn()},
             {QStringLiteral("autoBadge"), m_dialog.autoBadgeText()},
             {QStringLiteral("autoCount"), m_dialog.autoCaptureCount()},

@@ -28,6 +28,10 @@ public:
     void setOwner(CardPanelOwner owner) { m_owner = std::move(owner); }
 
     CIDCardDlg* panel() const { return m_panel; }
+    // Whether a panel is on the screen, the one forgotten a moment ago while it slides away too.
+    bool isPanelVisible() const {
+        return (m_panel && m_panel->isVisible()) || (m_leaving && m_leaving->isVisible());
+    }
     bool isShown() const { return m_shown; }
     // The artwork of the toggle button for the panel's state.
     int toggleBitmap() const;
@@ -36,6 +40,7 @@ private:
     QWidget& m_main;
     CardPanelOwner m_owner;
     QPointer<CIDCardDlg> m_panel;
+    QPointer<CIDCardDlg> m_leaving; // forgotten, not yet closed
     bool m_shown = false;
 };
 

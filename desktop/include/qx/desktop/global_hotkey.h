@@ -1,5 +1,8 @@
-// A system-wide capture hotkey: a key grab on the X11 root window, or a remembered failure elsewhere.
+// A system-wide capture hotkey: a key grab on the X11 root window, a shortcut of the desktop portal on
+// Wayland, or a remembered failure elsewhere.
 #pragma once
+
+#include "qx/desktop/portal_shortcut.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QObject>
@@ -24,22 +27,28 @@ public:
 
     // Grabs `virtualKey` ('A'-'Z' or '0'-'9') with `modifiers` (kMod* flags) for the whole session,
     // also with Caps Lock and Num Lock on, so the key works whatever their state. False when the
-    // session is not X11, the key has no key code, or another client holds the combination; a
-    // registration held before is released first.
+    // session is neither X11 nor Wayland, the key has no key code, or another client holds the
+    // combination; a registration held before is released first.
+    // On Wayland the desktop portal's GlobalShortcuts binds it instead, answering later (the portal
+    // may ask the user): true when the binding was asked for, and isRegistered() once it is bound.
+    // Without that portal it is false, with a line on standard error saying so.
     bool registerHotkey(int modifiers, int virtualKey);
     void unregisterHotkey();
 
-    bool isRegistered() const { return m_registered; }
+    bool isRegistered() const { return m_registered || m_portal.state() == PortalShortcut::State::Bound; }
     // The atom of the registration; 0 when none is held.
     quint32 identifier() const { return m_atom; }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;
 
 signals:
-    // The grabbed key was pressed; `virtualKey` is the key registered.
+    // The grabbed key was pressed (or the portal's shortcut activated); `virtualKey` is the key registered.
     void activated(int virtualKey);
 
 private:
+    bool registerWithPortal(int modifiers, int virtualKey);
+
+    PortalShortcut m_portal;
     bool m_registered = false;
     bool m_filterInstalled = false;
     quint32 m_atom = 0;

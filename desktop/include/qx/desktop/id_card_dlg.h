@@ -82,6 +82,8 @@ public:
     // over `milliseconds`; the window is hidden at the end of the hiding slide.
     void slideShow(int milliseconds = kSlideMilliseconds);
     void slideHide(int milliseconds = kSlideMilliseconds);
+    // Whether the panel slides: not on Wayland, where it shows and hides at once.
+    static bool canSlide();
     // How much of the panel's width shows during a slide, 0..1.
     qreal revealed() const { return m_revealed; }
 

@@ -140,6 +140,7 @@ public:
     QWidget* controlWidget() const { return m_controlWidget; }
     CIDCardDlg* cardPanel() const { return m_cardDock.panel(); }
     bool isCardPanelShown() const { return m_cardDock.isShown(); }
+    bool isCardPanelVisible() const { return m_cardDock.isPanelVisible(); }
 
     // The settings in use.
     QString iniPath() const { return m_settings.iniPath(); }
@@ -164,7 +165,7 @@ public:
     bool deleteAfterUpload() const { return m_settings.values().deleteAfterUpload; }
     bool deleteAfterPdf() const { return m_settings.values().deleteAfterPdf; }
     QString lastPicturePath() const { return m_capture->lastPicture(); }
-    bool isHotkeyRegistered() const { return m_hotkeyRegistered; }
+    bool isHotkeyRegistered() const { return m_hotkey.isRegistered(); }
     int hotkeyModifiers() const { return m_settings.values().hotkeyModifiers; }
     int hotkeyKey() const { return m_settings.values().hotkeyKey; }
     QString hotkeyLetter() const { return m_settings.values().hotkeyLetter; }
@@ -246,7 +247,6 @@ private:
     QString m_lastPdf;
 
     GlobalHotkey m_hotkey;
-    bool m_hotkeyRegistered = false;
 
     QTimer m_captureTimer;
     bool m_started = false;
