@@ -88,7 +88,7 @@ void showTifToolFromLibrary(UiHost& ui, std::unique_ptr<TifToolLending>& lending
     platform::Library& library = tifToolLibrary();
     if (!library.isLoaded())
         return;
-    if (auto [showWithHost, release] = tifToolHostFunctions(library); showWithHost) {
+    if (auto showWithHost = tifToolHostFunctions(library).first) {
         if (!lending)
             lending = std::make_unique<TifToolLending>(ui);
         showWithHost(lending->table());
