@@ -24,7 +24,8 @@ int32_t ShowPlatformWithHost(const QxTifToolHost* host);
 
 /* The caller of ShowPlatformWithHost is going away: no call is made through `host` after this returns
  * (a host that does not have the window is only forgotten), and the window, if it is open, goes on
- * with dialogs of its own. Never calls back. */
+ * with dialogs of its own. Never calls back. Like the others, only on the application's thread: from
+ * another it does nothing but say so on standard error. */
 void ReleasePlatformHost(const QxTifToolHost* host);
 
 #ifdef __cplusplus
