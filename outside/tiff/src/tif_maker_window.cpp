@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStyledItemDelegate>
@@ -180,8 +181,13 @@ void CTifMakerWnd::warn(const QString& text) {
 
 void CTifMakerWnd::appendPage(LayerPage page) {
     const int id = m_nextId++;
-    const QImage thumb =
+    const QImage scaled =
         toImage(page.picture).scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Every icon is the full square: the list lays out all items by the first one's size, and a
+    // taller page after a wide one would otherwise cover its caption.
+    QImage thumb(kThumbnail, kThumbnail, QImage::Format_ARGB32_Premultiplied);
+    thumb.fill(Qt::transparent);
+    QPainter(&thumb).drawImage((kThumbnail - scaled.width()) / 2, (kThumbnail - scaled.height()) / 2, scaled);
     auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumb)), QString());
     item->setData(Qt::UserRole, id);
     item->setToolTip(QStringLiteral("%1\n%2 x %3, %4位")
