@@ -141,6 +141,7 @@ void CMorvelQxWebCtrl::windowDestroyed() {
     m_auto->stop();
     StopPreview();
     m_tap->setSink({});
+    m_tools->releaseTifTool();
     m_libs.freeAll();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "qx/interface/kelpo_device.h"
+#include "qx/interface/tif_tool_host.h"
 
 #include <cstdint>
 
@@ -12,7 +13,9 @@ using ::DeleteKelpoDeviceFn;
 using ::GetKelpoCaptureOutcomeFn;
 using ::GetKelpoDeviceCountFn;
 using ::GetKelpoDeviceModuleIDFn;
+using ::ReleasePlatformHostFn;
 using ::SetKelpoEdgeConfidenceFn;
+using ::ShowPlatformWithHostFn;
 using kelpo::KelpoDevice;
 
 extern "C" {

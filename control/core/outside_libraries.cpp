@@ -17,6 +17,8 @@ void OutsideLibraries::clearFunctions() {
     idInfoBmp = nullptr;
     kelpoFilterImageResize = nullptr;
     showPlatform = nullptr;
+    showPlatformWithHost = nullptr;
+    releasePlatformHost = nullptr;
 }
 
 void OutsideLibraries::freeAll() {
@@ -99,6 +101,13 @@ bool OutsideLibraries::loadAndBind(const QString& folder, const std::function<vo
         showPlatform = m_tiffMaker.function<ShowPlatformFn>("ShowPlatform");
         log(showPlatform ? QStringLiteral("加载TifMaker库函数成功!")
                          : QStringLiteral("加载TifMaker库函数失败!"));
+        showPlatformWithHost = m_tiffMaker.function<ShowPlatformWithHostFn>("ShowPlatformWithHost");
+        releasePlatformHost = m_tiffMaker.function<ReleasePlatformHostFn>("ReleasePlatformHost");
+        if (!showPlatformWithHost || !releasePlatformHost) {
+            // A host lent without a way to take it back would be called after its control is gone.
+            showPlatformWithHost = nullptr;
+            releasePlatformHost = nullptr;
+        }
     }
     return true;
 }

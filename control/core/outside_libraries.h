@@ -51,6 +51,9 @@ public:
     IDInfoBMPFn idInfoBmp = nullptr;
     KelpoFilterImageResizeFn kelpoFilterImageResize = nullptr;
     ShowPlatformFn showPlatform = nullptr;
+    // Optional, and used only as a pair: a tool library without them shows its own dialogs.
+    ShowPlatformWithHostFn showPlatformWithHost = nullptr;
+    ReleasePlatformHostFn releasePlatformHost = nullptr;
 
 private:
     void clearFunctions();

@@ -7,9 +7,16 @@
 #include "control/ui/screen_cut_window.h"
 #include "control/ui/screen_snapshot.h"
 #include "qx/imaging/encoders.h"
+#include "qx/interface/tif_tool_lending.h"
 #include "qx/interface/ui_host.h"
 
 namespace qx::control {
+
+Tools::Tools(ControlContext& control) : m_control(control) {}
+
+Tools::~Tools() {
+    releaseTifTool();
+}
 
 void Tools::TransImg() {
     FileDialogOptions source;
@@ -45,8 +52,23 @@ void Tools::ScreenCut() {
 }
 
 void Tools::TifTool() {
-    if (auto show = m_control.libraries().showPlatform)
-        show();
+    OutsideLibraries& libraries = m_control.libraries();
+    if (libraries.showPlatformWithHost) {
+        if (!m_tifLending)
+            m_tifLending = std::make_unique<TifToolLending>(m_control.uiHost());
+        libraries.showPlatformWithHost(m_tifLending->table());
+    } else if (libraries.showPlatform) {
+        libraries.showPlatform();
+    }
+}
+
+void Tools::releaseTifTool() {
+    if (!m_tifLending)
+        return;
+    // The functions are bound while the library is loaded; the library keeps our table until told.
+    if (auto release = m_control.libraries().releasePlatformHost)
+        release(m_tifLending->table());
+    m_tifLending.reset();
 }
 
 } // namespace qx::control

@@ -15,6 +15,7 @@
 #include "qx/desktop/picture_printing.h"
 #include "qx/desktop/splash_wnd.h"
 #include "qx/interface/control_factory.h"
+#include "qx/interface/tif_tool_lending.h"
 #include "qx/interface/ui_host.h"
 #include "qx/platform/folders.h"
 #include "qx/platform/library.h"
@@ -65,12 +66,33 @@ void pause(int ms) {
     loop.exec();
 }
 
-void showTifToolFromLibrary() {
-    // The tool library stays loaded: its window lives on after the click.
+// The tool library stays loaded: its window lives on after the click, and it holds the dialog's host
+// until the dialog takes it back.
+platform::Library& tifToolLibrary() {
     static platform::Library library;
     if (!library.isLoaded() &&
-        !library.load(platform::controlModulesFolder() + QStringLiteral("libTiffMakerDLL.so"))) {
+        !library.load(platform::controlModulesFolder() + QStringLiteral("libTiffMakerDLL.so")))
         qWarning().noquote() << "QX_Camera: the TIFF tool is not available:" << library.errorText();
+    return library;
+}
+
+// The pair a host can be lent with and taken back by; both null for a library without them.
+std::pair<ShowPlatformWithHostFn, ReleasePlatformHostFn> tifToolHostFunctions(platform::Library& library) {
+    auto show = library.function<ShowPlatformWithHostFn>("ShowPlatformWithHost");
+    auto release = library.function<ReleasePlatformHostFn>("ReleasePlatformHost");
+    if (!show || !release)
+        return {nullptr, nullptr};
+    return {show, release};
+}
+
+void showTifToolFromLibrary(UiHost& ui, std::unique_ptr<TifToolLending>& lending) {
+    platform::Library& library = tifToolLibrary();
+    if (!library.isLoaded())
+        return;
+    if (auto showWithHost = tifToolHostFunctions(library).first) {
+        if (!lending)
+            lending = std::make_unique<TifToolLending>(ui);
+        showWithHost(lending->table());
         return;
     }
     using ShowPlatform = int32_t (*)();
@@ -78,6 +100,15 @@ void showTifToolFromLibrary() {
         show();
     else
         qWarning().noquote() << "QX_Camera: the TIFF tool has no ShowPlatform:" << library.errorText();
+}
+
+void releaseTifTool(std::unique_ptr<TifToolLending>& lending) {
+    if (!lending)
+        return;
+    // Only a library that took the host made the lending: it is loaded and has the pair.
+    if (auto release = tifToolHostFunctions(tifToolLibrary()).second)
+        release(lending->table());
+    lending.reset();
 }
 
 } // namespace
@@ -104,6 +135,7 @@ CQX_CameraDlg::CQX_CameraDlg(MainDialogOptions options, QWidget* parent)
 CQX_CameraDlg::~CQX_CameraDlg() {
     m_captureTimer.stop();
     m_hotkey.unregisterHotkey();
+    releaseTifTool(m_tifLending);
 }
 
 BitmapButton* CQX_CameraDlg::addButton(int id, int bitmap) {
@@ -693,7 +725,7 @@ void CQX_CameraDlg::runTifTool() {
     if (m_options.tifTool)
         m_options.tifTool();
     else
-        showTifToolFromLibrary();
+        showTifToolFromLibrary(*m_ui, m_tifLending);
 }
 
 void CQX_CameraDlg::toggleCardPanel() {

@@ -37,7 +37,7 @@ public:
     Q_INVOKABLE void put(int dispid, const QJSValue& value);
     Q_INVOKABLE QString env(const QString& name) const;
     Q_INVOKABLE void printLine(const QString& line);
-    // The open window of `kind` ("video", "print-preview") as a ScriptWindow, or null.
+    // The open window of `kind` ("video", "print-preview", "tif-tool") as a ScriptWindow, or null.
     Q_INVOKABLE QJSValue window(const QString& kind);
     // The oldest event of that name ("captured", "autoCaptureState", "progress") not yet taken,
     // waited for with events flowing at most `ms`: an object {event, ...}, or null when none came.

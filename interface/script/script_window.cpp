@@ -4,6 +4,7 @@
 #include "qx/interface/ui_host.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QLabel>
@@ -86,6 +87,8 @@ QString ScriptWindow::text(const QJSValue& control) const {
         return combo->currentText();
     if (auto* action = qobject_cast<QAction*>(t))
         return action->text();
+    if (auto* view = qobject_cast<QAbstractItemView*>(t))
+        return view->currentIndex().data(Qt::DisplayRole).toString();
     return {};
 }
 
@@ -99,12 +102,26 @@ bool ScriptWindow::enabled(const QJSValue& control) const {
 }
 
 bool ScriptWindow::select(const QJSValue& control, int index) {
-    auto* combo = qobject_cast<QComboBox*>(widget(control));
-    if (!combo || !combo->isEnabled() || index < 0 || index >= combo->count())
+    QWidget* w = widget(control);
+    if (!w || !w->isEnabled() || index < 0)
         return false;
-    combo->setCurrentIndex(index);
-    emit combo->activated(index);
-    return true;
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        if (index >= combo->count())
+            return false;
+        combo->setCurrentIndex(index);
+        emit combo->activated(index);
+        return true;
+    }
+    if (auto* view = qobject_cast<QAbstractItemView*>(w); view && view->model() && view->selectionModel()) {
+        const QModelIndex item = view->model()->index(index, 0, view->rootIndex());
+        if (!item.isValid())
+            return false;
+        // As a plain click: the item becomes the current and only selected one.
+        view->selectionModel()->setCurrentIndex(item, QItemSelectionModel::ClearAndSelect);
+        emit view->clicked(item);
+        return true;
+    }
+    return false;
 }
 
 bool ScriptWindow::visible() const {

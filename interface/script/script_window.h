@@ -24,10 +24,12 @@ public:
 
     // Presses a button or triggers an action as a user would; false when it is missing or disabled.
     Q_INVOKABLE bool click(const QJSValue& control);
-    // The text a control shows: an edit's or a label's text, a button's caption, a combo box's item.
+    // The text a control shows: an edit's or a label's text, a button's caption, a combo box's item,
+    // a list's current item.
     Q_INVOKABLE QString text(const QJSValue& control) const;
     Q_INVOKABLE bool enabled(const QJSValue& control) const;
-    // Picks item `index` of a combo box as a user would; false when there is no such item.
+    // Picks item `index` of a combo box, or clicks row `index` of a list (it becomes the only one
+    // selected), as a user would; false when there is no such item.
     Q_INVOKABLE bool select(const QJSValue& control, int index);
     Q_INVOKABLE bool visible() const;
     // The window's close request, as its title bar's close button sends it.

@@ -1,6 +1,7 @@
 // QX_Camera as a user starts it: the script hook and the screenshot, in processes of their own.
 #include "app_fixture.h"
 
+#include "imaging/external_tools.h"
 #include "qx/desktop/script_hook.h"
 #include "support/page_clips.h"
 
@@ -199,6 +200,46 @@ TEST_F(DesktopProgram, TheRecordButtonOpensTheRecordingWindowForScripts) {
     const QStringList files = QDir(m_pictures.path()).entryList({QStringLiteral("*.avi")}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     EXPECT_GT(QFileInfo(m_pictures.file(files[0])).size(), 10000);
+    EXPECT_FALSE(QImage(shot).isNull());
+}
+
+TEST_F(DesktopProgram, TheTifToolButtonOpensTheToolForScriptsAndItsExportWorks) {
+    ASSERT_TRUE(
+        writeAll(m_config.file(QStringLiteral("QX_CamConfig.ini")),
+                 "[CamConfig]\r\nSave-Path=" + m_pictures.path().toUtf8() + "\r\nImg-Format=jpg\r\n"));
+    const QString tiff = m_temp.file(QStringLiteral("pages.tif"));
+    const QString shot = m_temp.file(QStringLiteral("tool.png"));
+    const QString path = script(R"JS(
+        if (host.window("tif-tool") !== null) throw new Error("a tool window before the button");
+        if (!app.click(1005) || !app.click(1005)) throw new Error("capture refused");
+        if (!app.click(1018)) throw new Error("TIF工具 refused");
+        var w = host.window("tif-tool");
+        if (w === null) throw new Error("no tool window");
+        host.answer("file-open", [app.file(0), app.file(1)]);
+        w.click("添加图片");
+        host.answer("file-save", host.args[0]);
+        print(w.click("生成TIF"), w.text(1008) === "共2页    " + host.args[0], w.screenshot(host.args[1]));
+        print(host.messages[host.messages.length - 1]);
+        print(app.file(0), app.file(1));
+    )JS");
+    const Run r = run({QStringLiteral("--script"), path, tiff, shot});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QStringList lines = r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << r.out.toStdString();
+    EXPECT_EQ(lines[0], QStringLiteral("true true true"));
+    EXPECT_EQ(lines[1], QStringLiteral("生成TIF成功，共2页:"));
+    EXPECT_EQ(lines[2], tiff);
+    // Each page of the TIFF as tiffinfo reads it, against the capture it came from.
+    const QStringList captures = lines[3].split(QLatin1Char(' '));
+    ASSERT_EQ(captures.size(), 2);
+    const QString info = runTool(QStringLiteral("tiffinfo"), {tiff}).text();
+    EXPECT_EQ(info.count(QStringLiteral("TIFF Directory at offset")), 2) << info.toStdString();
+    for (const QString& capture : captures) {
+        const QImage picture(capture);
+        ASSERT_FALSE(picture.isNull()) << capture.toStdString();
+        EXPECT_TRUE(info.contains(
+            QStringLiteral("Image Width: %1 Image Length: %2").arg(picture.width()).arg(picture.height())));
+    }
     EXPECT_FALSE(QImage(shot).isNull());
 }
 

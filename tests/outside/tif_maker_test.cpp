@@ -140,7 +140,7 @@ TEST_F(TifMakerTest, UnreadableFilesAndFailedWritesAreSaidAndLeaveNothing) {
     EXPECT_EQ(m_ui.messages().last(), QStringLiteral("请先选择要导出的页面!"));
 }
 
-TEST_F(TifMakerTest, SavingSeveralPagesAsksBeforeEachFileItWouldReplaceAndLeavesNoPartialFile) {
+TEST_F(TifMakerTest, SavingPagesAsksBeforeEachFileItWouldReplaceAndLeavesNoPartialFile) {
     m_window.addFiles({file("colour.png"), file("grey.bmp"), file("mono.png")});
     ASSERT_EQ(m_window.pageCount(), 3);
     ASSERT_TRUE(writeAll(file("out-1.png"), "the user's first"));
@@ -193,6 +193,16 @@ TEST_F(TifMakerTest, SavingSeveralPagesAsksBeforeEachFileItWouldReplaceAndLeaves
               before);
     EXPECT_EQ(readAll(file("dir-1.bmp")), QByteArray("first"));
     EXPECT_EQ(readAll(file("dir-3.bmp")), QByteArray("third"));
+
+    // A single page goes to the chosen name itself, which is asked about too: no dialog of a
+    // scripted host asks on its own.
+    select(0);
+    m_ui.queueAnswer(QStringLiteral("file-save"), file("out-1.png"));
+    m_ui.queueAnswer(QStringLiteral("question"), false);
+    const qsizetype asked = m_ui.messages().size();
+    click("save");
+    EXPECT_EQ(m_ui.messages().mid(asked), QStringList{question(file("out-1.png"))});
+    EXPECT_EQ(readAll(file("out-1.png")), QByteArray("the user's first"));
 }
 
 TEST_F(TifMakerTest, TheWindowAsItLooks) {

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QtEndian>
 #include <gtest/gtest.h>
 
@@ -381,6 +382,75 @@ TEST_F(QxScriptTest, TheRecordingWindowIsReachedThroughHostWindow) {
     EXPECT_TRUE(lines.contains(QStringLiteral("录像：开始!")));
     EXPECT_TRUE(lines.contains(QStringLiteral("录像：析构!")));
     EXPECT_TRUE(lines.contains(QStringLiteral("释放录像对话框资源!")));
+}
+
+// The size of each page tiffinfo finds, "WxH", in the file's order.
+QStringList tiffPageSizes(const QString& path) {
+    QStringList sizes;
+    const QRegularExpression size(QStringLiteral("Image Width: (\\d+) Image Length: (\\d+)"));
+    for (auto m = size.globalMatch(runTool(QStringLiteral("tiffinfo"), {path}).text()); m.hasNext();) {
+        const auto match = m.next();
+        sizes << match.captured(1) + u'x' + match.captured(2);
+    }
+    return sizes;
+}
+
+TEST_F(QxScriptTest, TheTifToolIsDrivenThroughHostWindowWithItsDialogsAnswered) {
+    ASSERT_TRUE(QImage(320, 200, QImage::Format_RGB32).save(m_work.file(QStringLiteral("wide.bmp"))));
+    QImage tall(150, 260, QImage::Format_RGB32);
+    tall.fill(QColor(0, 0, 200));
+    ASSERT_TRUE(tall.save(m_work.file(QStringLiteral("tall.jpg"))));
+    ASSERT_TRUE(writeAll(m_work.file(QStringLiteral("three.tif")), "the user's older file"));
+    const QString shot = m_work.file(QStringLiteral("tool.png"));
+    const QString dir = QDir::cleanPath(m_work.path());
+    const ScriptRun r = run(R"JS(
+        var dir = host.args[0];
+        print(host.window("tif-tool") === null);
+        control.TifTool();
+        var w = host.window("tif-tool");
+        print(w.visible(), w.text(1008), w.text(1001), w.enabled("生成TIF"));
+        host.answer("file-open", [dir + "/wide.bmp", dir + "/tall.jpg"]);
+        print(w.click("添加图片"), w.text(1008));
+        host.answer("file-save", dir + "/two.tif");
+        print(w.click(1005));
+        // A third page, then two files that exist: No keeps the one, Yes replaces the other.
+        host.answer("file-open", [dir + "/wide.bmp"]);
+        w.click(1001);
+        host.answer("file-save", dir + "/two.tif");
+        host.answer("question", false);
+        w.click("生成TIF");
+        host.answer("file-save", dir + "/three.tif");
+        host.answer("question", true);
+        w.click("生成TIF");
+        print(w.select(1007, 1), w.text(1007).replace("\n", " "), w.select(1007, 3));
+        host.answer("file-save", dir + "/page2.png");
+        w.click("导出所选页");
+        print(w.screenshot(host.args[1]));
+        print(JSON.stringify(host.messages));
+        print(w.close(), w.visible(), host.window("tif-tool") === null, w.click(1001));
+    )JS",
+                            {}, {dir, shot});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QString messages =
+        QStringLiteral("[\"生成TIF成功，共2页:\\n%1/two.tif\",\"文件已存在，是否覆盖?\\n%1/two.tif\","
+                       "\"文件已存在，是否覆盖?\\n%1/three.tif\",\"生成TIF成功，共3页:\\n%1/three.tif\","
+                       "\"导出成功，共1页\"]")
+            .arg(dir);
+    EXPECT_EQ(r.out, QStringLiteral("true\ntrue 共0页 添加图片 true\ntrue 共2页\ntrue\ntrue 第2页 150 x 260 "
+                                    "false\ntrue\n") +
+                         messages + QStringLiteral("\ntrue false true false\n"));
+    // No kept the two pages; Yes replaced the older file with all three.
+    EXPECT_EQ(tiffPageSizes(m_work.file(QStringLiteral("two.tif"))),
+              (QStringList{QStringLiteral("320x200"), QStringLiteral("150x260")}));
+    EXPECT_EQ(tiffPageSizes(m_work.file(QStringLiteral("three.tif"))),
+              (QStringList{QStringLiteral("320x200"), QStringLiteral("150x260"), QStringLiteral("320x200")}));
+    const QImage page2(m_work.file(QStringLiteral("page2.png")));
+    EXPECT_EQ(page2.size(), QSize(150, 260));
+    EXPECT_GT(qBlue(page2.pixel(75, 130)), 150);
+    EXPECT_GE(QImage(shot).width(), 600);
+    // Nothing of the writes is left beside the files.
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".tif-tool")),
+              QStringList());
 }
 
 TEST_F(QxScriptTest, ThrownExceptionExitsWithOneAndStillDestroysTheControl) {

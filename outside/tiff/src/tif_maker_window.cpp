@@ -5,10 +5,12 @@
 #include "qx/platform/folders.h"
 
 #include <QAbstractItemModel>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
+#include <QPainter>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStyledItemDelegate>
@@ -58,10 +60,10 @@ QString pageName(const QString& path, int number, bool several) {
 
 enum class Placed { Written, Taken, Failed };
 
-// Writes the picture to `target` only where no file is: under a hidden name of its own in the same
-// folder first, which then takes the target's name in one step that never replaces a file. Nothing
-// of the write is left behind unless it answers Written; Taken when a file holds the name.
-Placed savePictureWhereFree(const imaging::Picture& picture, const QString& target) {
+// Has `write` make the file at `target` only where no file is: under a hidden name of its own in the
+// same folder first, which then takes the target's name in one step that never replaces a file.
+// Nothing of the write is left behind unless it answers Written; Taken when a file holds the name.
+Placed placeWhereFree(const QString& target, const std::function<bool(const QString& hidden)>& write) {
     const QFileInfo info(target);
     if (info.exists() || info.isSymLink())
         return Placed::Taken;
@@ -80,9 +82,11 @@ Placed savePictureWhereFree(const imaging::Picture& picture, const QString& targ
     }
     if (hidden.isEmpty())
         return Placed::Failed;
-    const auto removeHidden = qScopeGuard([&hidden] { QFile::remove(hidden); });
-    // The hidden name has no extension: the target's chooses the format.
-    if (!savePicture(picture, hidden, info.suffix()))
+    const auto removeHidden = qScopeGuard([&hidden] {
+        if (!hidden.isEmpty())
+            QFile::remove(hidden);
+    });
+    if (!write(hidden))
         return Placed::Failed;
     const QByteArray from = QFile::encodeName(hidden);
     const QByteArray to = QFile::encodeName(target);
@@ -96,6 +100,13 @@ Placed savePictureWhereFree(const imaging::Picture& picture, const QString& targ
     if (::link(from.constData(), to.constData()) == 0)
         return Placed::Written;
     return errno == EEXIST ? Placed::Taken : Placed::Failed;
+}
+
+Placed savePictureWhereFree(const imaging::Picture& picture, const QString& target) {
+    // The hidden name has no extension: the target's chooses the format.
+    const QString format = QFileInfo(target).suffix();
+    return placeWhereFree(target,
+                          [&](const QString& hidden) { return savePicture(picture, hidden, format); });
 }
 
 } // namespace
@@ -124,20 +135,24 @@ CTifMakerWnd::CTifMakerWnd(UiHost& ui, QWidget* parent) : QWidget(parent, Qt::Wi
     m_list->setItemDelegate(new PageDelegate(m_list));
     connect(m_list->model(), &QAbstractItemModel::rowsMoved, this, &CTifMakerWnd::refreshStatus);
 
-    auto makeButton = [this](const char* name, const QString& caption, void (CTifMakerWnd::*slot)()) {
+    setControlId(m_list, id::kPages);
+    auto makeButton = [this](const char* name, int controlId, const QString& caption,
+                             void (CTifMakerWnd::*slot)()) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QLatin1String(name));
+        setControlId(b, controlId);
         connect(b, &QPushButton::clicked, this, slot);
         return b;
     };
     auto* buttons = new QVBoxLayout;
-    buttons->addWidget(makeButton("add", QStringLiteral("添加图片"), &CTifMakerWnd::onAdd));
-    buttons->addWidget(makeButton("open", QStringLiteral("打开TIF"), &CTifMakerWnd::onOpen));
-    buttons->addWidget(makeButton("remove", QStringLiteral("删除所选页"), &CTifMakerWnd::onRemove));
-    buttons->addWidget(makeButton("clear", QStringLiteral("清空"), &CTifMakerWnd::clearPages));
+    buttons->addWidget(makeButton("add", id::kAdd, QStringLiteral("添加图片"), &CTifMakerWnd::onAdd));
+    buttons->addWidget(makeButton("open", id::kOpen, QStringLiteral("打开TIF"), &CTifMakerWnd::onOpen));
+    buttons->addWidget(
+        makeButton("remove", id::kRemove, QStringLiteral("删除所选页"), &CTifMakerWnd::onRemove));
+    buttons->addWidget(makeButton("clear", id::kClear, QStringLiteral("清空"), &CTifMakerWnd::clearPages));
     buttons->addSpacing(16);
-    buttons->addWidget(makeButton("write", QStringLiteral("生成TIF"), &CTifMakerWnd::onWrite));
-    buttons->addWidget(makeButton("save", QStringLiteral("导出所选页"), &CTifMakerWnd::onSave));
+    buttons->addWidget(makeButton("write", id::kWrite, QStringLiteral("生成TIF"), &CTifMakerWnd::onWrite));
+    buttons->addWidget(makeButton("save", id::kSave, QStringLiteral("导出所选页"), &CTifMakerWnd::onSave));
     buttons->addStretch(1);
     auto* hint = new QLabel(QStringLiteral("拖动页面可调整顺序"), this);
     hint->setWordWrap(true);
@@ -145,6 +160,7 @@ CTifMakerWnd::CTifMakerWnd(UiHost& ui, QWidget* parent) : QWidget(parent, Qt::Wi
 
     m_status = new QLabel(this);
     m_status->setObjectName(QStringLiteral("status"));
+    setControlId(m_status, id::kStatus);
     auto* left = new QVBoxLayout;
     left->addWidget(m_list, 1);
     left->addWidget(m_status);
@@ -165,8 +181,13 @@ void CTifMakerWnd::warn(const QString& text) {
 
 void CTifMakerWnd::appendPage(LayerPage page) {
     const int id = m_nextId++;
-    const QImage thumb =
+    const QImage scaled =
         toImage(page.picture).scaled(kThumbnail, kThumbnail, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // Every icon is the full square: the list lays out all items by the first one's size, and a
+    // taller page after a wide one would otherwise cover its caption.
+    QImage thumb(kThumbnail, kThumbnail, QImage::Format_ARGB32_Premultiplied);
+    thumb.fill(Qt::transparent);
+    QPainter(&thumb).drawImage((kThumbnail - scaled.width()) / 2, (kThumbnail - scaled.height()) / 2, scaled);
     auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumb)), QString());
     item->setData(Qt::UserRole, id);
     item->setToolTip(QStringLiteral("%1\n%2 x %3, %4位")
@@ -218,11 +239,20 @@ bool CTifMakerWnd::writeTiff(const QString& path) {
     TifLayers document;
     for (int row = 0; row < m_list->count(); ++row)
         document.append(*pageAt(row));
-    QString failure;
-    if (!document.write(path, &failure)) {
+    const auto fail = [&] {
         warn(QStringLiteral("生成TIF失败:") + (document.count() == 0 ? QStringLiteral("没有页面") : path));
         return false;
+    };
+    if (document.count() == 0)
+        return fail();
+    Placed placed = placeWhereFree(path, [&](const QString& hidden) { return document.write(hidden); });
+    if (placed == Placed::Taken) {
+        if (!m_ui.question(this, QString::fromUtf8(kOverwriteText).arg(path), kCaption))
+            return false;
+        placed = document.write(path) ? Placed::Written : Placed::Failed;
     }
+    if (placed != Placed::Written)
+        return fail();
     m_file = path;
     refreshStatus();
     m_ui.messageBox(this, QStringLiteral("生成TIF成功，共%1页:\n%2").arg(document.count()).arg(path),
@@ -240,11 +270,9 @@ bool CTifMakerWnd::savePages(const QList<int>& rows, const QString& path) {
         if (!page)
             continue;
         const QString target = pageName(path, row + 1, several);
-        // One page goes to the name chosen in the save dialog, which asked before it let an existing
-        // file be chosen; the numbered names of several pages were never shown, so every one of them
-        // that is taken is asked about here.
-        Placed placed = several ? savePictureWhereFree(page->picture, target)
-                                : (savePicture(page->picture, target) ? Placed::Written : Placed::Failed);
+        // The save dialog does not ask (not every host's dialog can), and the numbered names of
+        // several pages were never shown: every name a file holds is asked about here.
+        Placed placed = savePictureWhereFree(page->picture, target);
         if (placed == Placed::Taken) {
             if (!m_ui.question(this, QString::fromUtf8(kOverwriteText).arg(target), kCaption)) {
                 kept << target;
@@ -344,6 +372,12 @@ void CTifMakerWnd::refreshStatus() {
                                     : kCaption + QStringLiteral(" - ") + QFileInfo(m_file).fileName());
 }
 
+void CTifMakerWnd::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
+}
+
 void CTifMakerWnd::onAdd() {
     FileDialogOptions options;
     options.caption = QStringLiteral("添加图片");
@@ -377,7 +411,8 @@ void CTifMakerWnd::onWrite() {
     options.caption = QStringLiteral("生成TIF");
     options.filter = QStringLiteral("TIF文件(*.tif)");
     options.defaultSuffix = QStringLiteral("tif");
-    options.overwritePrompt = true;
+    // The tool asks itself before it replaces a file, also for hosts whose dialog cannot.
+    options.overwritePrompt = false;
     if (const auto path = m_ui.saveFile(this, options))
         writeTiff(*path);
 }
@@ -393,7 +428,8 @@ void CTifMakerWnd::onSave() {
     options.filter =
         QStringLiteral("位图文件(*.bmp);;JPG文件(*.jpg);;TIF文件(*.tif);;PNG文件(*.png);;GIF文件(*.gif)");
     options.defaultSuffix = QStringLiteral("bmp");
-    options.overwritePrompt = true;
+    // The tool asks itself before it replaces a file, also for hosts whose dialog cannot.
+    options.overwritePrompt = false;
     if (const auto path = m_ui.saveFile(this, options))
         savePages(rows, *path);
 }

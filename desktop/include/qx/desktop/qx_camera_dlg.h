@@ -28,6 +28,7 @@ class QxControlFactory;
 class UiHost;
 class ScriptedUiHost;
 class QtUiHost;
+class TifToolLending;
 } // namespace qx
 
 namespace qx::desktop {
@@ -91,7 +92,8 @@ struct MainDialogOptions {
     std::function<QString()> pdfExport;
     // Opens a file with the desktop's default program; QDesktopServices when unset.
     std::function<void(const QString& file)> openFile;
-    // Runs the TIFF tool; the ShowPlatform of the tool library beside the program when unset.
+    // Runs the TIFF tool; when unset, the tool library beside the program with the dialog's UI host
+    // (ShowPlatformWithHost), or its ShowPlatform when it cannot take one.
     std::function<void()> tifTool;
     // Where the card panel finds the holder's photo "ImgTemp.bmp": the data folder of the program's
     // folder when empty (where the card library beside the program leaves it).
@@ -245,6 +247,8 @@ private:
     std::unique_ptr<PdfExport> m_pdfExport;
     std::unique_ptr<PicturePrinting> m_printing;
     QString m_lastPdf;
+    // The dialog's UI host while the TIFF tool library holds it (taken back by the destructor).
+    std::unique_ptr<TifToolLending> m_tifLending;
 
     GlobalHotkey m_hotkey;
 
