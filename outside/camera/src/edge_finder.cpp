@@ -112,7 +112,74 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
 // apart from the band, and the band from the desk only faintly: the outline found is the paper's.
 // Each side moved outward to the strongest parallel edge within a strip of the page's size makes
 // the outline that takes the band in.
-void addWidened(const Quad& q, const cv::Mat& near, float strong, std::vector<Quad>& out) {
+// What the strip between side a-b and its widening a2-b2 (work pixels) is. A band is of one colour
+// along the side (a row of a checkered desk is not); it is set off from the desk as a band, rather
+// than possibly a stripe of the desk, when it differs from what lies beyond the widened side and from
+// what lies beyond the strip's ends (a stripe of the desk's pattern runs on past the page's corners, a
+// band ends with the page). `colour` is at half the working size.
+enum class Strip { Mixed, Even, Band };
+Strip stripBetween(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2, cv::Point2f b2) {
+    const cv::Rect frame(0, 0, colour.cols, colour.rows);
+    auto differ = [](const cv::Vec3i& u, const cv::Vec3i& v) {
+        return std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]);
+    };
+    // The median colour of the points in the frame, and the share of them near it.
+    auto median = [&](const std::vector<cv::Point2f>& points, cv::Vec3i& out, double* near = nullptr) {
+        std::vector<cv::Vec3i> seen;
+        std::array<std::vector<int>, 3> ch;
+        for (const cv::Point2f& p : points) {
+            const cv::Point at(cvRound(p.x * 0.5f), cvRound(p.y * 0.5f));
+            if (!frame.contains(at))
+                continue;
+            const cv::Vec3b c = colour.at<cv::Vec3b>(at);
+            seen.emplace_back(c[0], c[1], c[2]);
+            for (int k = 0; k < 3; ++k)
+                ch[static_cast<std::size_t>(k)].push_back(c[k]);
+        }
+        if (seen.size() * 2 < points.size())
+            return false;
+        for (int k = 0; k < 3; ++k) {
+            auto& v = ch[static_cast<std::size_t>(k)];
+            std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+            out[k] = v[v.size() / 2];
+        }
+        if (near)
+            *near = static_cast<double>(std::count_if(
+                        seen.begin(), seen.end(), [&](const cv::Vec3i& c) { return differ(c, out) < 36; })) /
+                    static_cast<double>(seen.size());
+        return true;
+    };
+    const cv::Point2f outward = (a2 - a + b2 - b) * 0.5f;
+    const float depth = static_cast<float>(cv::norm(outward));
+    if (depth < 1)
+        return Strip::Mixed;
+    const cv::Point2f n = outward * (1 / depth);
+    const cv::Point2f m0 = (a + a2) * 0.5f, m1 = (b + b2) * 0.5f;
+    const cv::Point2f u = (m1 - m0) * static_cast<float>(1 / std::max(1e-3, cv::norm(m1 - m0)));
+    std::vector<cv::Point2f> strip, beyond, end0, end1;
+    for (int i = 0; i < 12; ++i) {
+        const float t = 0.15f + 0.7f * static_cast<float>(i) / 11;
+        strip.push_back(m0 + (m1 - m0) * t);
+        beyond.push_back(a2 + (b2 - a2) * t + n * 5.f);
+    }
+    for (float k : {6.f, 8.f, 10.f}) {
+        end0.push_back(m0 - u * k);
+        end1.push_back(m1 + u * k);
+    }
+    cv::Vec3i band, desk, e0, e1;
+    double even = 0;
+    if (!median(strip, band, &even) || even < 0.7)
+        return Strip::Mixed;
+    if (!median(beyond, desk) || differ(band, desk) < 18)
+        return Strip::Even;
+    const bool has0 = median(end0, e0), has1 = median(end1, e1);
+    return (has0 || has1) && (!has0 || differ(band, e0) >= 24) && (!has1 || differ(band, e1) >= 24)
+               ? Strip::Band
+               : Strip::Even;
+}
+
+void addWidened(const Quad& q, const cv::Mat& near, float strong, const cv::Mat& colour,
+                std::vector<Quad>& out, std::vector<Quad>& bands) {
     for (int s = 0; s < 4; ++s) {
         const cv::Point2f a = q[static_cast<std::size_t>(s)], b = q[static_cast<std::size_t>((s + 1) % 4)];
         const cv::Point2f before = q[static_cast<std::size_t>((s + 3) % 4)];
@@ -120,21 +187,40 @@ void addWidened(const Quad& q, const cv::Mat& near, float strong, std::vector<Qu
         const cv::Point2f ua = (a - before) * static_cast<float>(1 / std::max(1e-3, cv::norm(a - before)));
         const cv::Point2f ub = (b - after) * static_cast<float>(1 / std::max(1e-3, cv::norm(b - after)));
         const double reach = 0.15 * std::min(cv::norm(a - before), cv::norm(b - after));
+        // The side's own edge stays supported for a few pixels out (the gradient is spread over 5 x 5):
+        // the band's outer edge is the best supported run of offsets after the support has dropped,
+        // and it lies in that run's middle.
+        std::vector<double> shares;
+        for (float d = 0; d <= reach; d += 1)
+            shares.push_back(sideSupport(a + ua * d, b + ub * d, near, strong));
+        std::size_t from = 1;
+        while (from < shares.size() && shares[from] >= 0.5)
+            ++from;
         double best = 0.75;
-        float at = 0;
-        for (float d = 4; d <= reach; d += 1) {
-            const double share = sideSupport(a + ua * d, b + ub * d, near, strong);
-            if (share > best) {
-                best = share;
-                at = d;
+        std::size_t peak = 0;
+        for (std::size_t d = from; d < shares.size(); ++d)
+            if (shares[d] > best) {
+                best = shares[d];
+                peak = d;
             }
+        float at = 0;
+        if (peak > 0) {
+            std::size_t end = peak;
+            while (end + 1 < shares.size() && shares[end + 1] >= best - 0.03)
+                ++end;
+            at = static_cast<float>(peak + end) / 2;
         }
         if (at > 0) {
             Quad wider = q;
             wider[static_cast<std::size_t>(s)] = a + ua * at;
             wider[static_cast<std::size_t>((s + 1) % 4)] = b + ub * at;
-            if (isConvexQuad(wider))
+            const Strip strip = stripBetween(colour, a, b, wider[static_cast<std::size_t>(s)],
+                                             wider[static_cast<std::size_t>((s + 1) % 4)]);
+            if (isConvexQuad(wider) && strip != Strip::Mixed) {
                 out.push_back(wider);
+                if (strip == Strip::Band)
+                    bands.push_back(wider);
+            }
         }
     }
 }
@@ -550,6 +636,7 @@ struct Judged {
     Traits traits;
     double confidence = 0;
     bool ofLines = false; // made of four lines rather than the outline of one region
+    bool band = false;    // a region's outline widened over a band along one side (see stripBetween)
 };
 
 // Every candidate outline of the working copy `small`, the best supported judged as sheets.
@@ -732,12 +819,16 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     judge(ranked, kJudged);
     const std::size_t ofRegions = judged.size();
     judge(rank(lineCandidates), kJudgedLines);
-    std::vector<Quad> widened;
+    std::vector<Quad> widened, bands;
     for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
-        addWidened(judged[i].quad, maps.near, maps.strong, widened);
+        addWidened(judged[i].quad, maps.near, maps.strong, halfColour, widened, bands);
+    const std::size_t ofWidened = judged.size();
     judge(rank(widened), 3);
     for (std::size_t i = ofRegions; i < judged.size(); ++i)
         judged[i].ofLines = true;
+    for (std::size_t i = ofWidened; i < judged.size(); ++i)
+        judged[i].band =
+            std::any_of(bands.begin(), bands.end(), [&](const Quad& b) { return b == judged[i].quad; });
     if (judged.empty())
         return judged;
 
@@ -773,8 +864,10 @@ const Judged* choose(const std::vector<Judged>& judged) {
     // A larger outline around another is the page only if it is set off from what lies around it
     // nearly as well: on a grained or patterned desk, a line of the desk beyond the page makes
     // outlines around it that barely stand out on that side.
-    auto setOffAsWell = [](const Judged& outer, const Judged& inner) {
-        return outer.traits.contrast >= 0.35 * inner.traits.contrast;
+    // A band along the page's edge is often set off from the desk much less than the paper is from
+    // the band: an outline widened over a band counts as set off (see stripBetween).
+    auto setOffAsWell = [&](const Judged& outer, const Judged& inner) {
+        return outer.traits.contrast >= 0.35 * inner.traits.contrast || outer.band;
     };
     const Judged* best = nullptr;
     for (const Judged& j : judged) {
