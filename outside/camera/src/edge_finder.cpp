@@ -112,13 +112,12 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
 // apart from the band, and the band from the desk only faintly: the outline found is the paper's.
 // Each side moved outward to the strongest parallel edge within a strip of the page's size makes
 // the outline that takes the band in.
-// What the strip between side a-b and its widening a2-b2 (work pixels) is. A band is of one colour
-// along the side (a row of a checkered desk is not); it is set off from the desk as a band, rather
-// than possibly a stripe of the desk, when it differs from what lies beyond the widened side and from
-// what lies beyond the strip's ends (a stripe of the desk's pattern runs on past the page's corners, a
-// band ends with the page). `colour` is at half the working size.
-enum class Strip { Mixed, Even, Band };
-Strip stripBetween(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2, cv::Point2f b2) {
+// Whether the strip between side a-b and its widening a2-b2 (work pixels) is a band of the page's
+// print: of one colour along the side (a row of a checkered desk is not), and differing from what
+// lies beyond the widened side and from what lies beyond the strip's ends (a stripe of the desk's
+// pattern runs on past the page's corners, a band ends with the page). `colour` is at half the
+// working size.
+bool isBand(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2, cv::Point2f b2) {
     const cv::Rect frame(0, 0, colour.cols, colour.rows);
     auto differ = [](const cv::Vec3i& u, const cv::Vec3i& v) {
         return std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]);
@@ -152,7 +151,7 @@ Strip stripBetween(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Poin
     const cv::Point2f outward = (a2 - a + b2 - b) * 0.5f;
     const float depth = static_cast<float>(cv::norm(outward));
     if (depth < 1)
-        return Strip::Mixed;
+        return false;
     const cv::Point2f n = outward * (1 / depth);
     const cv::Point2f m0 = (a + a2) * 0.5f, m1 = (b + b2) * 0.5f;
     const cv::Point2f u = (m1 - m0) * static_cast<float>(1 / std::max(1e-3, cv::norm(m1 - m0)));
@@ -168,18 +167,77 @@ Strip stripBetween(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Poin
     }
     cv::Vec3i band, desk, e0, e1;
     double even = 0;
-    if (!median(strip, band, &even) || even < 0.7)
-        return Strip::Mixed;
-    if (!median(beyond, desk) || differ(band, desk) < 18)
-        return Strip::Even;
+    if (!median(strip, band, &even) || even < 0.7 || !median(beyond, desk) || differ(band, desk) < 18)
+        return false;
     const bool has0 = median(end0, e0), has1 = median(end1, e1);
-    return (has0 || has1) && (!has0 || differ(band, e0) >= 24) && (!has1 || differ(band, e1) >= 24)
-               ? Strip::Band
-               : Strip::Even;
+    return (has0 || has1) && (!has0 || differ(band, e0) >= 24) && (!has1 || differ(band, e1) >= 24);
 }
 
-void addWidened(const Quad& q, const cv::Mat& near, float strong, const cv::Mat& colour,
-                std::vector<Quad>& out, std::vector<Quad>& bands) {
+// The offset of a band's outer edge beyond the side a-b of a page (work pixels), its corners moved out
+// along `ua` and `ub`, or 0. Across the side the colour is taken at each offset as the median of many
+// points along it, which print and noise barely move: the paper's edge is the profile's step at the
+// side, the band's outer edge the strongest step beyond it, however near (a thin band's two edges run
+// into one on the gradient).
+float bandEdge(const cv::Mat& small, cv::Point2f a, cv::Point2f b, cv::Point2f ua, cv::Point2f ub,
+               int reach) {
+    constexpr int kAlong = 24;
+    constexpr int kInside = 3;
+    if (reach < 6)
+        return 0;
+    // The profile runs on past the reach to see the desk beyond: a band's edge stands out from it, a
+    // line of wood grain or a pattern's does not.
+    const std::size_t searched = static_cast<std::size_t>(reach + kInside + 1);
+    const std::size_t offsets = searched + static_cast<std::size_t>(reach / 2 + 4);
+    std::vector<cv::Vec3i> profile(offsets);
+    std::array<std::array<int, kAlong>, 3> ch{};
+    for (std::size_t i = 0; i < offsets; ++i) {
+        const float d = static_cast<float>(i) - kInside;
+        int n = 0;
+        for (int k = 0; k < kAlong; ++k) {
+            const float t = 0.1f + 0.8f * static_cast<float>(k) / (kAlong - 1);
+            const cv::Point2f p = a + (b - a) * t + (ua * (1 - t) + ub * t) * d;
+            const int x = cvRound(p.x), y = cvRound(p.y);
+            if (x < 0 || y < 0 || x >= small.cols || y >= small.rows)
+                continue;
+            const cv::Vec3b c = small.at<cv::Vec3b>(y, x);
+            for (int m = 0; m < 3; ++m)
+                ch[static_cast<std::size_t>(m)][static_cast<std::size_t>(n)] = c[m];
+            ++n;
+        }
+        if (n < kAlong / 2)
+            return 0;
+        for (std::size_t m = 0; m < 3; ++m) {
+            std::nth_element(ch[m].begin(), ch[m].begin() + n / 2, ch[m].begin() + n);
+            profile[i][static_cast<int>(m)] = ch[m][static_cast<std::size_t>(n / 2)];
+        }
+    }
+    auto step = [&](std::size_t i) {
+        const cv::Vec3i& u = profile[i + 1];
+        const cv::Vec3i& v = profile[i - 1];
+        return std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]);
+    };
+    // The side's own edge, within a pixel or two of it.
+    std::size_t own = kInside;
+    for (std::size_t i = 1; i <= kInside + 2; ++i)
+        if (step(i) > step(own))
+            own = i;
+    int best = 15;
+    std::size_t at = 0;
+    for (std::size_t i = own + 3; i < searched; ++i)
+        if (step(i) > best) {
+            best = step(i);
+            at = i;
+        }
+    if (at == 0)
+        return 0;
+    for (std::size_t i = at + 3; i + 1 < offsets; ++i)
+        if (2 * step(i) > best)
+            return 0;
+    return static_cast<float>(at) - kInside;
+}
+
+void addWidened(const Quad& q, const cv::Mat& small, const cv::Mat& near, float strong, const cv::Mat& colour,
+                std::vector<Quad>& out) {
     for (int s = 0; s < 4; ++s) {
         const cv::Point2f a = q[static_cast<std::size_t>(s)], b = q[static_cast<std::size_t>((s + 1) % 4)];
         const cv::Point2f before = q[static_cast<std::size_t>((s + 3) % 4)];
@@ -203,8 +261,8 @@ void addWidened(const Quad& q, const cv::Mat& near, float strong, const cv::Mat&
                 best = shares[d];
                 peak = d;
             }
-        float at = 0;
-        if (peak > 0) {
+        float at = bandEdge(small, a, b, ua, ub, static_cast<int>(reach));
+        if (at == 0 && peak > 0) {
             std::size_t end = peak;
             while (end + 1 < shares.size() && shares[end + 1] >= best - 0.03)
                 ++end;
@@ -214,13 +272,9 @@ void addWidened(const Quad& q, const cv::Mat& near, float strong, const cv::Mat&
             Quad wider = q;
             wider[static_cast<std::size_t>(s)] = a + ua * at;
             wider[static_cast<std::size_t>((s + 1) % 4)] = b + ub * at;
-            const Strip strip = stripBetween(colour, a, b, wider[static_cast<std::size_t>(s)],
-                                             wider[static_cast<std::size_t>((s + 1) % 4)]);
-            if (isConvexQuad(wider) && strip != Strip::Mixed) {
+            if (isConvexQuad(wider) && isBand(colour, a, b, wider[static_cast<std::size_t>(s)],
+                                              wider[static_cast<std::size_t>((s + 1) % 4)]))
                 out.push_back(wider);
-                if (strip == Strip::Band)
-                    bands.push_back(wider);
-            }
         }
     }
 }
@@ -636,7 +690,7 @@ struct Judged {
     Traits traits;
     double confidence = 0;
     bool ofLines = false; // made of four lines rather than the outline of one region
-    bool band = false;    // a region's outline widened over a band along one side (see stripBetween)
+    bool band = false;    // a region's outline widened over a band along one side (see isBand)
 };
 
 // Every candidate outline of the working copy `small`, the best supported judged as sheets.
@@ -819,16 +873,15 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     judge(ranked, kJudged);
     const std::size_t ofRegions = judged.size();
     judge(rank(lineCandidates), kJudgedLines);
-    std::vector<Quad> widened, bands;
+    std::vector<Quad> widened;
     for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
-        addWidened(judged[i].quad, maps.near, maps.strong, halfColour, widened, bands);
+        addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
     const std::size_t ofWidened = judged.size();
     judge(rank(widened), 3);
     for (std::size_t i = ofRegions; i < judged.size(); ++i)
         judged[i].ofLines = true;
     for (std::size_t i = ofWidened; i < judged.size(); ++i)
-        judged[i].band =
-            std::any_of(bands.begin(), bands.end(), [&](const Quad& b) { return b == judged[i].quad; });
+        judged[i].band = true;
     if (judged.empty())
         return judged;
 
@@ -865,7 +918,7 @@ const Judged* choose(const std::vector<Judged>& judged) {
     // nearly as well: on a grained or patterned desk, a line of the desk beyond the page makes
     // outlines around it that barely stand out on that side.
     // A band along the page's edge is often set off from the desk much less than the paper is from
-    // the band: an outline widened over a band counts as set off (see stripBetween).
+    // the band: an outline widened over a band counts as set off (see isBand).
     auto setOffAsWell = [&](const Judged& outer, const Judged& inner) {
         return outer.traits.contrast >= 0.35 * inner.traits.contrast || outer.band;
     };
