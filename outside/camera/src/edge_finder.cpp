@@ -21,6 +21,8 @@ constexpr double kMinSupport = 0.45;    // share of a side's samples on a real e
 constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
 constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
 constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
+constexpr double kInkFromSmall = 0.14;  // where print begins to count against a page in a small frame
+constexpr double kInkToSmall = 0.18;    // and where it rules one out
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -485,11 +487,16 @@ void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
 // of them needed. A page is well outlined, near-rectangular and of a sheet's proportions, light and
 // of a pale tone, with print that is sparse against its paper (a shipping label's bars, boxes and bold
 // lines are not), little strong colour (book covers, product boxes, desks) and set off on every side.
-double confidenceOf(const Traits& t) {
+double confidenceOf(const Traits& t, double printScale) {
+    // Print covers more of a page in a small frame (a stroke is at least a pixel wide there, and the
+    // lens spreads it over several), so the bound on it rises from a 1920 x 1080 frame's (the working
+    // copy a third of the frame) to that of a frame no larger than the working copy.
+    const double small = (std::clamp(printScale, 1.0 / 3, 1.0) - 1.0 / 3) * 1.5;
+    const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1), inkTo = 0.16 + small * (kInkToSmall - 0.16);
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
     const double shape = (1 - smoothstep(14, 32, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
     const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
-                         (1 - smoothstep(0.1, 0.16, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
+                         (1 - smoothstep(inkFrom, inkTo, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
     const double standsOut = smoothstep(4, 18, t.contrast);
     return outline * shape * paper * standsOut;
 }
@@ -693,8 +700,9 @@ struct Judged {
     bool band = false;    // a region's outline widened over a band along one side (see isBand)
 };
 
-// Every candidate outline of the working copy `small`, the best supported judged as sheets.
-std::vector<Judged> judgeCandidates(const cv::Mat& small) {
+// Every candidate outline of the working copy `small`, the best supported judged as sheets;
+// `printScale` is the working copy's size over the frame's.
+std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     cv::Mat gray, blurred;
     cv::cvtColor(small, gray, cv::COLOR_BGR2GRAY);
     cv::GaussianBlur(gray, blurred, cv::Size(5, 5), 0);
@@ -894,7 +902,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         judgeShape(j.quad, small.size(), j.traits);
         judgePaper(j.quad, maps, j.traits);
         judgeSurroundings(j.quad, maps, j.traits);
-        j.confidence = confidenceOf(j.traits);
+        j.confidence = confidenceOf(j.traits, printScale);
     }
     return judged;
 }
@@ -977,7 +985,7 @@ std::optional<Detection> detectDocument(const cv::Mat& bgr) {
     const double scale = std::min(1.0, static_cast<double>(kWorkSide) / std::max(bgr.cols, bgr.rows));
     cv::Mat small;
     cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
-    const std::vector<Judged> judged = judgeCandidates(small);
+    const std::vector<Judged> judged = judgeCandidates(small, scale);
     const Judged* best = choose(judged);
     if (!best)
         return std::nullopt;
