@@ -23,6 +23,7 @@ constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, wh
 constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
 constexpr double kInkFromSmall = 0.14;  // where print begins to count against a page in a small frame
 constexpr double kInkToSmall = 0.18;    // and where it rules one out
+constexpr double kSquarerBy = 2;        // degrees an outline around the page may be less square than it
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -926,9 +927,12 @@ const Judged* choose(const std::vector<Judged>& judged) {
     // nearly as well: on a grained or patterned desk, a line of the desk beyond the page makes
     // outlines around it that barely stand out on that side.
     // A band along the page's edge is often set off from the desk much less than the paper is from
-    // the band: an outline widened over a band counts as set off (see isBand).
-    auto setOffAsWell = [&](const Judged& outer, const Judged& inner) {
-        return outer.traits.contrast >= 0.35 * inner.traits.contrast || outer.band;
+    // the band: an outline widened over a band counts as set off (see isBand). And it is as square as
+    // the one inside: one that takes in a note under a corner, a shadow's edge or a strip of the desk
+    // beside one side is skewed.
+    auto setOffAsWell = [](const Judged& outer, const Judged& inner) {
+        return (outer.traits.contrast >= 0.35 * inner.traits.contrast || outer.band) &&
+               outer.traits.angle <= inner.traits.angle + kSquarerBy;
     };
     const Judged* best = nullptr;
     for (const Judged& j : judged) {
