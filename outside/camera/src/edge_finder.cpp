@@ -17,13 +17,15 @@ namespace {
 constexpr int kWorkSide = 640;    // the longer side of the working copy
 constexpr double kMinArea = 0.08; // plausible page sizes, as parts of the frame
 constexpr double kMaxArea = 0.985;
-constexpr double kMinSupport = 0.45;    // share of a side's samples on a real edge
-constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
-constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
-constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
-constexpr double kInkFromSmall = 0.14;  // where print begins to count against a page in a small frame
-constexpr double kInkToSmall = 0.18;    // and where it rules one out
-constexpr double kSquarerBy = 2;        // degrees an outline around the page may be less square than it
+constexpr double kMinSupport = 0.45;      // share of a side's samples on a real edge
+constexpr std::size_t kJudged = 6;        // candidates looked at as sheets, best supported first
+constexpr std::size_t kJudgedLines = 4;   // and of the outlines made of lines, which are many on a grid
+constexpr std::size_t kLineQuads = 60;    // outlines of lines scored on the edges, from each map
+constexpr double kInkFromSmall = 0.14;    // where print begins to count against a page in a small frame
+constexpr double kInkToSmall = 0.18;      // and where it rules one out
+constexpr double kSquarerBy = 2;          // degrees an outline around the page may be less square than it
+constexpr double kClearConfidence = 0.98; // a region's outline this sure of being a page, with
+constexpr double kClearSupport = 0.98;    // all four sides this well on edges, needs no tint's lines
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -752,11 +754,11 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     // Lines are looked for at half the working size, where print has mostly blurred away and the
     // search costs a quarter: in lightness, and in the distance from the desk (a band printed along a
     // page's edge may differ from the desk in tint more than in lightness).
-    {
+    auto findLines = [&](bool inTint) {
         cv::Mat halfGray;
         cv::resize(blurred, halfGray, half, 0, 0, cv::INTER_AREA);
         std::vector<cv::Mat> maps{halfGray};
-        if (!distance.empty())
+        if (!distance.empty() && inTint)
             maps.push_back(distance);
         for (std::size_t i = 0; i < maps.size(); ++i) {
             cv::Mat edges;
@@ -769,7 +771,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
                 lineCandidates.push_back(q);
             }
         }
-    }
+    };
     auto addRegions = [&](cv::Mat& bin) {
         cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
         cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
@@ -808,6 +810,8 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
         addRegions(bin);
     }
     std::vector<Judged> judged;
+    if (candidates.empty())
+        findLines(true);
     if (candidates.empty() && lineCandidates.empty())
         return judged;
 
@@ -879,8 +883,29 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
                 break;
         }
     };
+    cv::resize(gray, maps.gray, half, 0, 0, cv::INTER_AREA);
+    cv::morphologyEx(maps.gray, maps.paperTone, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
+    cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
+    maps.colour = halfColour;
+    auto assess = [&](Judged& j) {
+        judgeShape(j.quad, small.size(), j.traits);
+        judgePaper(j.quad, maps, j.traits);
+        judgeSurroundings(j.quad, maps, j.traits);
+        j.confidence = confidenceOf(j.traits, printScale);
+    };
     judge(ranked, kJudged);
     const std::size_t ofRegions = judged.size();
+    for (Judged& j : judged)
+        assess(j);
+    // The lines of the distance from the desk are for pages whose outline no region gives: they are
+    // not looked for when a region's outline is surely a page with all four sides on edges, which
+    // spares about a tenth of the time on most frames.
+    const bool clear = std::any_of(judged.begin(), judged.end(), [](const Judged& j) {
+        return j.confidence >= kClearConfidence && j.traits.support >= kClearSupport;
+    });
+    if (!candidates.empty())
+        findLines(!clear);
     judge(rank(lineCandidates), kJudgedLines);
     std::vector<Quad> widened;
     for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
@@ -894,17 +919,8 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     if (judged.empty())
         return judged;
 
-    cv::resize(gray, maps.gray, half, 0, 0, cv::INTER_AREA);
-    cv::morphologyEx(maps.gray, maps.paperTone, cv::MORPH_CLOSE,
-                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
-    cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
-    maps.colour = halfColour;
-    for (Judged& j : judged) {
-        judgeShape(j.quad, small.size(), j.traits);
-        judgePaper(j.quad, maps, j.traits);
-        judgeSurroundings(j.quad, maps, j.traits);
-        j.confidence = confidenceOf(j.traits, printScale);
-    }
+    for (std::size_t i = ofRegions; i < judged.size(); ++i)
+        assess(judged[i]);
     return judged;
 }
 
