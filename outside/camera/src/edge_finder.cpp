@@ -113,10 +113,6 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
     return 0.6 * weakest + 0.4 * total / 4;
 }
 
-// A band printed along a page's edge (a letterhead's colour, a form's title bar) sets the paper
-// apart from the band, and the band from the desk only faintly: the outline found is the paper's.
-// Each side moved outward to the strongest parallel edge within a strip of the page's size makes
-// the outline that takes the band in.
 // Whether the strip between side a-b and its widening a2-b2 (work pixels) is a band of the page's
 // print: of one colour along the side (a row of a checkered desk is not), and differing from what
 // lies beyond the widened side and from what lies beyond the strip's ends (a stripe of the desk's
@@ -241,6 +237,11 @@ float bandEdge(const cv::Mat& small, cv::Point2f a, cv::Point2f b, cv::Point2f u
     return static_cast<float>(at) - kInside;
 }
 
+// A band printed along a page's edge (a letterhead's colour, a form's title bar) sets the paper
+// apart from the band, and the band from the desk only faintly: the outline found is the paper's.
+// Each side moved outward to the band's outer edge within a strip of the page's size (bandEdge, or
+// else the first well supported parallel edge) makes the outline that takes the band in, kept when
+// what it takes in is a band (isBand).
 void addWidened(const Quad& q, const cv::Mat& small, const cv::Mat& near, float strong, const cv::Mat& colour,
                 std::vector<Quad>& out) {
     for (int s = 0; s < 4; ++s) {
@@ -250,28 +251,30 @@ void addWidened(const Quad& q, const cv::Mat& small, const cv::Mat& near, float 
         const cv::Point2f ua = (a - before) * static_cast<float>(1 / std::max(1e-3, cv::norm(a - before)));
         const cv::Point2f ub = (b - after) * static_cast<float>(1 / std::max(1e-3, cv::norm(b - after)));
         const double reach = 0.15 * std::min(cv::norm(a - before), cv::norm(b - after));
-        // The side's own edge stays supported for a few pixels out (the gradient is spread over 5 x 5):
-        // the band's outer edge is the best supported run of offsets after the support has dropped,
-        // and it lies in that run's middle.
-        std::vector<double> shares;
-        for (float d = 0; d <= reach; d += 1)
-            shares.push_back(sideSupport(a + ua * d, b + ub * d, near, strong));
-        std::size_t from = 1;
-        while (from < shares.size() && shares[from] >= 0.5)
-            ++from;
-        double best = 0.75;
-        std::size_t peak = 0;
-        for (std::size_t d = from; d < shares.size(); ++d)
-            if (shares[d] > best) {
-                best = shares[d];
-                peak = d;
-            }
         float at = bandEdge(small, a, b, ua, ub, static_cast<int>(reach));
-        if (at == 0 && peak > 0) {
-            std::size_t end = peak;
-            while (end + 1 < shares.size() && shares[end + 1] >= best - 0.03)
-                ++end;
-            at = static_cast<float>(peak + end) / 2;
+        if (at == 0) {
+            // The side's own edge stays supported for a few pixels out (the gradient is spread over
+            // 5 x 5): the band's outer edge is the best supported run of offsets after the support has
+            // dropped, and it lies in that run's middle.
+            std::vector<double> shares;
+            for (float d = 0; d <= reach; d += 1)
+                shares.push_back(sideSupport(a + ua * d, b + ub * d, near, strong));
+            std::size_t from = 1;
+            while (from < shares.size() && shares[from] >= 0.5)
+                ++from;
+            double best = 0.75;
+            std::size_t peak = 0;
+            for (std::size_t d = from; d < shares.size(); ++d)
+                if (shares[d] > best) {
+                    best = shares[d];
+                    peak = d;
+                }
+            if (peak > 0) {
+                std::size_t end = peak;
+                while (end + 1 < shares.size() && shares[end + 1] >= best - 0.03)
+                    ++end;
+                at = static_cast<float>(peak + end) / 2;
+            }
         }
         if (at > 0) {
             Quad wider = q;
