@@ -500,7 +500,9 @@ double confidenceOf(const Traits& t, double printScale) {
     const double small = (std::clamp(printScale, 1.0 / 3, 1.0) - 1.0 / 3) * 1.5;
     const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1), inkTo = 0.16 + small * (kInkToSmall - 0.16);
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
-    const double shape = (1 - smoothstep(14, 32, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
+    // A document camera looks down on the desk from nearly above: a page's corners stay within about
+    // 10 degrees of right angles, where outlines over a keyboard's keys or a box's slanted face do not.
+    const double shape = (1 - smoothstep(9, 14, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
     const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
                          (1 - smoothstep(inkFrom, inkTo, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
     const double standsOut = smoothstep(4, 18, t.contrast);
