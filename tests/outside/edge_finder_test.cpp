@@ -272,6 +272,16 @@ TEST(EdgeFinder, CutsOutThePageWithItsBandAndAtLowResolution) {
     }
 }
 
+// White keyboards at 640 x 480, from the tuning range: an outline over their keys was as white,
+// as sparsely printed and as well supported as a page, but its corners are far from right angles.
+TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {
+    for (const uint32_t seed : {72u, 156u, 289u}) {
+        const scenes::Scene s = scenes::renderWithoutSheet(640, 480, seed);
+        ASSERT_EQ(s.kind, scenes::Kind::Keyboard) << "seed " << seed;
+        EXPECT_FALSE(kelpo::findDocument(s.frame)) << "seed " << seed << " (" << s.description << ")";
+    }
+}
+
 TEST(EdgeFinder, AspectOfARectangleInPerspective) {
     // A 2 : 3 rectangle turned 20 degrees on a plane tilted 30 degrees about the horizontal axis, seen
     // with 1000 pixels of focal length about the frame's centre.
