@@ -253,6 +253,35 @@ TEST(EdgeFinder, CutsNothingOutOfGeneratedScenesWithoutASheet) {
     EXPECT_TRUE(kelpo::findDocument(label.frame, 0.0));
 }
 
+// Scenes of kinds the finder used to get wrong, from the generator's tuning range: a band printed
+// along the page's edge on a checkered, striped, gridded or grained desk (the outline found was the
+// paper's, short of the band), and at 640 x 480 pages whose ordinary print covers more of them than
+// the bound tuned at 1920 x 1080 let through (not cut at all). Each is cut out whole.
+TEST(EdgeFinder, CutsOutThePageWithItsBandAndAtLowResolution) {
+    struct Case {
+        int width, height;
+        uint32_t seed;
+    };
+    for (const Case c : {Case{1920, 1080, 166}, Case{1920, 1080, 187}, Case{1920, 1080, 222},
+                         Case{1920, 1080, 298}, Case{640, 480, 9}, Case{640, 480, 52}, Case{640, 480, 102}}) {
+        const scenes::Scene s = scenes::renderSheet(c.width, c.height, c.seed);
+        const auto quad = kelpo::findDocument(s.frame);
+        ASSERT_TRUE(quad) << c.width << "x" << c.height << " seed " << c.seed << " (" << s.description << ")";
+        EXPECT_GE(kelpo::quadOverlap(*quad, kelpo::orderCorners(s.page)), 0.97)
+            << c.width << "x" << c.height << " seed " << c.seed << " (" << s.description << ")";
+    }
+}
+
+// White keyboards at 640 x 480, from the tuning range: an outline over their keys was as white,
+// as sparsely printed and as well supported as a page, but its corners are far from right angles.
+TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {
+    for (const uint32_t seed : {72u, 156u, 289u}) {
+        const scenes::Scene s = scenes::renderWithoutSheet(640, 480, seed);
+        ASSERT_EQ(s.kind, scenes::Kind::Keyboard) << "seed " << seed;
+        EXPECT_FALSE(kelpo::findDocument(s.frame)) << "seed " << seed << " (" << s.description << ")";
+    }
+}
+
 TEST(EdgeFinder, AspectOfARectangleInPerspective) {
     // A 2 : 3 rectangle turned 20 degrees on a plane tilted 30 degrees about the horizontal axis, seen
     // with 1000 pixels of focal length about the frame's centre.

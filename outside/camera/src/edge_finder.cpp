@@ -17,10 +17,15 @@ namespace {
 constexpr int kWorkSide = 640;    // the longer side of the working copy
 constexpr double kMinArea = 0.08; // plausible page sizes, as parts of the frame
 constexpr double kMaxArea = 0.985;
-constexpr double kMinSupport = 0.45;    // share of a side's samples on a real edge
-constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
-constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
-constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
+constexpr double kMinSupport = 0.45;      // share of a side's samples on a real edge
+constexpr std::size_t kJudged = 6;        // candidates looked at as sheets, best supported first
+constexpr std::size_t kJudgedLines = 4;   // and of the outlines made of lines, which are many on a grid
+constexpr std::size_t kLineQuads = 60;    // outlines of lines scored on the edges, from each map
+constexpr double kInkFromSmall = 0.16;    // where print begins to count against a page in a small frame
+constexpr double kInkToSmall = 0.2;       // and where it rules one out
+constexpr double kSquarerBy = 2;          // degrees an outline around the page may be less square than it
+constexpr double kClearConfidence = 0.98; // a region's outline this sure of being a page, with
+constexpr double kClearSupport = 0.98;    // all four sides this well on edges, needs no tint's lines
 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
@@ -108,11 +113,137 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
     return 0.6 * weakest + 0.4 * total / 4;
 }
 
+// Whether the strip between side a-b and its widening a2-b2 (work pixels) is a band of the page's
+// print: of one colour along the side (a row of a checkered desk is not), and differing from what
+// lies beyond the widened side and from what lies beyond the strip's ends (a stripe of the desk's
+// pattern runs on past the page's corners, a band ends with the page). `colour` is at half the
+// working size.
+bool isBand(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2, cv::Point2f b2) {
+    const cv::Rect frame(0, 0, colour.cols, colour.rows);
+    auto differ = [](const cv::Vec3i& u, const cv::Vec3i& v) {
+        return std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]);
+    };
+    // The median colour of the points in the frame, and the share of them near it.
+    auto median = [&](const std::vector<cv::Point2f>& points, cv::Vec3i& out, double* near = nullptr) {
+        std::vector<cv::Vec3i> seen;
+        std::array<std::vector<int>, 3> ch;
+        for (const cv::Point2f& p : points) {
+            const cv::Point at(cvRound(p.x * 0.5f), cvRound(p.y * 0.5f));
+            if (!frame.contains(at))
+                continue;
+            const cv::Vec3b c = colour.at<cv::Vec3b>(at);
+            seen.emplace_back(c[0], c[1], c[2]);
+            for (int k = 0; k < 3; ++k)
+                ch[static_cast<std::size_t>(k)].push_back(c[k]);
+        }
+        if (seen.size() * 2 < points.size())
+            return false;
+        for (int k = 0; k < 3; ++k) {
+            auto& v = ch[static_cast<std::size_t>(k)];
+            std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+            out[k] = v[v.size() / 2];
+        }
+        if (near)
+            *near = static_cast<double>(std::count_if(
+                        seen.begin(), seen.end(), [&](const cv::Vec3i& c) { return differ(c, out) < 36; })) /
+                    static_cast<double>(seen.size());
+        return true;
+    };
+    const cv::Point2f outward = (a2 - a + b2 - b) * 0.5f;
+    const float depth = static_cast<float>(cv::norm(outward));
+    if (depth < 1)
+        return false;
+    const cv::Point2f n = outward * (1 / depth);
+    const cv::Point2f m0 = (a + a2) * 0.5f, m1 = (b + b2) * 0.5f;
+    const cv::Point2f u = (m1 - m0) * static_cast<float>(1 / std::max(1e-3, cv::norm(m1 - m0)));
+    std::vector<cv::Point2f> strip, beyond, end0, end1;
+    for (int i = 0; i < 12; ++i) {
+        const float t = 0.15f + 0.7f * static_cast<float>(i) / 11;
+        strip.push_back(m0 + (m1 - m0) * t);
+        beyond.push_back(a2 + (b2 - a2) * t + n * 5.f);
+    }
+    for (float k : {6.f, 8.f, 10.f}) {
+        end0.push_back(m0 - u * k);
+        end1.push_back(m1 + u * k);
+    }
+    cv::Vec3i band, desk, e0, e1;
+    double even = 0;
+    if (!median(strip, band, &even) || even < 0.7 || !median(beyond, desk) || differ(band, desk) < 18)
+        return false;
+    const bool has0 = median(end0, e0), has1 = median(end1, e1);
+    return (has0 || has1) && (!has0 || differ(band, e0) >= 24) && (!has1 || differ(band, e1) >= 24);
+}
+
+// The offset of a band's outer edge beyond the side a-b of a page (work pixels), its corners moved out
+// along `ua` and `ub`, or 0. Across the side the colour is taken at each offset as the median of many
+// points along it, which print and noise barely move: the paper's edge is the profile's step at the
+// side, the band's outer edge the strongest step beyond it, however near (a thin band's two edges run
+// into one on the gradient).
+float bandEdge(const cv::Mat& small, cv::Point2f a, cv::Point2f b, cv::Point2f ua, cv::Point2f ub,
+               int reach) {
+    constexpr int kAlong = 24;
+    constexpr int kInside = 3;
+    if (reach < 6)
+        return 0;
+    // The profile runs on past the reach to see the desk beyond: a band's edge stands out from it, a
+    // line of wood grain or a pattern's does not.
+    const std::size_t searched = static_cast<std::size_t>(reach + kInside + 1);
+    const std::size_t offsets = searched + static_cast<std::size_t>(reach / 2 + 4);
+    std::vector<cv::Vec3i> profile(offsets);
+    std::array<std::array<int, kAlong>, 3> ch{};
+    for (std::size_t i = 0; i < offsets; ++i) {
+        const float d = static_cast<float>(i) - kInside;
+        int n = 0;
+        for (int k = 0; k < kAlong; ++k) {
+            const float t = 0.1f + 0.8f * static_cast<float>(k) / (kAlong - 1);
+            const cv::Point2f p = a + (b - a) * t + (ua * (1 - t) + ub * t) * d;
+            const int x = cvRound(p.x), y = cvRound(p.y);
+            if (x < 0 || y < 0 || x >= small.cols || y >= small.rows)
+                continue;
+            const cv::Vec3b c = small.at<cv::Vec3b>(y, x);
+            for (int m = 0; m < 3; ++m)
+                ch[static_cast<std::size_t>(m)][static_cast<std::size_t>(n)] = c[m];
+            ++n;
+        }
+        if (n < kAlong / 2)
+            return 0;
+        for (std::size_t m = 0; m < 3; ++m) {
+            std::nth_element(ch[m].begin(), ch[m].begin() + n / 2, ch[m].begin() + n);
+            profile[i][static_cast<int>(m)] = ch[m][static_cast<std::size_t>(n / 2)];
+        }
+    }
+    auto step = [&](std::size_t i) {
+        const cv::Vec3i& u = profile[i + 1];
+        const cv::Vec3i& v = profile[i - 1];
+        return std::abs(u[0] - v[0]) + std::abs(u[1] - v[1]) + std::abs(u[2] - v[2]);
+    };
+    // The side's own edge, within a pixel or two of it.
+    std::size_t own = kInside;
+    for (std::size_t i = 1; i <= kInside + 2; ++i)
+        if (step(i) > step(own))
+            own = i;
+    int best = 15;
+    std::size_t at = 0;
+    for (std::size_t i = own + 3; i < searched; ++i)
+        if (step(i) > best) {
+            best = step(i);
+            at = i;
+        }
+    if (at == 0)
+        return 0;
+    for (std::size_t i = at + 3; i + 1 < offsets; ++i)
+        if (2 * step(i) > best)
+            return 0;
+    return static_cast<float>(at) - kInside;
+}
+
 // A band printed along a page's edge (a letterhead's colour, a form's title bar) sets the paper
 // apart from the band, and the band from the desk only faintly: the outline found is the paper's.
-// Each side moved outward to the strongest parallel edge within a strip of the page's size makes
-// the outline that takes the band in.
-void addWidened(const Quad& q, const cv::Mat& near, float strong, std::vector<Quad>& out) {
+// Each side moved outward to the band's outer edge within a strip of the page's size (bandEdge, or
+// else the first well supported parallel edge) makes the outline that takes the band in, kept when
+// what it takes in is a band (isBand).
+void addWidened(const Quad& q, const cv::Mat& small, const cv::Mat& near, float strong, const cv::Mat& colour,
+                std::vector<Quad>& out) {
     for (int s = 0; s < 4; ++s) {
         const cv::Point2f a = q[static_cast<std::size_t>(s)], b = q[static_cast<std::size_t>((s + 1) % 4)];
         const cv::Point2f before = q[static_cast<std::size_t>((s + 3) % 4)];
@@ -120,20 +251,37 @@ void addWidened(const Quad& q, const cv::Mat& near, float strong, std::vector<Qu
         const cv::Point2f ua = (a - before) * static_cast<float>(1 / std::max(1e-3, cv::norm(a - before)));
         const cv::Point2f ub = (b - after) * static_cast<float>(1 / std::max(1e-3, cv::norm(b - after)));
         const double reach = 0.15 * std::min(cv::norm(a - before), cv::norm(b - after));
-        double best = 0.75;
-        float at = 0;
-        for (float d = 4; d <= reach; d += 1) {
-            const double share = sideSupport(a + ua * d, b + ub * d, near, strong);
-            if (share > best) {
-                best = share;
-                at = d;
+        float at = bandEdge(small, a, b, ua, ub, static_cast<int>(reach));
+        if (at == 0) {
+            // The side's own edge stays supported for a few pixels out (the gradient is spread over
+            // 5 x 5): the band's outer edge is the best supported run of offsets after the support has
+            // dropped, and it lies in that run's middle.
+            std::vector<double> shares;
+            for (float d = 0; d <= reach; d += 1)
+                shares.push_back(sideSupport(a + ua * d, b + ub * d, near, strong));
+            std::size_t from = 1;
+            while (from < shares.size() && shares[from] >= 0.5)
+                ++from;
+            double best = 0.75;
+            std::size_t peak = 0;
+            for (std::size_t d = from; d < shares.size(); ++d)
+                if (shares[d] > best) {
+                    best = shares[d];
+                    peak = d;
+                }
+            if (peak > 0) {
+                std::size_t end = peak;
+                while (end + 1 < shares.size() && shares[end + 1] >= best - 0.03)
+                    ++end;
+                at = static_cast<float>(peak + end) / 2;
             }
         }
         if (at > 0) {
             Quad wider = q;
             wider[static_cast<std::size_t>(s)] = a + ua * at;
             wider[static_cast<std::size_t>((s + 1) % 4)] = b + ub * at;
-            if (isConvexQuad(wider))
+            if (isConvexQuad(wider) && isBand(colour, a, b, wider[static_cast<std::size_t>(s)],
+                                              wider[static_cast<std::size_t>((s + 1) % 4)]))
                 out.push_back(wider);
         }
     }
@@ -345,11 +493,18 @@ void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
 // of them needed. A page is well outlined, near-rectangular and of a sheet's proportions, light and
 // of a pale tone, with print that is sparse against its paper (a shipping label's bars, boxes and bold
 // lines are not), little strong colour (book covers, product boxes, desks) and set off on every side.
-double confidenceOf(const Traits& t) {
+double confidenceOf(const Traits& t, double printScale) {
+    // Print covers more of a page in a small frame (a stroke is at least a pixel wide there, and the
+    // lens spreads it over several), so the bound on it rises from a 1920 x 1080 frame's (the working
+    // copy a third of the frame) to that of a frame no larger than the working copy.
+    const double small = (std::clamp(printScale, 1.0 / 3, 1.0) - 1.0 / 3) * 1.5;
+    const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1), inkTo = 0.16 + small * (kInkToSmall - 0.16);
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
-    const double shape = (1 - smoothstep(14, 32, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
+    // A document camera looks down on the desk from nearly above: a page's corners stay within about
+    // 10 degrees of right angles, where outlines over a keyboard's keys or a box's slanted face do not.
+    const double shape = (1 - smoothstep(9, 14, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
     const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
-                         (1 - smoothstep(0.1, 0.16, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
+                         (1 - smoothstep(inkFrom, inkTo, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
     const double standsOut = smoothstep(4, 18, t.contrast);
     return outline * shape * paper * standsOut;
 }
@@ -550,10 +705,12 @@ struct Judged {
     Traits traits;
     double confidence = 0;
     bool ofLines = false; // made of four lines rather than the outline of one region
+    bool band = false;    // a region's outline widened over a band along one side (see isBand)
 };
 
-// Every candidate outline of the working copy `small`, the best supported judged as sheets.
-std::vector<Judged> judgeCandidates(const cv::Mat& small) {
+// Every candidate outline of the working copy `small`, the best supported judged as sheets;
+// `printScale` is the working copy's size over the frame's.
+std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     cv::Mat gray, blurred;
     cv::cvtColor(small, gray, cv::COLOR_BGR2GRAY);
     cv::GaussianBlur(gray, blurred, cv::Size(5, 5), 0);
@@ -602,11 +759,11 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
     // Lines are looked for at half the working size, where print has mostly blurred away and the
     // search costs a quarter: in lightness, and in the distance from the desk (a band printed along a
     // page's edge may differ from the desk in tint more than in lightness).
-    {
+    auto findLines = [&](bool inTint) {
         cv::Mat halfGray;
         cv::resize(blurred, halfGray, half, 0, 0, cv::INTER_AREA);
         std::vector<cv::Mat> maps{halfGray};
-        if (!distance.empty())
+        if (!distance.empty() && inTint)
             maps.push_back(distance);
         for (std::size_t i = 0; i < maps.size(); ++i) {
             cv::Mat edges;
@@ -619,7 +776,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
                 lineCandidates.push_back(q);
             }
         }
-    }
+    };
     auto addRegions = [&](cv::Mat& bin) {
         cv::morphologyEx(bin, bin, cv::MORPH_OPEN, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(3, 3)));
         cv::morphologyEx(bin, bin, cv::MORPH_CLOSE,
@@ -658,6 +815,8 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
         addRegions(bin);
     }
     std::vector<Judged> judged;
+    if (candidates.empty())
+        findLines(true);
     if (candidates.empty() && lineCandidates.empty())
         return judged;
 
@@ -729,29 +888,44 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small) {
                 break;
         }
     };
-    judge(ranked, kJudged);
-    const std::size_t ofRegions = judged.size();
-    judge(rank(lineCandidates), kJudgedLines);
-    std::vector<Quad> widened;
-    for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
-        addWidened(judged[i].quad, maps.near, maps.strong, widened);
-    judge(rank(widened), 3);
-    for (std::size_t i = ofRegions; i < judged.size(); ++i)
-        judged[i].ofLines = true;
-    if (judged.empty())
-        return judged;
-
     cv::resize(gray, maps.gray, half, 0, 0, cv::INTER_AREA);
     cv::morphologyEx(maps.gray, maps.paperTone, cv::MORPH_CLOSE,
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
     cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
     maps.colour = halfColour;
-    for (Judged& j : judged) {
+    auto assess = [&](Judged& j) {
         judgeShape(j.quad, small.size(), j.traits);
         judgePaper(j.quad, maps, j.traits);
         judgeSurroundings(j.quad, maps, j.traits);
-        j.confidence = confidenceOf(j.traits);
-    }
+        j.confidence = confidenceOf(j.traits, printScale);
+    };
+    judge(ranked, kJudged);
+    const std::size_t ofRegions = judged.size();
+    for (Judged& j : judged)
+        assess(j);
+    // The lines of the distance from the desk are for pages whose outline no region gives: they are
+    // not looked for when a region's outline is surely a page with all four sides on edges, which
+    // spares about a tenth of the time on most frames.
+    const bool clear = std::any_of(judged.begin(), judged.end(), [](const Judged& j) {
+        return j.confidence >= kClearConfidence && j.traits.support >= kClearSupport;
+    });
+    if (!candidates.empty())
+        findLines(!clear);
+    judge(rank(lineCandidates), kJudgedLines);
+    std::vector<Quad> widened;
+    for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
+        addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
+    const std::size_t ofWidened = judged.size();
+    judge(rank(widened), 3);
+    for (std::size_t i = ofRegions; i < judged.size(); ++i)
+        judged[i].ofLines = true;
+    for (std::size_t i = ofWidened; i < judged.size(); ++i)
+        judged[i].band = true;
+    if (judged.empty())
+        return judged;
+
+    for (std::size_t i = ofRegions; i < judged.size(); ++i)
+        assess(judged[i]);
     return judged;
 }
 
@@ -773,8 +947,13 @@ const Judged* choose(const std::vector<Judged>& judged) {
     // A larger outline around another is the page only if it is set off from what lies around it
     // nearly as well: on a grained or patterned desk, a line of the desk beyond the page makes
     // outlines around it that barely stand out on that side.
+    // A band along the page's edge is often set off from the desk much less than the paper is from
+    // the band: an outline widened over a band counts as set off (see isBand). And it is as square as
+    // the one inside: one that takes in a note under a corner, a shadow's edge or a strip of the desk
+    // beside one side is skewed.
     auto setOffAsWell = [](const Judged& outer, const Judged& inner) {
-        return outer.traits.contrast >= 0.35 * inner.traits.contrast;
+        return (outer.traits.contrast >= 0.35 * inner.traits.contrast || outer.band) &&
+               outer.traits.angle <= inner.traits.angle + kSquarerBy;
     };
     const Judged* best = nullptr;
     for (const Judged& j : judged) {
@@ -831,7 +1010,7 @@ std::optional<Detection> detectDocument(const cv::Mat& bgr) {
     const double scale = std::min(1.0, static_cast<double>(kWorkSide) / std::max(bgr.cols, bgr.rows));
     cv::Mat small;
     cv::resize(bgr, small, cv::Size(), scale, scale, cv::INTER_AREA);
-    const std::vector<Judged> judged = judgeCandidates(small);
+    const std::vector<Judged> judged = judgeCandidates(small, scale);
     const Judged* best = choose(judged);
     if (!best)
         return std::nullopt;
