@@ -21,21 +21,21 @@ const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
 constexpr int kQuestionMs = 3000;
 
 // One shortcut as BindShortcuts takes it: (id, {description, preferred_trigger}).
-struct ShortcutSpec {
+struct ShortcutEntry {
     QString id;
     QVariantMap properties;
 };
 
-QDBusArgument& operator<<(QDBusArgument& out, const ShortcutSpec& spec) {
+QDBusArgument& operator<<(QDBusArgument& out, const ShortcutEntry& entry) {
     out.beginStructure();
-    out << spec.id << spec.properties;
+    out << entry.id << entry.properties;
     out.endStructure();
     return out;
 }
 
-const QDBusArgument& operator>>(const QDBusArgument& in, ShortcutSpec& spec) {
+const QDBusArgument& operator>>(const QDBusArgument& in, ShortcutEntry& entry) {
     in.beginStructure();
-    in >> spec.id >> spec.properties;
+    in >> entry.id >> entry.properties;
     in.endStructure();
     return in;
 }
@@ -54,13 +54,13 @@ QString senderPart(const QDBusConnection& bus) {
 
 } // namespace qx::desktop
 
-Q_DECLARE_METATYPE(qx::desktop::ShortcutSpec)
+Q_DECLARE_METATYPE(qx::desktop::ShortcutEntry)
 
 namespace qx::desktop {
 
 PortalShortcut::PortalShortcut(QObject* parent) : QObject(parent) {
-    qDBusRegisterMetaType<ShortcutSpec>();
-    qDBusRegisterMetaType<QList<ShortcutSpec>>();
+    qDBusRegisterMetaType<ShortcutEntry>();
+    qDBusRegisterMetaType<QList<ShortcutEntry>>();
 }
 
 PortalShortcut::~PortalShortcut() {
@@ -145,7 +145,7 @@ void PortalShortcut::onSessionResponse(uint response, const QVariantMap& results
     expectResponse(token, SLOT(onBindResponse(uint, QVariantMap)));
     QDBusMessage bindCall =
         QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("BindShortcuts"));
-    const QList<ShortcutSpec> shortcuts{
+    const QList<ShortcutEntry> shortcuts{
         {QLatin1String(kShortcutId),
          {{QStringLiteral("description"), m_description}, {QStringLiteral("preferred_trigger"), m_trigger}}}};
     bindCall << QVariant::fromValue(QDBusObjectPath(m_session)) << QVariant::fromValue(shortcuts) << QString()
