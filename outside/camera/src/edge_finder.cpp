@@ -983,6 +983,191 @@ const Judged* choose(const std::vector<Judged>& judged) {
     return around ? around : best;
 }
 
+// A side that something at a corner has slanted (fingers, a note under the corner) or that has run
+// onto a line of the desk beside the page lies in part where both sides of it look alike, while the
+// page's own edge parts paper from what lies beyond it along its whole length. A side that parts its
+// two sides over clearly less than its length is moved to the line near it, turned a few degrees or
+// shifted a few pixels, that parts paper from something else over most of it (a line of grain or of
+// a pattern beyond the page has desk on both sides); the corners are the new sides' intersections.
+// A side that does part its two sides stays, and so does one whose move would cut off a band along
+// the page's edge (isBand) or a strip unlike what lies beyond the new side. `soft` is the working copy
+// lightly blurred, so print and noise count less; `half` is the working copy at half its size.
+Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
+    constexpr int kSamples = 40;
+    constexpr int kApart = 3;   // pixels on either side of a line its colours are taken at
+    constexpr int kParted = 30; // a colour difference (sum over channels) this large parts them
+    constexpr int kTurn = 10;   // degrees a side may turn
+    const cv::Rect frame(0, 0, soft.cols, soft.rows);
+    // The paper: the median colour of the inside, and its tint (each channel's share of their sum).
+    const cv::Point2f c = centroid(q);
+    std::array<std::vector<int>, 3> inside;
+    for (int i = 1; i < 8; ++i)
+        for (int j = 1; j < 8; ++j) {
+            const float u = i / 8.f, v = j / 8.f;
+            const cv::Point2f top = q[0] + (q[1] - q[0]) * u, bottom = q[3] + (q[2] - q[3]) * u;
+            const cv::Point2f p = c + (top + (bottom - top) * v - c) * 0.9f;
+            const cv::Point at(cvRound(p.x), cvRound(p.y));
+            if (!frame.contains(at))
+                continue;
+            for (int k = 0; k < 3; ++k)
+                inside[static_cast<std::size_t>(k)].push_back(soft.at<cv::Vec3b>(at)[k]);
+        }
+    if (inside[0].size() < 16)
+        return q;
+    std::array<double, 3> paper{};
+    for (std::size_t k = 0; k < 3; ++k) {
+        auto& v = inside[k];
+        std::nth_element(v.begin(), v.begin() + static_cast<long>(v.size() / 2), v.end());
+        paper[k] = v[v.size() / 2];
+    }
+    const double paperSum = std::max(1.0, paper[0] + paper[1] + paper[2]);
+    // Paper in shade is still paper: of its tint and at least half as light.
+    auto paperLike = [&](const cv::Vec3b& x) {
+        const double sum = x[0] + x[1] + x[2];
+        if (sum < 0.5 * paperSum)
+            return false;
+        double tint = 0;
+        for (int k = 0; k < 3; ++k)
+            tint += std::fabs(x[k] / std::max(1.0, sum) - paper[static_cast<std::size_t>(k)] / paperSum);
+        return tint < 0.06;
+    };
+    // The share of a line's points whose two sides differ (with paper on the inner side, when
+    // `ofPaper`), over the points inside the frame; -1 when most of them are outside. The line runs
+    // from `from` to `to` with `inward` pointing into the page.
+    auto share = [&](cv::Point2f from, cv::Point2f to, cv::Point2f inward, bool ofPaper) {
+        const cv::Point2f n = inward * static_cast<float>(kApart);
+        int seen = 0, hits = 0;
+        for (int i = 0; i < kSamples; ++i) {
+            const cv::Point2f p = from + (to - from) * ((i + 0.5f) / kSamples);
+            const cv::Point u(cvRound(p.x + n.x), cvRound(p.y + n.y)),
+                v(cvRound(p.x - n.x), cvRound(p.y - n.y));
+            if (!frame.contains(u) || !frame.contains(v))
+                continue;
+            const cv::Vec3b in = soft.at<cv::Vec3b>(u), out = soft.at<cv::Vec3b>(v);
+            ++seen;
+            hits +=
+                std::abs(in[0] - out[0]) + std::abs(in[1] - out[1]) + std::abs(in[2] - out[2]) >= kParted &&
+                (!ofPaper || paperLike(in));
+        }
+        return seen * 2 < kSamples ? -1.0 : static_cast<double>(hits) / seen;
+    };
+    std::array<cv::Point2f, 4> at, dir; // each side as a point and a unit direction
+    std::array<double, 4> own{};
+    int clear = 0;
+    for (std::size_t s = 0; s < 4; ++s) {
+        const cv::Point2f a = q[s], b = q[(s + 1) % 4];
+        cv::Point2f n(a.y - b.y, b.x - a.x);
+        n *= static_cast<float>(1 / std::max(1e-3, cv::norm(n)));
+        if (n.dot(c - (a + b) * 0.5f) < 0)
+            n = -n;
+        own[s] = share(a + (b - a) * 0.05f, b - (b - a) * 0.05f, n, false);
+        clear += own[s] >= 0.7;
+    }
+    // A page whose edges are faint all round (pale on a pale desk) gives nothing to go by.
+    if (clear < 2)
+        return q;
+    std::array<bool, 4> moved{};
+    for (std::size_t s = 0; s < 4; ++s) {
+        const cv::Point2f a = q[s], b = q[(s + 1) % 4];
+        const float length = static_cast<float>(cv::norm(b - a));
+        const cv::Point2f u = (b - a) * (1 / std::max(1e-3f, length));
+        cv::Point2f n(-u.y, u.x);
+        const cv::Point2f m = (a + b) * 0.5f;
+        if (n.dot(c - m) < 0)
+            n = -n;
+        at[s] = m;
+        dir[s] = u;
+        if (own[s] < 0 || own[s] >= 0.9)
+            continue;
+        const double across = std::min(cv::norm(q[(s + 3) % 4] - a), cv::norm(b - q[(s + 2) % 4]));
+        const int reach = static_cast<int>(std::clamp(0.1 * across, 4.0, 40.0));
+        double best = std::max(0.6, own[s] + 0.12);
+        int bestDeg = 0, bestD = 0;
+        auto tryLine = [&](int deg, int d) {
+            const float cs = static_cast<float>(std::cos(deg * CV_PI / 180)),
+                        sn = static_cast<float>(std::sin(deg * CV_PI / 180));
+            const cv::Point2f w(u.x * cs - u.y * sn, u.x * sn + u.y * cs);
+            const cv::Point2f inward(n.x * cs - n.y * sn, n.x * sn + n.y * cs);
+            const cv::Point2f centre = m - n * static_cast<float>(d);
+            const double found =
+                share(centre - w * (0.45f * length), centre + w * (0.45f * length), inward, true);
+            if (found > best) {
+                best = found;
+                bestDeg = deg;
+                bestD = d;
+                at[s] = centre;
+                dir[s] = w;
+            }
+        };
+        // Every other line first, then the lines around the best of those.
+        for (int deg = -kTurn; deg <= kTurn; deg += 2)
+            for (int d = -reach; d <= reach; d += 2)
+                tryLine(deg, d);
+        const int coarseDeg = bestDeg, coarseD = bestD;
+        for (int deg = coarseDeg - 1; deg <= coarseDeg + 1; ++deg)
+            for (int d = coarseD - 1; d <= coarseD + 1; ++d)
+                if (deg != coarseDeg || d != coarseD)
+                    tryLine(deg, d);
+        if (best == std::max(0.6, own[s] + 0.12))
+            continue;
+        // What the move cuts off must look like what lies beyond the new side and what it takes in
+        // like what lies within, and a strip cut off along the side must not be a band of the page's
+        // print (whose outer edge is faint on this desk).
+        cv::Point2f inward(-dir[s].y, dir[s].x);
+        if (inward.dot(c - at[s]) < 0)
+            inward = -inward;
+        auto outside = [&](cv::Point2f p) { return -(p - at[s]).dot(inward); };
+        auto differ = [](const cv::Vec3b& x, const cv::Vec3b& y) {
+            return std::abs(x[0] - y[0]) + std::abs(x[1] - y[1]) + std::abs(x[2] - y[2]);
+        };
+        int counted = 0, agree = 0, cut = 0;
+        for (int i = 0; i < 16; ++i) {
+            const cv::Point2f p = a + (b - a) * (0.1f + 0.8f * static_cast<float>(i) / 15);
+            const float beyond = outside(p);
+            if (std::fabs(beyond) < 2)
+                continue;
+            const cv::Point2f on = p + inward * beyond;
+            const cv::Point mid(cvRound(p.x + inward.x * beyond * 0.5f),
+                                cvRound(p.y + inward.y * beyond * 0.5f));
+            const cv::Point in(cvRound(on.x + inward.x * kApart), cvRound(on.y + inward.y * kApart));
+            const cv::Point out(cvRound(on.x - inward.x * kApart), cvRound(on.y - inward.y * kApart));
+            if (!frame.contains(mid) || !frame.contains(in) || !frame.contains(out))
+                continue;
+            ++counted;
+            cut += beyond > 0;
+            const cv::Vec3b x = soft.at<cv::Vec3b>(mid);
+            agree += (differ(x, soft.at<cv::Vec3b>(out)) < differ(x, soft.at<cv::Vec3b>(in))) == (beyond > 0);
+        }
+        const bool band =
+            cut * 2 > counted && isBand(half, a + inward * outside(a), b + inward * outside(b), a, b);
+        if (band || agree < 0.6 * counted) {
+            at[s] = m;
+            dir[s] = u;
+        } else {
+            moved[s] = true;
+        }
+    }
+    if (std::none_of(moved.begin(), moved.end(), [](bool m) { return m; }))
+        return q;
+    Quad outline;
+    for (std::size_t i = 0; i < 4; ++i) {
+        // Corner i joins side i - 1 and side i.
+        const std::size_t p = (i + 3) % 4;
+        const double det = dir[p].x * dir[i].y - dir[p].y * dir[i].x;
+        if (std::fabs(det) < 1e-3)
+            return q;
+        const cv::Point2f d = at[i] - at[p];
+        const double t = (d.x * dir[i].y - d.y * dir[i].x) / det;
+        outline[i] = at[p] + dir[p] * static_cast<float>(t);
+    }
+    const double ratio = polygonArea(outline) / std::max(1.0, polygonArea(q));
+    const cv::Rect2f near(-4.f, -4.f, static_cast<float>(soft.cols + 8), static_cast<float>(soft.rows + 8));
+    if (!isConvexQuad(outline) || ratio < 0.75 || ratio > 1.33 ||
+        !std::all_of(outline.begin(), outline.end(), [&](const cv::Point2f& p) { return near.contains(p); }))
+        return q;
+    return outline;
+}
+
 } // namespace
 
 Quad orderCorners(const std::array<cv::Point2f, 4>& points) {
@@ -1014,9 +1199,13 @@ std::optional<Detection> detectDocument(const cv::Mat& bgr) {
     const Judged* best = choose(judged);
     if (!best)
         return std::nullopt;
+    cv::Mat soft, half;
+    cv::blur(small, soft, cv::Size(3, 3));
+    cv::resize(small, half, cv::Size(small.cols / 2, small.rows / 2), 0, 0, cv::INTER_AREA);
+    const Quad quad = straightenSides(soft, half, best->quad);
     Detection out;
     for (int i = 0; i < 4; ++i)
-        out.quad[i] = best->quad[i] * static_cast<float>(1.0 / scale);
+        out.quad[i] = quad[i] * static_cast<float>(1.0 / scale);
     out.quad = refineSides(bgr, out.quad, scale);
     out.confidence = best->confidence;
     return out;
