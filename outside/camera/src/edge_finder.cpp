@@ -1034,11 +1034,12 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
     // The share of a line's points whose two sides differ (with paper on the inner side, when
     // `ofPaper`), over the points inside the frame; -1 when most of them are outside. The line runs
     // from `from` to `to` with `inward` pointing into the page.
-    auto share = [&](cv::Point2f from, cv::Point2f to, cv::Point2f inward, bool ofPaper) {
+    auto share = [&](cv::Point2f from, cv::Point2f to, cv::Point2f inward, bool ofPaper, int samples) {
         const cv::Point2f n = inward * static_cast<float>(kApart);
         int seen = 0, hits = 0;
-        for (int i = 0; i < kSamples; ++i) {
-            const cv::Point2f p = from + (to - from) * ((i + 0.5f) / kSamples);
+        for (int i = 0; i < samples; ++i) {
+            const cv::Point2f p =
+                from + (to - from) * ((static_cast<float>(i) + 0.5f) / static_cast<float>(samples));
             const cv::Point u(cvRound(p.x + n.x), cvRound(p.y + n.y)),
                 v(cvRound(p.x - n.x), cvRound(p.y - n.y));
             if (!frame.contains(u) || !frame.contains(v))
@@ -1049,7 +1050,7 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
                 std::abs(in[0] - out[0]) + std::abs(in[1] - out[1]) + std::abs(in[2] - out[2]) >= kParted &&
                 (!ofPaper || paperLike(in));
         }
-        return seen * 2 < kSamples ? -1.0 : static_cast<double>(hits) / seen;
+        return seen * 2 < samples ? -1.0 : static_cast<double>(hits) / seen;
     };
     std::array<cv::Point2f, 4> at, dir; // each side as a point and a unit direction
     std::array<double, 4> own{};
@@ -1060,7 +1061,7 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
         n *= static_cast<float>(1 / std::max(1e-3, cv::norm(n)));
         if (n.dot(c - (a + b) * 0.5f) < 0)
             n = -n;
-        own[s] = share(a + (b - a) * 0.05f, b - (b - a) * 0.05f, n, false);
+        own[s] = share(a + (b - a) * 0.05f, b - (b - a) * 0.05f, n, false, kSamples);
         clear += own[s] >= 0.7;
     }
     // A page whose edges are faint all round (pale on a pale desk) gives nothing to go by.
@@ -1081,16 +1082,17 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
             continue;
         const double across = std::min(cv::norm(q[(s + 3) % 4] - a), cv::norm(b - q[(s + 2) % 4]));
         const int reach = static_cast<int>(std::clamp(0.1 * across, 4.0, 40.0));
-        double best = std::max(0.6, own[s] + 0.12);
+        const double needed = std::max(0.6, own[s] + 0.12);
+        double best = needed;
         int bestDeg = 0, bestD = 0;
-        auto tryLine = [&](int deg, int d) {
+        auto tryLine = [&](int deg, int d, int samples) {
             const float cs = static_cast<float>(std::cos(deg * CV_PI / 180)),
                         sn = static_cast<float>(std::sin(deg * CV_PI / 180));
             const cv::Point2f w(u.x * cs - u.y * sn, u.x * sn + u.y * cs);
             const cv::Point2f inward(n.x * cs - n.y * sn, n.x * sn + n.y * cs);
             const cv::Point2f centre = m - n * static_cast<float>(d);
             const double found =
-                share(centre - w * (0.45f * length), centre + w * (0.45f * length), inward, true);
+                share(centre - w * (0.45f * length), centre + w * (0.45f * length), inward, true, samples);
             if (found > best) {
                 best = found;
                 bestDeg = deg;
@@ -1099,16 +1101,20 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
                 dir[s] = w;
             }
         };
-        // Every other line first, then the lines around the best of those.
+        // Every other line at half the points first, then the lines around the best of those.
         for (int deg = -kTurn; deg <= kTurn; deg += 2)
             for (int d = -reach; d <= reach; d += 2)
-                tryLine(deg, d);
+                tryLine(deg, d, kSamples / 2);
+        if (best == needed)
+            continue;
         const int coarseDeg = bestDeg, coarseD = bestD;
+        best = needed;
+        at[s] = m;
+        dir[s] = u;
         for (int deg = coarseDeg - 1; deg <= coarseDeg + 1; ++deg)
             for (int d = coarseD - 1; d <= coarseD + 1; ++d)
-                if (deg != coarseDeg || d != coarseD)
-                    tryLine(deg, d);
-        if (best == std::max(0.6, own[s] + 0.12))
+                tryLine(deg, d, kSamples);
+        if (best == needed)
             continue;
         // What the move cuts off must look like what lies beyond the new side and what it takes in
         // like what lies within, and a strip cut off along the side must not be a band of the page's
