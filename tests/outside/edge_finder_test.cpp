@@ -272,11 +272,15 @@ void expectPagesCutOut(std::initializer_list<SheetCase> cases) {
 // Scenes of kinds the finder used to get wrong, from the generator's tuning range: a band printed
 // along the page's edge on a checkered, striped, gridded or grained desk (the outline found was the
 // paper's, short of the band), and at 640 x 480 pages whose ordinary print covers more of them than
-// the bound tuned at 1920 x 1080 let through (not cut at all). Each is cut out whole.
+// the bound tuned at 1920 x 1080 let through (not cut at all). Each is cut out whole. And a thin
+// band on a cutting mat (640 x 480 seed 327), and two bands from beyond that range: one on a page
+// that closes into no region on a pale desk (1920 x 1080 seed 100066), one a shadow crosses
+// (100114).
 TEST(EdgeFinder, CutsOutThePageWithItsBandAndAtLowResolution) {
     expectPagesCutOut({SheetCase{1920, 1080, 166}, SheetCase{1920, 1080, 187}, SheetCase{1920, 1080, 222},
                        SheetCase{1920, 1080, 298}, SheetCase{640, 480, 9}, SheetCase{640, 480, 52},
-                       SheetCase{640, 480, 102}});
+                       SheetCase{640, 480, 102}, SheetCase{640, 480, 327}, SheetCase{1920, 1080, 100066},
+                       SheetCase{1920, 1080, 100114}});
 }
 
 // Scenes from the tuning range whose outline something at a corner had slanted: a note and a pen

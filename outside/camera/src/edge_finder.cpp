@@ -114,10 +114,10 @@ double edgeSupport(const Quad& q, const cv::Mat& near, float strong, double* wea
 }
 
 // Whether the strip between side a-b and its widening a2-b2 (work pixels) is a band of the page's
-// print: of one colour along the side (a row of a checkered desk is not), and differing from what
-// lies beyond the widened side and from what lies beyond the strip's ends (a stripe of the desk's
-// pattern runs on past the page's corners, a band ends with the page). `colour` is at half the
-// working size.
+// print: of one colour along most of the side (a shadow across it darkens a part; a row of a
+// checkered desk is not), and differing from what lies beyond the widened side and from what lies
+// beyond the strip's ends (a stripe of the desk's pattern runs on past the page's corners, a band
+// ends with the page). `colour` is at half the working size.
 bool isBand(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2, cv::Point2f b2) {
     const cv::Rect frame(0, 0, colour.cols, colour.rows);
     auto differ = [](const cv::Vec3i& u, const cv::Vec3i& v) {
@@ -168,7 +168,7 @@ bool isBand(const cv::Mat& colour, cv::Point2f a, cv::Point2f b, cv::Point2f a2,
     }
     cv::Vec3i band, desk, e0, e1;
     double even = 0;
-    if (!median(strip, band, &even) || even < 0.7 || !median(beyond, desk) || differ(band, desk) < 18)
+    if (!median(strip, band, &even) || even < 0.6 || !median(beyond, desk) || differ(band, desk) < 18)
         return false;
     const bool has0 = median(end0, e0), has1 = median(end1, e1);
     return (has0 || has1) && (!has0 || differ(band, e0) >= 24) && (!has1 || differ(band, e1) >= 24);
@@ -912,20 +912,26 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     if (!candidates.empty())
         findLines(!clear);
     judge(rank(lineCandidates), kJudgedLines);
+    const std::size_t ofLines = judged.size();
+    for (std::size_t i = ofRegions; i < ofLines; ++i)
+        assess(judged[i]);
+    // Bands are looked for along the best region outlines and along the outlines of lines that are
+    // likely pages (a page whose band runs to its edge on a pale desk may close into no region).
     std::vector<Quad> widened;
     for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
         addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
-    const std::size_t ofWidened = judged.size();
+    for (std::size_t i = ofRegions, n = 0; i < ofLines && n < 2; ++i)
+        if (judged[i].confidence >= 0.5) {
+            addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
+            ++n;
+        }
     judge(rank(widened), 3);
     for (std::size_t i = ofRegions; i < judged.size(); ++i)
         judged[i].ofLines = true;
-    for (std::size_t i = ofWidened; i < judged.size(); ++i)
+    for (std::size_t i = ofLines; i < judged.size(); ++i) {
         judged[i].band = true;
-    if (judged.empty())
-        return judged;
-
-    for (std::size_t i = ofRegions; i < judged.size(); ++i)
         assess(judged[i]);
+    }
     return judged;
 }
 
@@ -970,10 +976,11 @@ const Judged* choose(const std::vector<Judged>& judged) {
     for (const Judged& j : judged) {
         if (!counts(j))
             continue;
-        if (&j == best || j.traits.area < best->traits.area * 1.04 || j.traits.support < 0.9 ||
-            !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
+        if (&j == best || j.traits.area < best->traits.area * (j.band ? 1.005 : 1.04) ||
+            j.traits.support < 0.9 || !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
             continue;
-        // Containing it: their overlap is nearly all of the smaller one.
+        // Containing it: their overlap is nearly all of the smaller one. One widened over a band
+        // along a side may be hardly larger, as a band may be thin.
         const double ratio = best->traits.area / j.traits.area;
         if (quadOverlap(j.quad, best->quad) < 0.95 * ratio)
             continue;
