@@ -997,14 +997,19 @@ const Judged* choose(const std::vector<Judged>& judged) {
 // shifted a few pixels, that parts paper from something else over most of it (a line of grain or of
 // a pattern beyond the page has desk on both sides); the corners are the new sides' intersections.
 // A side that does part its two sides stays, and so does one whose move would cut off a band along
-// the page's edge (isBand) or a strip unlike what lies beyond the new side. `soft` is the working copy
-// lightly blurred, so print and noise count less; `half` is the working copy at half its size.
-Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
+// the page's edge (isBand) or a strip unlike what lies beyond the new side. `small` is the working
+// copy; its colours are read lightly blurred, so print and noise count less.
+Quad straightenSides(const cv::Mat& small, const Quad& q) {
     constexpr int kSamples = 40;
     constexpr int kApart = 3;   // pixels on either side of a line its colours are taken at
     constexpr int kParted = 30; // a colour difference (sum over channels) this large parts them
     constexpr int kTurn = 10;   // degrees a side may turn
+    cv::Mat soft;
+    cv::blur(small, soft, cv::Size(3, 3));
     const cv::Rect frame(0, 0, soft.cols, soft.rows);
+    auto differ = [](const cv::Vec3b& x, const cv::Vec3b& y) {
+        return std::abs(x[0] - y[0]) + std::abs(x[1] - y[1]) + std::abs(x[2] - y[2]);
+    };
     // The paper: the median colour of the inside, and its tint (each channel's share of their sum).
     const cv::Point2f c = centroid(q);
     std::array<std::vector<int>, 3> inside;
@@ -1053,9 +1058,7 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
                 continue;
             const cv::Vec3b in = soft.at<cv::Vec3b>(u), out = soft.at<cv::Vec3b>(v);
             ++seen;
-            hits +=
-                std::abs(in[0] - out[0]) + std::abs(in[1] - out[1]) + std::abs(in[2] - out[2]) >= kParted &&
-                (!ofPaper || paperLike(in));
+            hits += differ(in, out) >= kParted && (!ofPaper || paperLike(in));
         }
         return seen * 2 < samples ? -1.0 : static_cast<double>(hits) / seen;
     };
@@ -1075,6 +1078,7 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
     if (clear < 2)
         return q;
     std::array<bool, 4> moved{};
+    cv::Mat half;
     for (std::size_t s = 0; s < 4; ++s) {
         const cv::Point2f a = q[s], b = q[(s + 1) % 4];
         const float length = static_cast<float>(cv::norm(b - a));
@@ -1130,9 +1134,6 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
         if (inward.dot(c - at[s]) < 0)
             inward = -inward;
         auto outside = [&](cv::Point2f p) { return -(p - at[s]).dot(inward); };
-        auto differ = [](const cv::Vec3b& x, const cv::Vec3b& y) {
-            return std::abs(x[0] - y[0]) + std::abs(x[1] - y[1]) + std::abs(x[2] - y[2]);
-        };
         int counted = 0, agree = 0, cut = 0;
         for (int i = 0; i < 16; ++i) {
             const cv::Point2f p = a + (b - a) * (0.1f + 0.8f * static_cast<float>(i) / 15);
@@ -1151,6 +1152,10 @@ Quad straightenSides(const cv::Mat& soft, const cv::Mat& half, const Quad& q) {
             const cv::Vec3b x = soft.at<cv::Vec3b>(mid);
             agree += (differ(x, soft.at<cv::Vec3b>(out)) < differ(x, soft.at<cv::Vec3b>(in))) == (beyond > 0);
         }
+        // The band test reads the copy at half size, as where bands are first looked for; it is made
+        // only for the few frames that get this far.
+        if (cut * 2 > counted && half.empty())
+            cv::resize(small, half, cv::Size(small.cols / 2, small.rows / 2), 0, 0, cv::INTER_AREA);
         const bool band =
             cut * 2 > counted && isBand(half, a + inward * outside(a), b + inward * outside(b), a, b);
         if (band || agree < 0.6 * counted) {
@@ -1212,10 +1217,7 @@ std::optional<Detection> detectDocument(const cv::Mat& bgr) {
     const Judged* best = choose(judged);
     if (!best)
         return std::nullopt;
-    cv::Mat soft, half;
-    cv::blur(small, soft, cv::Size(3, 3));
-    cv::resize(small, half, cv::Size(small.cols / 2, small.rows / 2), 0, 0, cv::INTER_AREA);
-    const Quad quad = straightenSides(soft, half, best->quad);
+    const Quad quad = straightenSides(small, best->quad);
     Detection out;
     for (int i = 0; i < 4; ++i)
         out.quad[i] = quad[i] * static_cast<float>(1.0 / scale);
