@@ -23,6 +23,8 @@ constexpr std::size_t kJudgedLines = 4;   // and of the outlines made of lines, 
 constexpr std::size_t kLineQuads = 60;    // outlines of lines scored on the edges, from each map
 constexpr double kInkFromSmall = 0.16;    // where print begins to count against a page in a small frame
 constexpr double kInkToSmall = 0.2;       // and where it rules one out
+constexpr double kInkLift = 0.18;         // more print a page without a label's rules may carry there
+constexpr double kRuledInk = 0.1;         // print from which an outline's rules are looked for
 constexpr double kSquarerBy = 2;          // degrees an outline around the page may be less square than it
 constexpr double kClearConfidence = 0.98; // a region's outline this sure of being a page, with
 constexpr double kClearSupport = 0.98;    // all four sides this well on edges, needs no tint's lines
@@ -30,6 +32,39 @@ constexpr double kClearSupport = 0.98;    // all four sides this well on edges, 
 double polygonArea(const Quad& q) {
     std::vector<cv::Point2f> v(q.begin(), q.end());
     return std::fabs(cv::contourArea(v));
+}
+
+// The area two convex outlines have in common: `a` clipped by each side of `b` in turn. OpenCV's
+// intersectConvexConvex miscounts outlines that share corners, as an outline widened over a band
+// shares two with the one it was widened from (it answered more than the smaller's area).
+double sharedArea(const Quad& a, const Quad& b) {
+    std::vector<cv::Point2d> poly(a.begin(), a.end());
+    double turn = 0; // the sign of b's orientation
+    for (int i = 0; i < 4; ++i) {
+        const cv::Point2d p = b[i], q = b[(i + 1) % 4];
+        turn += p.x * q.y - q.x * p.y;
+    }
+    const double sign = turn < 0 ? -1 : 1;
+    std::vector<cv::Point2d> next;
+    for (int i = 0; i < 4 && !poly.empty(); ++i) {
+        const cv::Point2d p = b[i], q = b[(i + 1) % 4];
+        auto side = [&](const cv::Point2d& x) { return sign * ((q - p).cross(x - p)); };
+        next.clear();
+        for (std::size_t k = 0; k < poly.size(); ++k) {
+            const cv::Point2d& u = poly[k];
+            const cv::Point2d& v = poly[(k + 1) % poly.size()];
+            const double su = side(u), sv = side(v);
+            if (su >= 0)
+                next.push_back(u);
+            if ((su >= 0) != (sv >= 0))
+                next.push_back(u + (v - u) * (su / (su - sv)));
+        }
+        poly.swap(next);
+    }
+    double area = 0;
+    for (std::size_t k = 0; k < poly.size(); ++k)
+        area += poly[k].cross(poly[(k + 1) % poly.size()]);
+    return std::fabs(area) / 2;
 }
 
 bool isConvexQuad(const Quad& q) {
@@ -372,6 +407,7 @@ struct Traits {
     double chroma = 0;    // the inside's median saturation, 0-255
     double contrast = 0;  // the side least set off from its surroundings: median colour difference
     double paper = 0;     // share of the inside near the paper's tone (print closed over)
+    int rules = 0;        // thin dark rules running across the inside from side to side
 };
 
 // The working copy's maps the candidates are found in and judged on.
@@ -382,6 +418,7 @@ struct Maps {
     cv::Mat paperTone; // half size: lightness with thin dark print closed over (a band or a photo stays)
     cv::Mat chroma;    // half size: saturation
     cv::Mat colour;    // half size: BGR
+    cv::Mat work;      // working size: lightness
 };
 
 // The inside of `q` (work pixels): the paper's lightness and tint, and how much thin dark print and
@@ -477,6 +514,77 @@ void judgeSurroundings(const Quad& q, const Maps& maps, Traits& t) {
     t.contrast = weakest;
 }
 
+// Thin dark rules along the rows of `flat` (the inside seen straight on, of paper `level`) that run
+// into both sides, as a label's rules run into its edge where a page's print, a form's lines
+// included, keeps a margin: a pixel is on a rule when darker than the rows a few pixels above and
+// below it, a row is ruled when that holds along nearly all of it and at both of its ends.
+int rulesAlong(const cv::Mat& flat, int level) {
+    const int w = flat.cols, h = flat.rows;
+    cv::Mat ridge(flat.size(), CV_8U, cv::Scalar(0));
+    const int strong = level / 4;
+    for (int y = 3; y + 3 < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int v = flat.at<uchar>(y, x);
+            int r = 0;
+            for (int d = 2; d <= 3; ++d)
+                r = std::max(r, std::min(flat.at<uchar>(y - d, x), flat.at<uchar>(y + d, x)) - v);
+            // At the ends a rule runs into the label's border, which is dark but no ridge across.
+            ridge.at<uchar>(y, x) = r >= strong ? 255 : v * 5 < level * 3 ? 1 : 0;
+        }
+    // A rule a pixel off still counts, and so does one a few degrees off the outline's sides: the
+    // outline is not quite the label's.
+    cv::dilate(ridge, ridge, cv::getStructuringElement(cv::MORPH_RECT, cv::Size(1, 3)));
+    const int x0 = cvRound(0.015 * w), x1 = cvRound(0.985 * w);
+    const int end = std::max(2, cvRound(0.02 * w));
+    auto ruledAt = [&](int y, double slope) {
+        const int allowed = (x1 - x0) - static_cast<int>(std::ceil(0.92 * (x1 - x0)));
+        int missed = 0, first = 0, last = 0;
+        for (int x = x0; x < x1 && missed <= allowed; ++x) {
+            const int at = y + cvRound(slope * (x - w / 2));
+            const uchar r = at >= 0 && at < h ? ridge.at<uchar>(at, x) : 0;
+            missed += r != 255;
+            first += r && x < x0 + end;
+            last += r && x >= x1 - end;
+        }
+        return missed <= allowed && first >= 0.8 * end && last >= 0.8 * end;
+    };
+    int rules = 0;
+    bool inRule = false;
+    for (int y = cvRound(0.05 * h); y <= cvRound(0.95 * h); ++y) {
+        bool ruled = false;
+        for (int k = -5; k <= 5 && !ruled; ++k)
+            ruled = ruledAt(y, 0.02 * k);
+        rules += ruled && !inRule;
+        inRule = ruled;
+    }
+    return rules;
+}
+
+// The rules of the inside of `q` (work pixels) across either way, on the inside seen straight on at
+// about the size it covers.
+void judgeRules(const Quad& q, const Maps& maps, Traits& t) {
+    const double across = std::max(cv::norm(q[1] - q[0]), cv::norm(q[2] - q[3]));
+    const double down = std::max(cv::norm(q[3] - q[0]), cv::norm(q[2] - q[1]));
+    const int w = std::clamp(cvRound(across), 16, 400), h = std::clamp(cvRound(down), 16, 400);
+    const std::array<cv::Point2f, 4> target{cv::Point2f(0, 0), cv::Point2f(static_cast<float>(w), 0),
+                                            cv::Point2f(static_cast<float>(w), static_cast<float>(h)),
+                                            cv::Point2f(0, static_cast<float>(h))};
+    cv::Mat flat;
+    cv::warpPerspective(maps.work, flat, cv::getPerspectiveTransform(q.data(), target.data()), cv::Size(w, h),
+                        cv::INTER_LINEAR, cv::BORDER_REPLICATE);
+    int hist[256] = {0};
+    for (int y = 0; y < flat.rows; ++y)
+        for (int x = 0; x < flat.cols; ++x)
+            ++hist[flat.at<uchar>(y, x)];
+    int level = 255;
+    for (int acc = 0; level > 0; --level) {
+        acc += hist[level];
+        if (acc >= static_cast<int>(flat.total() / 10))
+            break;
+    }
+    t.rules = rulesAlong(flat, level) + rulesAlong(flat.t(), level);
+}
+
 void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
     double worst = 0;
     for (int i = 0; i < 4; ++i) {
@@ -489,6 +597,11 @@ void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
     t.aspect = std::max(a, 1 / a);
 }
 
+// How far a frame is from a 1920 x 1080 one (0) towards one no larger than the working copy (1).
+double smallFrame(double printScale) {
+    return (std::clamp(printScale, 1.0 / 3, 1.0) - 1.0 / 3) * 1.5;
+}
+
 // The confidence that an outline of these traits is a sheet of paper: each trait a soft bound, all
 // of them needed. A page is well outlined, near-rectangular and of a sheet's proportions, light and
 // of a pale tone, with print that is sparse against its paper (a shipping label's bars, boxes and bold
@@ -496,9 +609,13 @@ void judgeShape(const Quad& q, cv::Size workSize, Traits& t) {
 double confidenceOf(const Traits& t, double printScale) {
     // Print covers more of a page in a small frame (a stroke is at least a pixel wide there, and the
     // lens spreads it over several), so the bound on it rises from a 1920 x 1080 frame's (the working
-    // copy a third of the frame) to that of a frame no larger than the working copy.
-    const double small = (std::clamp(printScale, 1.0 / 3, 1.0) - 1.0 / 3) * 1.5;
-    const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1), inkTo = 0.16 + small * (kInkToSmall - 0.16);
+    // copy a third of the frame) to that of a frame no larger than the working copy. There a page
+    // of small dense text has as much print as a shipping label, which its rules from edge to edge
+    // tell apart: a page without them may carry more.
+    const double small = smallFrame(printScale);
+    const double lift = t.rules > 0 ? 0 : small * kInkLift;
+    const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1) + lift,
+                 inkTo = 0.16 + small * (kInkToSmall - 0.16) + lift;
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
     // A document camera looks down on the desk from nearly above: a page's corners stay within about
     // 10 degrees of right angles, where outlines over a keyboard's keys or a box's slanted face do not.
@@ -893,10 +1010,15 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
                      cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
     cv::resize(ch[1], maps.chroma, half, 0, 0, cv::INTER_AREA);
     maps.colour = halfColour;
+    maps.work = gray;
     auto assess = [&](Judged& j) {
         judgeShape(j.quad, small.size(), j.traits);
         judgePaper(j.quad, maps, j.traits);
         judgeSurroundings(j.quad, maps, j.traits);
+        // Rules are looked for only where print may be ruled out: in small frames, on outlines with
+        // much of it (a label's, or the outline of its parts or of what lies around it).
+        if (smallFrame(printScale) > 0 && j.traits.ink >= kRuledInk)
+            judgeRules(j.quad, maps, j.traits);
         j.confidence = confidenceOf(j.traits, printScale);
     };
     judge(ranked, kJudged);
@@ -932,6 +1054,20 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
         judged[i].band = true;
         assess(judged[i]);
     }
+    // A label's rules show only on outlines close to its own; an outline of a part of it, or one just
+    // around it, is as much a label.
+    std::vector<int> rules(judged.size());
+    for (std::size_t i = 0; i < judged.size(); ++i)
+        for (const Judged& k : judged)
+            if (k.traits.rules > rules[i] &&
+                sharedArea(judged[i].quad, k.quad) >=
+                    0.6 * std::min(polygonArea(judged[i].quad), polygonArea(k.quad)))
+                rules[i] = k.traits.rules;
+    for (std::size_t i = 0; i < judged.size(); ++i)
+        if (rules[i] > judged[i].traits.rules) {
+            judged[i].traits.rules = rules[i];
+            judged[i].confidence = confidenceOf(judged[i].traits, printScale);
+        }
     return judged;
 }
 
@@ -967,7 +1103,7 @@ const Judged* choose(const std::vector<Judged>& judged) {
             continue;
         if (!best || j.confidence > best->confidence + 0.05 ||
             (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1 &&
-             setOffAsWell(j, *best)))
+             j.traits.support >= 0.9 && setOffAsWell(j, *best)))
             best = &j;
     }
     if (!best)
@@ -1296,8 +1432,7 @@ cv::Mat cropDocument(const cv::Mat& bgr, const Quad& quad, double margin) {
 }
 
 double quadOverlap(const Quad& a, const Quad& b) {
-    std::vector<cv::Point2f> pa(a.begin(), a.end()), pb(b.begin(), b.end()), inter;
-    const double i = cv::intersectConvexConvex(pa, pb, inter, true);
+    const double i = sharedArea(a, b);
     const double u = polygonArea(a) + polygonArea(b) - i;
     return u > 0 ? i / u : 0;
 }
