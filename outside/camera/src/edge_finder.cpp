@@ -1037,11 +1037,18 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     const std::size_t ofLines = judged.size();
     for (std::size_t i = ofRegions; i < ofLines; ++i)
         assess(judged[i]);
-    // Bands are looked for along the best region outlines and along the outlines of lines that are
-    // likely pages (a page whose band runs to its edge on a pale desk may close into no region).
+    // Bands are looked for along the region outlines most likely pages (the best supported may be
+    // the desk's, around the page) and along the outlines of lines that are likely pages (a page
+    // whose band runs to its edge on a pale desk may close into no region).
     std::vector<Quad> widened;
+    std::vector<std::size_t> byConfidence(ofRegions);
+    for (std::size_t i = 0; i < ofRegions; ++i)
+        byConfidence[i] = i;
+    std::stable_sort(byConfidence.begin(), byConfidence.end(), [&](std::size_t a, std::size_t b) {
+        return judged[a].confidence > judged[b].confidence;
+    });
     for (std::size_t i = 0; i < std::min<std::size_t>(ofRegions, 3); ++i)
-        addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
+        addWidened(judged[byConfidence[i]].quad, small, maps.near, maps.strong, halfColour, widened);
     for (std::size_t i = ofRegions, n = 0; i < ofLines && n < 2; ++i)
         if (judged[i].confidence >= 0.5) {
             addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
