@@ -305,10 +305,10 @@ TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {
 // tuning range that were not cut for it (a photo and a stamp among the text, a band, a signature)
 // are cut out; labels with as much print, whose rules run from edge to edge, are still not, whether
 // the outline found is the label's, one just around it or one of the parts its rules divide it into
-// (302).
+// (302). Nor are labels of less print that the bound for small frames let through (92, 379).
 TEST(EdgeFinder, TellsAPageOfDenseTextFromAShippingLabelAt640x480) {
     expectPagesCutOut({SheetCase{640, 480, 124}, SheetCase{640, 480, 133}, SheetCase{640, 480, 339}});
-    for (const uint32_t seed : {8u, 85u, 302u}) {
+    for (const uint32_t seed : {8u, 85u, 302u, 92u, 379u}) {
         const scenes::Scene s = scenes::renderWithoutSheet(640, 480, seed);
         ASSERT_EQ(s.kind, scenes::Kind::ParcelLabel) << "seed " << seed;
         EXPECT_FALSE(kelpo::findDocument(s.frame)) << "seed " << seed << " (" << s.description << ")";

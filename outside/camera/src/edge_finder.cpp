@@ -611,8 +611,9 @@ double confidenceOf(const Traits& t, double printScale) {
     // lens spreads it over several), so the bound on it rises from a 1920 x 1080 frame's (the working
     // copy a third of the frame) to that of a frame no larger than the working copy. There a page
     // of small dense text has as much print as a shipping label, which its rules from edge to edge
-    // tell apart: a page without them may carry more.
-    const double small = smallFrame(printScale);
+    // tell apart: a page without them may carry more, an outline ruled as a label is held to a
+    // large frame's bound (its print is bars and bold lines, not small text).
+    const double small = t.rules >= 2 ? 0 : smallFrame(printScale);
     const double lift = t.rules > 0 ? 0 : small * kInkLift;
     const double inkFrom = 0.1 + small * (kInkFromSmall - 0.1) + lift,
                  inkTo = 0.16 + small * (kInkToSmall - 0.16) + lift;
