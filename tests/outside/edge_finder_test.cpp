@@ -291,6 +291,14 @@ TEST(EdgeFinder, CutsAlongThePagesOwnEdgesPastWhatLiesAtACorner) {
                        SheetCase{640, 480, 368}});
 }
 
+// Pages from the tuning range on checkered, dotted and gridded desks, whose squares make many
+// outlines as well supported as the page's, or with a hand or a pen touching them (640 x 480 seeds
+// 26, 44, 275 and 1920 x 1080 seed 44): the page's outline is judged and cut out.
+TEST(EdgeFinder, CutsOutThePageAmongTheDesksOwnOutlines) {
+    expectPagesCutOut({SheetCase{640, 480, 26}, SheetCase{640, 480, 44}, SheetCase{640, 480, 275},
+                       SheetCase{1920, 1080, 44}});
+}
+
 // White keyboards at 640 x 480, from the tuning range: an outline over their keys was as white,
 // as sparsely printed and as well supported as a page, but its corners are far from right angles.
 TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {

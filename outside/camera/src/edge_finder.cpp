@@ -17,15 +17,18 @@ namespace {
 constexpr int kWorkSide = 640;    // the longer side of the working copy
 constexpr double kMinArea = 0.08; // plausible page sizes, as parts of the frame
 constexpr double kMaxArea = 0.985;
-constexpr double kMinSupport = 0.45;      // share of a side's samples on a real edge
-constexpr std::size_t kJudged = 6;        // candidates looked at as sheets, best supported first
-constexpr std::size_t kJudgedLines = 4;   // and of the outlines made of lines, which are many on a grid
-constexpr std::size_t kLineQuads = 60;    // outlines of lines scored on the edges, from each map
-constexpr double kInkFromSmall = 0.16;    // where print begins to count against a page in a small frame
-constexpr double kInkToSmall = 0.2;       // and where it rules one out
-constexpr double kInkLift = 0.18;         // more print a page without a label's rules may carry there
-constexpr double kRuledInk = 0.1;         // print from which an outline's rules are looked for
-constexpr double kSquarerBy = 2;          // degrees an outline around the page may be less square than it
+constexpr double kMinSupport = 0.45;    // share of a side's samples on a real edge
+constexpr std::size_t kJudged = 6;      // candidates looked at as sheets, best supported first
+constexpr std::size_t kJudgedLines = 4; // and of the outlines made of lines, which are many on a grid
+constexpr std::size_t kLineQuads = 60;  // outlines of lines scored on the edges, from each map
+constexpr double kInkFromSmall = 0.16;  // where print begins to count against a page in a small frame
+constexpr double kInkToSmall = 0.2;     // and where it rules one out
+constexpr double kInkLift = 0.18;       // more print a page without a label's rules may carry there
+constexpr int kOpenWide = 9;            // a region opened this wide (half-size pixels) sheds what touches it
+constexpr double kSkewedBy = 14;        // degrees off a right angle no page's corner is
+constexpr double kLongerBy = 2.5;       // nor is a page this much longer than wide
+constexpr double kRuledInk = 0.1;       // print from which an outline's rules are looked for
+constexpr double kSquarerBy = 2;        // degrees an outline around the page may be less square than it
 constexpr double kClearConfidence = 0.98; // a region's outline this sure of being a page, with
 constexpr double kClearSupport = 0.98;    // all four sides this well on edges, needs no tint's lines
 
@@ -620,7 +623,7 @@ double confidenceOf(const Traits& t, double printScale) {
     const double outline = smoothstep(0.45, 0.85, t.support) * smoothstep(0.06, 0.09, t.area);
     // A document camera looks down on the desk from nearly above: a page's corners stay within about
     // 10 degrees of right angles, where outlines over a keyboard's keys or a box's slanted face do not.
-    const double shape = (1 - smoothstep(9, 14, t.angle)) * (1 - smoothstep(1.9, 2.5, t.aspect));
+    const double shape = (1 - smoothstep(9, kSkewedBy, t.angle)) * (1 - smoothstep(1.9, kLongerBy, t.aspect));
     const double paper = smoothstep(120, 165, t.level) * (1 - smoothstep(80, 120, t.chroma)) *
                          (1 - smoothstep(inkFrom, inkTo, t.ink)) * (1 - smoothstep(0.15, 0.35, t.colourful));
     const double standsOut = smoothstep(4, 18, t.contrast);
@@ -901,6 +904,12 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
                          cv::getStructuringElement(cv::MORPH_RECT, cv::Size(7, 7)));
         std::vector<Quad> found;
         addCandidates(bin, found);
+        // A finger, a pen or a desk's light stripes touching the page join its region and pull its
+        // outline out; opened wider, the region is the page's alone.
+        cv::Mat opened;
+        cv::morphologyEx(bin, opened, cv::MORPH_OPEN,
+                         cv::getStructuringElement(cv::MORPH_ELLIPSE, cv::Size(kOpenWide, kOpenWide)));
+        addCandidates(opened, found);
         for (Quad& q : found) {
             for (cv::Point2f& p : q)
                 p = p * 2.f + cv::Point2f(0.5f, 0.5f);
@@ -997,6 +1006,12 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     auto judge = [&](const std::vector<std::pair<double, Judged>>& best, std::size_t count) {
         const std::size_t limit = judged.size() + count;
         for (const auto& [score, j] : best) {
+            // On a checkered or gridded desk many outlines of the desk are as well supported as the
+            // page's; those no sheet could have the shape of are passed over for the next.
+            Traits shape;
+            judgeShape(j.quad, small.size(), shape);
+            if (shape.angle >= kSkewedBy || shape.aspect >= kLongerBy)
+                continue;
             const bool seen = std::any_of(judged.begin(), judged.end(), [&](const Judged& o) {
                 return quadOverlap(o.quad, j.quad) > 0.97;
             });
