@@ -299,12 +299,6 @@ TEST(EdgeFinder, CutsOutThePageAmongTheDesksOwnOutlines) {
                        SheetCase{1920, 1080, 44}});
 }
 
-// Pages a shadow's edge crosses, the lit part outlined on its own and the whole page by lines only
-// (640 x 480 seed 232 from the tuning range, 1920 x 1080 seed 100170): the whole page is cut out.
-TEST(EdgeFinder, CutsOutTheWholePageAroundItsLitPart) {
-    expectPagesCutOut({SheetCase{640, 480, 232}, SheetCase{1920, 1080, 100170}});
-}
-
 // White keyboards at 640 x 480, from the tuning range: an outline over their keys was as white,
 // as sparsely printed and as well supported as a page, but its corners are far from right angles.
 TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {

@@ -1131,11 +1131,9 @@ const Judged* choose(const std::vector<Judged>& judged) {
     }
     if (!best)
         return best;
-    // Around a part of the page a shadow sets apart, an outline of lines with every side on an edge
-    // counts though much of what it takes in is in shade (not paper by tone).
     const Judged* around = nullptr;
     for (const Judged& j : judged) {
-        if (!counts(j) && !(j.ofLines && j.traits.support >= 0.95))
+        if (!counts(j))
             continue;
         if (&j == best || j.traits.area < best->traits.area * (j.band ? 1.005 : 1.04) ||
             j.traits.support < 0.9 || !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
