@@ -1126,7 +1126,7 @@ const Judged* choose(const std::vector<Judged>& judged) {
             continue;
         if (!best || j.confidence > best->confidence + 0.05 ||
             (j.confidence > best->confidence - 0.05 && j.traits.area > best->traits.area * 1.1 &&
-             j.traits.support >= 0.9 && setOffAsWell(j, *best)))
+             setOffAsWell(j, *best)))
             best = &j;
     }
     if (!best)
@@ -1135,8 +1135,11 @@ const Judged* choose(const std::vector<Judged>& judged) {
     for (const Judged& j : judged) {
         if (!counts(j))
             continue;
+        // A region closing around an outline of lines is the page the lines cut short (a side on a
+        // form's rule or a row of print) even where the pile or a hand beneath weakens an edge.
+        const double supported = best->ofLines && !j.ofLines ? 0.7 : 0.9;
         if (&j == best || j.traits.area < best->traits.area * (j.band ? 1.005 : 1.04) ||
-            j.traits.support < 0.9 || !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
+            j.traits.support < supported || !setOffAsWell(j, *best) || j.confidence < 0.5 * best->confidence)
             continue;
         // Containing it: their overlap is nearly all of the smaller one. One widened over a band
         // along a side may be hardly larger, as a band may be thin.
