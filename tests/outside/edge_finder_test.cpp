@@ -313,14 +313,23 @@ TEST(EdgeFinder, CutsNothingOutOfAWhiteKeyboardAt640x480) {
 // tuning range that were not cut for it (a photo and a stamp among the text, a band, a signature)
 // are cut out; labels with as much print, whose rules run from edge to edge, are still not, whether
 // the outline found is the label's, one just around it or one of the parts its rules divide it into
-// (302). Nor are labels of less print that the bound for small frames let through (92, 379).
+// (302). Nor are labels of less print that the bound for small frames let through (92, 379), nor
+// sections of a label outlined by four lines, its edges and its rules (106, 100227).
 TEST(EdgeFinder, TellsAPageOfDenseTextFromAShippingLabelAt640x480) {
     expectPagesCutOut({SheetCase{640, 480, 124}, SheetCase{640, 480, 133}, SheetCase{640, 480, 339}});
-    for (const uint32_t seed : {8u, 85u, 302u, 92u, 379u}) {
+    for (const uint32_t seed : {8u, 85u, 302u, 92u, 379u, 106u, 100227u}) {
         const scenes::Scene s = scenes::renderWithoutSheet(640, 480, seed);
         ASSERT_EQ(s.kind, scenes::Kind::ParcelLabel) << "seed " << seed;
         EXPECT_FALSE(kelpo::findDocument(s.frame)) << "seed " << seed << " (" << s.description << ")";
     }
+}
+
+// In small frames the rows and columns of a page's print make lines as strong as its sides: pages
+// outlined by no region of their own (a hand over the edge on a pale desk or a dark one, a dotted
+// desk as light as the paper, a shadow across a page on a speckled desk) were lost among them.
+TEST(EdgeFinder, FindsThePagesSidesAmongTheLinesOfItsPrint) {
+    expectPagesCutOut({SheetCase{640, 480, 100080}, SheetCase{640, 480, 400020}, SheetCase{640, 480, 500161},
+                       SheetCase{640, 480, 500128}, SheetCase{1280, 720, 300009}});
 }
 
 TEST(EdgeFinder, AspectOfARectangleInPerspective) {

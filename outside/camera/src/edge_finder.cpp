@@ -25,6 +25,8 @@ constexpr double kInkFromSmall = 0.16;  // where print begins to count against a
 constexpr double kInkToSmall = 0.2;     // and where it rules one out
 constexpr double kInkLift = 0.18;       // more print a page without a label's rules may carry there
 constexpr int kOpenWide = 9;            // a region opened this wide (half-size pixels) sheds what touches it
+constexpr float kLineRefit = 5;         // working pixels an outline of lines' side is refitted across
+constexpr int kPrintClosed = 5;         // print this thin (half-size pixels) is closed over before lines
 constexpr double kSkewedBy = 14;        // degrees off a right angle no page's corner is
 constexpr double kLongerBy = 2.5;       // nor is a page this much longer than wide
 constexpr double kRuledInk = 0.1;       // print from which an outline's rules are looked for
@@ -630,7 +632,7 @@ double confidenceOf(const Traits& t, double printScale) {
     return outline * shape * paper * standsOut;
 }
 
-// Refits each side of `q` (full-size frame pixels) to the strongest colour edge within `reach` pixels
+// Refits each side of `q` (pixels of `bgr`) to the strongest colour edge within `reach` pixels
 // across it, nearer ones preferred by `nearness` (0: none, 1: an edge at the reach counts half), and
 // answers the four sides' intersections; the outline as it was when a side finds no clear edge or a
 // corner would move farther than twice the reach.
@@ -879,10 +881,16 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
     }
     // Lines are looked for at half the working size, where print has mostly blurred away and the
     // search costs a quarter: in lightness, and in the distance from the desk (a band printed along a
-    // page's edge may differ from the desk in tint more than in lightness).
+    // page's edge may differ from the desk in tint more than in lightness). A small frame's print is
+    // coarse even there: the rows and columns of a page of text make lines of their own that take
+    // the places of the page's sides among the strongest, so its thin dark strokes are closed over
+    // first (a band, a hand or a shadow is wider and stays).
     auto findLines = [&](bool inTint) {
         cv::Mat halfGray;
         cv::resize(blurred, halfGray, half, 0, 0, cv::INTER_AREA);
+        if (smallFrame(printScale) > 0)
+            cv::morphologyEx(halfGray, halfGray, cv::MORPH_CLOSE,
+                             cv::getStructuringElement(cv::MORPH_RECT, cv::Size(kPrintClosed, kPrintClosed)));
         std::vector<cv::Mat> maps{halfGray};
         if (!distance.empty() && inTint)
             maps.push_back(distance);
@@ -1051,8 +1059,13 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
         findLines(!clear);
     judge(rank(lineCandidates), kJudgedLines);
     const std::size_t ofLines = judged.size();
-    for (std::size_t i = ofRegions; i < ofLines; ++i)
+    // Lines found at two degrees and whole half-size pixels run a few working pixels off the page's
+    // edges at their ends, more than the full-size frame's refitting reaches: a side fitted to the
+    // edge along it first keeps the crop's proportions true.
+    for (std::size_t i = ofRegions; i < ofLines; ++i) {
+        judged[i].quad = refitSides(small, judged[i].quad, kLineRefit, 1.f);
         assess(judged[i]);
+    }
     // Bands are looked for along the region outlines most likely pages (the best supported may be
     // the desk's, around the page) and along the outlines of lines that are likely pages (a page
     // whose band runs to its edge on a pale desk may close into no region).
@@ -1102,7 +1115,12 @@ const Judged* choose(const std::vector<Judged>& judged) {
     // lines counts where it mends the outline of a region (mostly the same, itself somewhat
     // page-like), or where all four of its sides are clearly edges and it is mostly paper with some
     // print on it (a checkered desk's squares are half dark, a keyboard's keys carry no print).
+    // A label's rules run into its edges, so four lines make outlines of its sections, sides on its
+    // edges and on its rules, that are paper with some print; a page's print keeps off its edges.
+    // An outline of lines with a rule across it (or sharing most of itself with one) is a label's.
     auto counts = [&](const Judged& l) {
+        if (l.ofLines && l.traits.rules > 0)
+            return false;
         if (!l.ofLines || (l.traits.support >= 0.95 && l.traits.ink >= 0.004 && l.traits.paper >= 0.6))
             return true;
         return std::any_of(judged.begin(), judged.end(), [&](const Judged& r) {
