@@ -326,10 +326,13 @@ TEST(EdgeFinder, TellsAPageOfDenseTextFromAShippingLabelAt640x480) {
 
 // In small frames the rows and columns of a page's print make lines as strong as its sides: pages
 // outlined by no region of their own (a hand over the edge on a pale desk or a dark one, a dotted
-// desk as light as the paper, a shadow across a page on a speckled desk) were lost among them.
+// desk as light as the paper, a shadow across a page on a speckled desk) were lost among them. Their
+// sides are fitted to the edges (the 1280 x 720 page kept its proportions only so), and one fitted
+// to a band's outer edge is the page with its band (600124 was cut short at the band).
 TEST(EdgeFinder, FindsThePagesSidesAmongTheLinesOfItsPrint) {
     expectPagesCutOut({SheetCase{640, 480, 100080}, SheetCase{640, 480, 400020}, SheetCase{640, 480, 500161},
-                       SheetCase{640, 480, 500128}, SheetCase{1280, 720, 300009}});
+                       SheetCase{640, 480, 500128}, SheetCase{1280, 720, 300009},
+                       SheetCase{640, 480, 600124}});
 }
 
 TEST(EdgeFinder, AspectOfARectangleInPerspective) {

@@ -1011,7 +1011,8 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
         }
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](const auto& a, const auto& b) { return a.first > b.first; });
-    auto judge = [&](const std::vector<std::pair<double, Judged>>& best, std::size_t count) {
+    auto judge = [&](const std::vector<std::pair<double, Judged>>& best, std::size_t count,
+                     bool overBand = false) {
         const std::size_t limit = judged.size() + count;
         for (const auto& [score, j] : best) {
             // On a checkered or gridded desk many outlines of the desk are as well supported as the
@@ -1020,9 +1021,14 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
             judgeShape(j.quad, small.size(), shape);
             if (shape.angle >= kSkewedBy || shape.aspect >= kLongerBy)
                 continue;
-            const bool seen = std::any_of(judged.begin(), judged.end(), [&](const Judged& o) {
-                return quadOverlap(o.quad, j.quad) > 0.97;
-            });
+            bool seen = false;
+            for (Judged& o : judged)
+                if (quadOverlap(o.quad, j.quad) > 0.97) {
+                    seen = true;
+                    // An outline of lines fitted to the edges may already reach a band's outer edge:
+                    // it is the outline widened over the band.
+                    o.band = o.band || overBand;
+                }
             if (!seen)
                 judged.push_back(j);
             if (judged.size() == limit)
@@ -1083,7 +1089,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
             addWidened(judged[i].quad, small, maps.near, maps.strong, halfColour, widened);
             ++n;
         }
-    judge(rank(widened), 3);
+    judge(rank(widened), 3, true);
     for (std::size_t i = ofRegions; i < judged.size(); ++i)
         judged[i].ofLines = true;
     for (std::size_t i = ofLines; i < judged.size(); ++i) {
