@@ -992,7 +992,7 @@ std::vector<Judged> judgeCandidates(const cv::Mat& small, double printScale) {
                 for (const cv::Point2f& p : *q)
                     both.emplace_back(cvRound(p.x), cvRound(p.y));
             const double areaA = polygonArea(qa), areaB = polygonArea(qb);
-            const double common = quadOverlap(qa, qb) * (areaA + areaB) / (1 + quadOverlap(qa, qb));
+            const double common = sharedArea(qa, qb);
             if (common > 0.2 * std::min(areaA, areaB))
                 continue; // one inside the other, or the same
             const auto u = quadFromContour(both);
